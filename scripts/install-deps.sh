@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, every Debian 12 package the build, the tests and the
+# local demo desktop need; does nothing for packages already present.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev-tools qt6-l10n-tools libgl-dev
+  libvncserver-dev
+  xvfb xauth x11-utils x11-xserver-utils x11-apps xdotool xclip xterm
+  tigervnc-standalone-server tigervnc-viewer
+  clang libclang-rt-14-dev valgrind
+  imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

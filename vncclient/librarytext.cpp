@@ -1,0 +1,90 @@
+#include "librarytext.h"
+
+#include <QCoreApplication>
+#include <QStringDecoder>
+
+namespace LibraryText
+{
+const char compatibilityMarker[] = "INTERNAL:APPLE_VNC_COMPATIBILTY";
+
+namespace
+{
+const char context[] = "VncClientThread";
+
+const char *const serverNotFoundText = QT_TRANSLATE_NOOP("VncClientThread", "Server not found.");
+const char *const authFailedText = QT_TRANSLATE_NOOP("VncClientThread", "VNC authentication failed.");
+const char *const tooManyTriesText = QT_TRANSLATE_NOOP(
+    "VncClientThread", "VNC authentication failed because of too many authentication tries.");
+const char *const closedText = QT_TRANSLATE_NOOP("VncClientThread", "VNC server closed connection.");
+const char *const connectionFailedText = QT_TRANSLATE_NOOP("VncClientThread", "VNC connection failed.");
+
+struct Rule
+{
+    const char *needles[3]; // null-terminated alternatives
+    const char *message;
+    bool translate;
+};
+
+// In order: when several rules match, the last one wins. Besides the
+// library's own texts, the authentication replies of real servers
+// (TigerVNC's "failure", libvncserver's "password check failed", TigerVNC's
+// blacklist) are recognised, since the library passes them on verbatim.
+const Rule rules[] = {
+    {{"Couldn't convert ", "Unable to connect to VNC server", nullptr}, serverNotFoundText, true},
+    {{"VNC connection failed: Authentication failed",
+      "VNC connection failed: Authentication failure",
+      "VNC connection failed: password check failed"},
+     authFailedText, true},
+    {{"VNC connection failed: Authentication failed, too many tries",
+      "VNC connection failed: Too many authentication failures",
+      "VNC connection failed: Too many security failures"},
+     tooManyTriesText, true},
+    {{"VNC server closed connection", nullptr, nullptr}, closedText, true},
+    {{"VNC server supports protocol version 3.889", nullptr, nullptr}, compatibilityMarker, false},
+};
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate(context, text);
+}
+} // namespace
+
+QString recognise(const QString &line)
+{
+    QString result;
+    for (const Rule &rule : rules) {
+        for (const char *needle : rule.needles) {
+            if (needle && line.indexOf(QLatin1String(needle), 0, Qt::CaseSensitive) >= 0) {
+                result = rule.translate ? tr(rule.message) : QString::fromLatin1(rule.message);
+                break;
+            }
+        }
+    }
+    return result;
+}
+
+QString serverNotFound() { return tr(serverNotFoundText); }
+QString authenticationFailed() { return tr(authFailedText); }
+QString connectionFailed() { return tr(connectionFailedText); }
+
+QString decodeCutText(const char *bytes, int length)
+{
+    const QByteArrayView view(bytes, length);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(view);
+    if (!utf8.hasError())
+        return text;
+    return QString::fromLatin1(view);
+}
+
+QByteArray encodeCutText(const QString &text)
+{
+    const qsizetype nul = text.indexOf(QChar(0));
+    const QString head = nul >= 0 ? text.left(nul) : text;
+    for (QChar c : head) {
+        if (c.unicode() > 0xff)
+            return head.toUtf8();
+    }
+    return head.toLatin1();
+}
+} // namespace LibraryText

@@ -1,0 +1,105 @@
+#ifndef VNCCLIENTTHREAD_H
+#define VNCCLIENTTHREAD_H
+
+#include "remoteview.h"
+
+#include <QImage>
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+
+#include <rfb/rfbclient.h>
+
+class OutgoingEvent;
+
+// Owns one RFB connection made through libvncclient. Server traffic comes
+// out as signals; user input goes in through the slots, queued for the
+// connection thread. The locking rules are at the top of the source file.
+class VncClientThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit VncClientThread(QObject *parent = nullptr);
+    ~VncClientThread() override;
+
+    void setHost(const QString &host);
+    void setPort(int port);
+    void setQuality(RemoteView::Quality quality);
+    RemoteView::Quality quality() const;
+    void setPassword(const QString &password);
+    void stop();
+
+    void setImage(const QImage &img);
+    QImage image(int x = 0, int y = 0, int w = 0, int h = 0) const;
+
+    QString currentHost() const;
+    int currentPort() const; // normalised once a connection attempt began
+
+    // The port rule: 0 or less is 5900, 1 to 99 a display number, else a port.
+    static int normalisedPort(int port);
+
+    // Largest desktop side accepted from a server.
+    static constexpr int maximumSide = 16384;
+
+signals:
+    void imageUpdated(int x, int y, int w, int h);
+    void gotCut(const QString &text);
+    void passwordRequest();
+    void outputErrorMessage(const QString &message);
+
+public slots:
+    void mouseEvent(int x, int y, int buttonMask);
+    void keyEvent(int key, bool pressed);
+    void clientCut(const QString &text);
+
+private slots:
+    void checkOutputErrorMessage();
+
+protected:
+    void run() override;
+
+private:
+    friend struct ClientHooks;
+
+    rfbClient *newClient(const QString &host, int port, int socket);
+    bool attemptConnection();
+    void messageLoop();
+    void drainQueue();
+    void enqueue(OutgoingEvent *event);
+    void wake();
+    void setActiveSocket(int fd);
+    void closeActiveSocket();
+    void reportLine(const QString &line);
+    void setPendingMessage(const QString &message);
+    void reportUnexplainedEnd();
+    QString currentPassword() const;
+
+    QImage pixelBuffer; // owns the pixels lent to the library
+    QImage frameImage;  // what the view is given; shares pixelBuffer's memory
+    rfbClient *client = nullptr;
+    QString host;
+    QString password;
+    int port = 0;
+    mutable QMutex mutex;
+    std::atomic<RemoteView::Quality> connectionQuality{RemoteView::Medium};
+    QList<OutgoingEvent *> eventQueue;
+    std::atomic<bool> stopped{false};
+    std::atomic<bool> passwordRequested{false};
+
+    // Guards pendingErrorMessage, password and activeSocket; never held
+    // while calling out, so either thread may take it at any time.
+    mutable QMutex sideLock;
+    QString pendingErrorMessage;
+    int activeSocket = -1;
+    int wakeFd = -1;
+
+    // Connection thread only.
+    QString suppliedPassword;
+    bool userMessageGiven = false;
+};
+
+#endif

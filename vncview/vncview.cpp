@@ -1,0 +1,149 @@
+#include "vncview.h"
+
+#include "scalemath.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDebug>
+#include <QPaintEvent>
+#include <QPainter>
+
+VncView::VncView(QWidget *parent, const QUrl &url)
+    : RemoteView(parent),
+      clipboard(nullptr),
+      firstUpdateDone(false),
+      buttonMask(0),
+      modifierState(0),
+      updateX(0),
+      updateY(0),
+      updateWidth(0),
+      updateHeight(0),
+      repainting(false),
+      shuttingDown(false),
+      settingClipboard(false),
+      horizontalFactor(1.0f),
+      verticalFactor(1.0f)
+{
+    m_url = url;
+    m_host = url.host();
+    m_port = url.port();
+
+    connect(&clientThread, SIGNAL(imageUpdated(int, int, int, int)), this, SLOT(updateImage(int, int, int, int)),
+            Qt::BlockingQueuedConnection);
+    connect(&clientThread, SIGNAL(gotCut(const QString &)), this, SLOT(setCut(const QString &)),
+            Qt::BlockingQueuedConnection);
+    connect(&clientThread, SIGNAL(passwordRequest()), this, SLOT(requestPassword()), Qt::BlockingQueuedConnection);
+    connect(&clientThread, SIGNAL(outputErrorMessage(QString)), this, SLOT(outputErrorMessage(QString)));
+
+    clipboard = QApplication::clipboard();
+    connect(clipboard, SIGNAL(selectionChanged()), this, SLOT(clipboardSelectionChanged()));
+    connect(clipboard, SIGNAL(dataChanged()), this, SLOT(clipboardDataChanged()));
+}
+
+VncView::~VncView()
+{
+    disconnectThread();
+    // A connection thread blocked in an emission towards this view waits
+    // for an event that will now never be delivered: discarding the event
+    // releases it, so the thread can see the stop request and end.
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    beginShutdown();
+    frame = QImage();
+}
+
+void VncView::disconnectThread()
+{
+    disconnect(&clientThread, SIGNAL(imageUpdated(int, int, int, int)), this, SLOT(updateImage(int, int, int, int)));
+    disconnect(&clientThread, SIGNAL(gotCut(const QString &)), this, SLOT(setCut(const QString &)));
+    disconnect(&clientThread, SIGNAL(passwordRequest()), this, SLOT(requestPassword()));
+    disconnect(&clientThread, SIGNAL(outputErrorMessage(QString)), this, SLOT(outputErrorMessage(QString)));
+}
+
+bool VncView::canScale() const { return true; }
+bool VncView::canShowDotCursor() const { return true; }
+
+void VncView::setDotCursorMode(RemoteView::DotCursorState cursorState)
+{
+    RemoteView::setDotCursorMode(cursorState);
+}
+
+QSize VncView::remoteScreenSize() const { return frame.size(); }
+bool VncView::isShuttingDown() const { return shuttingDown; }
+void VncView::setViewOnly(bool viewOnly) { RemoteView::setViewOnly(viewOnly); }
+QSize VncView::sizeHint() const { return size(); }
+QSize VncView::minimumSizeHint() const { return size(); }
+
+bool VncView::startConnecting()
+{
+    clientThread.setHost(hostName());
+    clientThread.setPort(portNumber());
+
+    const QStringList args = QCoreApplication::arguments();
+    const int quality = args.size() > 2 ? args.at(2).toInt(nullptr, 10) : int(RemoteView::Medium);
+    clientThread.setQuality(RemoteView::Quality(quality));
+    if (quality == RemoteView::Low)
+        setDotCursorMode(CursorOn);
+
+    changeStatus(Connecting);
+    clientThread.start(QThread::InheritPriority);
+    return true;
+}
+
+void VncView::requestPassword()
+{
+    qDebug() << "request password";
+    // A request still on its way when the view shut down must not move a
+    // Disconnected view back to Authenticating.
+    if (shuttingDown)
+        return;
+    changeStatus(Authenticating);
+    const QString password = m_url.password();
+    clientThread.setPassword(password.isNull() ? QStringLiteral("") : password);
+}
+
+void VncView::outputErrorMessage(const QString &message)
+{
+    qDebug() << message;
+    if (message == QLatin1String("INTERNAL:APPLE_VNC_COMPATIBILTY"))
+        return;
+    beginShutdown();
+    emit errorMessage(tr("VNC failure"), message);
+}
+
+void VncView::beginShutdown()
+{
+    qDebug() << "about to quit";
+    const RemoteStatus previous = currentStatus();
+    releaseHeldInput();
+    changeStatus(Disconnecting);
+    shuttingDown = true;
+    // Stopping is cheap in every state: the thread never holds its lock
+    // across a connection attempt, and stop() interrupts the attempt.
+    clientThread.stop();
+    if (previous != Connected)
+        clientThread.quit();
+    clientThread.wait(500);
+    changeStatus(Disconnected);
+}
+
+void VncView::setCut(const QString &text)
+{
+    settingClipboard = true;
+    clipboard->setText(text, QClipboard::Clipboard);
+    clipboard->setText(text, QClipboard::Selection);
+    settingClipboard = false;
+}
+
+void VncView::clipboardDataChanged()
+{
+    if (currentStatus() != Connected || clipboard->ownsClipboard() || settingClipboard)
+        return;
+    clientThread.clientCut(clipboard->text(QClipboard::Clipboard));
+}
+
+void VncView::clipboardSelectionChanged()
+{
+    if (currentStatus() != Connected || clipboard->ownsSelection() || settingClipboard)
+        return;
+    clientThread.clientCut(clipboard->text(QClipboard::Selection));
+}

@@ -1,0 +1,91 @@
+#ifndef VNCVIEW_H
+#define VNCVIEW_H
+
+#include "remoteview.h"
+#include "vncclientthread.h"
+
+#include <QImage>
+#include <QList>
+#include <QUrl>
+
+class QClipboard;
+class QKeyEvent;
+class QMouseEvent;
+class QWheelEvent;
+
+// The RFB implementation of RemoteView: owns the connection thread, draws
+// (and optionally scales) the remote framebuffer, and turns local input and
+// clipboard changes into outgoing RFB messages.
+class VncView : public RemoteView
+{
+    Q_OBJECT
+
+public:
+    VncView(QWidget *parent, const QUrl &url);
+    ~VncView() override;
+
+    bool canScale() const override;
+    bool canShowDotCursor() const override;
+    void setDotCursorMode(RemoteView::DotCursorState cursorState) override;
+    QSize remoteScreenSize() const override;
+    void beginShutdown() override;
+    bool isShuttingDown() const override;
+    bool startConnecting() override;
+    void refitToParent() override;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+    // Scale factors (widget pixels per framebuffer pixel); 1.0 unless scaling.
+    float horizontalScale() const { return horizontalFactor; }
+    float verticalScale() const { return verticalFactor; }
+
+public slots:
+    void enableScaling(bool scale) override;
+    void setViewOnly(bool viewOnly) override;
+    void scaleResize(int w, int h) override;
+
+private slots:
+    void updateImage(int x, int y, int w, int h);
+    void setCut(const QString &text);
+    void requestPassword();
+    void outputErrorMessage(const QString &message);
+    void clipboardSelectionChanged();
+    void clipboardDataChanged();
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void forwardPointerEvent(QMouseEvent *event);
+    void forwardWheelEvent(QWheelEvent *event);
+    void forwardKeyEvent(QKeyEvent *event);
+    void releaseHeldInput();
+    QPoint toFramebuffer(const QPointF &widgetPos) const;
+    QRect widgetRect(const QRect &framebufferRect) const;
+    void disconnectThread();
+
+    VncClientThread clientThread;
+    QClipboard *clipboard;
+    bool firstUpdateDone;
+    int buttonMask;
+    int modifierState;
+    int updateX;
+    int updateY;
+    int updateWidth;
+    int updateHeight;
+    bool repainting;
+    bool shuttingDown;
+    bool settingClipboard;
+    float horizontalFactor;
+    float verticalFactor;
+    QImage frame;
+    QPoint lastPointerPos;  // framebuffer position last sent
+    QList<int> keysDown;    // keysyms the server holds pressed
+};
+
+#endif
