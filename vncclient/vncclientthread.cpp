@@ -36,6 +36,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -430,6 +432,13 @@ void VncClientThread::drainQueue()
 
 void VncClientThread::run()
 {
+    // A server that closes while we write must end the connection, not the
+    // process: the library writes with plain write().
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+
     loggingThread = this;
     static std::once_flag hooksInstalled;
     std::call_once(hooksInstalled, [] {

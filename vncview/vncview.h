@@ -61,6 +61,8 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
+    friend class VncViewTest; // reaches clientThread to time server events
+
     void forwardPointerEvent(QMouseEvent *event);
     void forwardWheelEvent(QWheelEvent *event);
     void forwardKeyEvent(QKeyEvent *event);

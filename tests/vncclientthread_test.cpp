@@ -1,0 +1,488 @@
+// The connection thread against a real libvncserver server on loopback.
+#include "hungaddress.h"
+#include "rawserver.h"
+#include "socketutil.h"
+#include "testserver.h"
+#include "vncclientthread.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace
+{
+// Stands where the view stands: on the GUI thread, behind blocking
+// connections, answering password requests.
+class Receiver : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Receiver(VncClientThread &thread, const QString &password = QString()) : thread(thread), password(password)
+    {
+        connect(&thread, &VncClientThread::imageUpdated, this, &Receiver::updated, Qt::BlockingQueuedConnection);
+        connect(&thread, &VncClientThread::gotCut, this, &Receiver::cut, Qt::BlockingQueuedConnection);
+        connect(&thread, &VncClientThread::passwordRequest, this, &Receiver::passwordWanted,
+                Qt::BlockingQueuedConnection);
+        connect(&thread, &VncClientThread::outputErrorMessage, this, &Receiver::error);
+    }
+    VncClientThread &thread;
+    QString password;
+    QList<QRect> updates;
+    QStringList cuts;
+    QStringList errors;
+    int passwordRequests = 0;
+
+public slots:
+    void updated(int x, int y, int w, int h) { updates << QRect(x, y, w, h); }
+    void cut(const QString &text) { cuts << text; }
+    void passwordWanted()
+    {
+        ++passwordRequests;
+        thread.setPassword(password);
+    }
+    void error(const QString &message) { errors << message; }
+};
+
+bool samePixels(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto *ra = reinterpret_cast<const quint32 *>(a.constScanLine(y));
+        const auto *rb = reinterpret_cast<const quint32 *>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            if ((ra[x] & 0xffffff) != (rb[x] & 0xffffff))
+                return false;
+        }
+    }
+    return true;
+}
+
+// Mean difference per colour channel between two same-sized images.
+double meanChannelError(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size() || a.isNull())
+        return 256;
+    qint64 sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    }
+    return double(sum) / (3.0 * a.width() * a.height());
+}
+
+QList<qint32> encodingsSent(const TestServer &server)
+{
+    for (const ClientMessage &m : server.messages()) {
+        if (m.type == ClientMessage::SetEncodings)
+            return m.encodings;
+    }
+    return {};
+}
+
+void startThread(VncClientThread &thread, const TestServer &server, RemoteView::Quality quality = RemoteView::High)
+{
+    thread.setHost(server.host());
+    thread.setPort(server.port());
+    thread.setQuality(quality);
+    thread.start();
+}
+
+// A port on which nothing listens.
+int closedPort()
+{
+    quint16 port = 0;
+    vemotest::listenOnLoopback(&port);
+    return port;
+}
+
+// Destroys the thread and returns how long that took.
+qint64 destructionTime(std::unique_ptr<VncClientThread> &thread)
+{
+    QElapsedTimer clock;
+    clock.start();
+    thread.reset();
+    return clock.elapsed();
+}
+} // namespace
+
+class VncClientThreadTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void qualityChoosesEncodingsAndLevels_data()
+    {
+        QTest::addColumn<int>("quality");
+        QTest::addColumn<QList<qint32>>("encodings");
+        QTest::addColumn<int>("compressLevel"); // -1: none sent
+        QTest::addColumn<int>("qualityLevel");  // -1: none sent
+        // tight 7, zrle 16, ultra 9, copyrect 1, hextile 5, zlib 6, corre 4, rre 2, raw 0
+        const QList<qint32> all{7, 16, 9, 1, 5, 6, 4, 2, 0};
+        QTest::newRow("high") << int(RemoteView::High) << QList<qint32>{1, 5, 0} << -1 << -1;
+        QTest::newRow("medium") << int(RemoteView::Medium) << all << 5 << 7;
+        QTest::newRow("low") << int(RemoteView::Low) << all << 9 << 1;
+        QTest::newRow("unknown behaves like low") << int(RemoteView::Unknown) << all << 9 << 1;
+        QTest::newRow("out of range behaves like low") << 7 << all << 9 << 1;
+    }
+    void qualityChoosesEncodingsAndLevels()
+    {
+        QFETCH(int, quality);
+        QFETCH(QList<qint32>, encodings);
+        QFETCH(int, compressLevel);
+        QFETCH(int, qualityLevel);
+        TestServer server(64, 48);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread);
+        startThread(thread, server, RemoteView::Quality(quality));
+        QVERIFY(server.waitForMessages([](const QList<ClientMessage> &m) {
+            return std::any_of(m.begin(), m.end(), [](const ClientMessage &c) { return c.type == ClientMessage::SetEncodings; });
+        }, 5000));
+        const QList<qint32> sent = encodingsSent(server);
+        QList<qint32> real;
+        int compress = -1;
+        int level = -1;
+        for (qint32 e : sent) {
+            if (e >= 0)
+                real << e;
+            else if (e >= -256 && e <= -247)
+                compress = e + 256;
+            else if (e >= -32 && e <= -23)
+                level = e + 32;
+        }
+        QCOMPARE(real, encodings);
+        QCOMPARE(compress, compressLevel);
+        QCOMPARE(level, qualityLevel);
+        // Whatever the quality, pixels come as 32-bit words the view can show as they are.
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
+        for (const ClientMessage &m : server.messages()) {
+            if (m.type == ClientMessage::SetPixelFormat)
+                QCOMPARE(QList<int>({m.bitsPerPixel, m.redShift, m.greenShift, m.blueShift}), QList<int>({32, 16, 8, 0}));
+        }
+        // Lossless encodings give the exact pixels; JPEG only close ones.
+        if (quality == RemoteView::High)
+            QTRY_VERIFY_WITH_TIMEOUT(samePixels(thread.image(), server.framebuffer()), 5000);
+        QTRY_VERIFY2_WITH_TIMEOUT(meanChannelError(thread.image(), server.framebuffer()) < 40,
+                                  qPrintable(QString::number(meanChannelError(thread.image(), server.framebuffer()))),
+                                  5000);
+    }
+
+    void pixelFormatIsRgb32()
+    {
+        TestServer server(32, 16);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread);
+        startThread(thread, server);
+        QVERIFY(server.waitForMessages([](const QList<ClientMessage> &m) {
+            return std::any_of(m.begin(), m.end(), [](const ClientMessage &c) { return c.type == ClientMessage::SetPixelFormat; });
+        }, 5000));
+        for (const ClientMessage &m : server.messages()) {
+            if (m.type != ClientMessage::SetPixelFormat)
+                continue;
+            QCOMPARE(m.bitsPerPixel, 32);
+            QCOMPARE(m.redShift, 16);
+            QCOMPARE(m.greenShift, 8);
+            QCOMPARE(m.blueShift, 0);
+            QCOMPARE(m.redMax, 255);
+            QCOMPARE(m.greenMax, 255);
+            QCOMPARE(m.blueMax, 255);
+            QCOMPARE(m.trueColour, 1);
+        }
+    }
+
+    void serverPixelsReadBackExactly()
+    {
+        TestServer server(200, 120);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread);
+        startThread(thread, server);
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(thread.image(), server.framebuffer()), 5000);
+        QCOMPARE(thread.image().format(), QImage::Format_RGB32);
+
+        server.fillRect(QRect(10, 20, 30, 40), 0x123456);
+        QTRY_VERIFY_WITH_TIMEOUT(receiver.updates.contains(QRect(10, 20, 30, 40)), 5000);
+        QVERIFY(samePixels(thread.image(), server.framebuffer()));
+        // A rectangle copy is a deep copy of just that part.
+        const QImage part = thread.image(10, 20, 30, 40);
+        QCOMPARE(part.size(), QSize(30, 40));
+        QCOMPARE(part.pixel(0, 0) & 0xffffff, 0x123456u);
+        // Only w selects the whole image.
+        QCOMPARE(thread.image(5, 5, 0, 7).size(), QSize(200, 120));
+    }
+
+    void resizeGivesAZeroedBufferOfTheNewSize()
+    {
+        TestServer server(640, 480);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread);
+        // Inspect the first rectangle after the resize on the connection
+        // thread itself, before the rest of the new desktop is decoded.
+        QImage firstAfterResize;
+        QRect firstRect;
+        std::atomic<bool> armed{false};
+        connect(&thread, &VncClientThread::imageUpdated, &thread, [&](int x, int y, int w, int h) {
+            if (armed.exchange(false)) {
+                firstAfterResize = thread.image().copy();
+                firstRect = QRect(x, y, w, h);
+            }
+        }, Qt::DirectConnection);
+        startThread(thread, server);
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(thread.image(), server.framebuffer()), 5000);
+        const QImage before = thread.image();
+        auto formatsSent = [&] {
+            int n = 0;
+            for (const ClientMessage &m : server.messages())
+                n += m.type == ClientMessage::SetPixelFormat;
+            return n;
+        };
+        const int formatsBefore = formatsSent();
+
+        armed = true;
+        server.resize(800, 600);
+        QTRY_COMPARE_WITH_TIMEOUT(thread.image().size(), QSize(800, 600), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(thread.image(), server.framebuffer()), 5000);
+        QCOMPARE(firstAfterResize.size(), QSize(800, 600));
+        for (int y = 0; y < 600; y += 7) {
+            for (int x = 0; x < 800; x += 7) {
+                if (!firstRect.contains(x, y))
+                    QCOMPARE(firstAfterResize.pixel(x, y) & 0xffffff, 0u);
+            }
+        }
+        // The image taken before the resize still has its own, intact pixels.
+        QCOMPARE(before.size(), QSize(640, 480));
+        QCOMPARE(before.pixel(639, 479) & 0xffffff, TestServer::patternPixel(639, 479));
+        // The pixel format goes out again with the new buffer.
+        QCOMPARE(formatsSent(), formatsBefore + 1);
+    }
+
+    void serverCutTextArrivesDecoded()
+    {
+        TestServer server(32, 32);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread);
+        startThread(thread, server);
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
+
+        server.sendCutText("abc");
+        server.sendCutText(QByteArray());
+        server.sendCutText("gr\xc3\xbc\xc3\x9f \xe2\x82\xac");
+        server.sendCutText("caf\xe9");
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.cuts.size(), 3, 5000);
+        QCOMPARE(receiver.cuts, (QStringList{"abc", QString::fromUtf8("grüß €"), QString::fromUtf8("café")}));
+    }
+
+    void rightPasswordConnects()
+    {
+        TestServer server(32, 32, "s3cret");
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread, "s3cret");
+        startThread(thread, server);
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
+        QCOMPARE(receiver.passwordRequests, 1);
+        QVERIFY(samePixels(thread.image(), server.framebuffer()));
+    }
+
+    void wrongPasswordFailsOnceWithAMessage()
+    {
+        TestServer server(32, 32, "s3cret");
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread, "wrong");
+        startThread(thread, server);
+        QTRY_VERIFY_WITH_TIMEOUT(thread.isFinished(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.errors, QStringList{"VNC authentication failed."}, 3000);
+        // libvncserver never throttles: the same refused password is not tried again.
+        QCOMPARE(receiver.passwordRequests, 1);
+        QCOMPARE(server.connectionCount(), 1);
+        QVERIFY(receiver.updates.isEmpty());
+    }
+
+    void emptyPasswordIsRefusedWithAMessage()
+    {
+        TestServer server(32, 32, "s3cret");
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread, QString());
+        startThread(thread, server);
+        QTRY_VERIFY_WITH_TIMEOUT(thread.isFinished(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.errors, QStringList{"VNC authentication failed."}, 3000);
+        QCOMPARE(server.connectionCount(), 1);
+    }
+
+    void inputReachesTheServerInOrder()
+    {
+        TestServer server(64, 64);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread);
+        startThread(thread, server);
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
+        server.clearMessages();
+
+        thread.mouseEvent(10, 20, 1);
+        thread.keyEvent(0x61, true);
+        thread.keyEvent(0x61, false);
+        thread.clientCut("caf\u00e9");
+        thread.clientCut(QString());
+        thread.mouseEvent(11, 21, 0);
+        auto input = [](const QList<ClientMessage> &all) {
+            QList<ClientMessage> result;
+            for (const ClientMessage &m : all) {
+                if (m.type == ClientMessage::Key || m.type == ClientMessage::Pointer || m.type == ClientMessage::CutText)
+                    result << m;
+            }
+            return result;
+        };
+        QVERIFY(server.waitForMessages([&](const QList<ClientMessage> &m) { return input(m).size() >= 6; }, 5000));
+        const QList<ClientMessage> got = input(server.messages());
+        QCOMPARE(got.size(), 6);
+        QCOMPARE(got[0].type, ClientMessage::Pointer);
+        QCOMPARE(QPoint(got[0].x, got[0].y), QPoint(10, 20));
+        QCOMPARE(got[0].buttonMask, 1);
+        QCOMPARE(got[1].type, ClientMessage::Key);
+        QCOMPARE(got[1].key, 0x61u);
+        QVERIFY(got[1].down);
+        QCOMPARE(got[2].key, 0x61u);
+        QVERIFY(!got[2].down);
+        QCOMPARE(got[3].type, ClientMessage::CutText);
+        QCOMPARE(got[3].text, QByteArray("caf\xe9"));
+        QCOMPARE(got[4].type, ClientMessage::CutText);
+        QCOMPARE(got[4].text, QByteArray());
+        QCOMPARE(got[5].buttonMask, 0);
+
+        thread.stop();
+        thread.keyEvent(0x62, true);
+        thread.mouseEvent(1, 1, 4);
+        QVERIFY(thread.wait(2000));
+        QCOMPARE(input(server.messages()).size(), 6);
+    }
+
+    void closedPortReportsServerNotFound()
+    {
+        VncClientThread thread;
+        Receiver receiver(thread);
+        thread.setHost("127.0.0.1");
+        thread.setPort(closedPort());
+        thread.start();
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.errors, QStringList{"Server not found."}, 3000);
+        QVERIFY(thread.isFinished());
+    }
+
+    void droppedConnectionIsReported()
+    {
+        TestServer server(32, 32);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread);
+        startThread(thread, server);
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
+        server.dropConnections();
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.errors, QStringList{"VNC server closed connection."}, 3000);
+        QVERIFY(thread.isFinished());
+    }
+
+    void resetConnectionStillTellsTheUser()
+    {
+        TestServer server(32, 32);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread);
+        startThread(thread, server);
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
+        server.dropConnections(true);
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.errors.size(), 1, 3000);
+        QVERIFY(!receiver.errors.first().isEmpty());
+    }
+
+    void stopBeforeStartConnectsNowhere()
+    {
+        TestServer server(32, 32);
+        QVERIFY(server.start());
+        auto thread = std::make_unique<VncClientThread>();
+        Receiver receiver(*thread);
+        thread->stop();
+        startThread(*thread, server);
+        QVERIFY(thread->wait(2000));
+        QTest::qWait(100);
+        QCOMPARE(server.connectionCount(), 0);
+        QVERIFY(receiver.errors.isEmpty());
+        QVERIFY(destructionTime(thread) < 1000);
+    }
+
+    void destroyedBeforeStart()
+    {
+        auto thread = std::make_unique<VncClientThread>();
+        thread->mouseEvent(1, 2, 0);
+        QVERIFY(destructionTime(thread) < 1000);
+    }
+
+    void destroyedWhileConnectHangs()
+    {
+        HungAddress hung;
+        auto thread = std::make_unique<VncClientThread>();
+        Receiver receiver(*thread);
+        thread->setHost("127.0.0.1");
+        thread->setPort(hung.port);
+        thread->start();
+        QTest::qWait(300);
+        QVERIFY(thread->isRunning());
+        QVERIFY(destructionTime(thread) < 1000);
+        QVERIFY(receiver.errors.isEmpty());
+    }
+
+    void destroyedDuringHandshake_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("server never speaks") << int(RawServer::Silent);
+        QTest::newRow("stalls after the version") << int(RawServer::StallAfterVersion);
+        QTest::newRow("stalls after the security types") << int(RawServer::StallAfterSecurity);
+    }
+    void destroyedDuringHandshake()
+    {
+        QFETCH(int, mode);
+        RawServer server{RawServer::Mode(mode)};
+        QVERIFY(server.start());
+        auto thread = std::make_unique<VncClientThread>();
+        Receiver receiver(*thread);
+        thread->setHost("127.0.0.1");
+        thread->setPort(server.port());
+        thread->start();
+        QTRY_COMPARE_WITH_TIMEOUT(server.acceptedCount(), 1, 3000);
+        QTest::qWait(200);
+        QVERIFY(thread->isRunning());
+        QVERIFY(destructionTime(thread) < 1000);
+        QVERIFY(receiver.errors.isEmpty());
+    }
+
+    void destroyedWhileConnected()
+    {
+        TestServer server(64, 64);
+        QVERIFY(server.start());
+        auto thread = std::make_unique<VncClientThread>();
+        Receiver receiver(*thread);
+        startThread(*thread, server);
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
+        thread->keyEvent(0x41, true);
+        QVERIFY(destructionTime(thread) < 1000);
+        QVERIFY(server.waitForClientCount(0, 3000));
+    }
+};
+
+QTEST_MAIN(VncClientThreadTest)
+#include "vncclientthread_test.moc"

@@ -1,0 +1,449 @@
+// The VNC view against a real libvncserver server, on the offscreen platform.
+#include "hungaddress.h"
+#include "rawserver.h"
+#include "socketutil.h"
+#include "testserver.h"
+#include "vncview.h"
+
+#include <QApplication>
+#include <QBackingStore>
+#include <QElapsedTimer>
+#include <QPaintEvent>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+// The view reads its quality from the process arguments: the suite runs
+// at quality 1 (lossless) so pixels can be compared exactly, and single
+// tests change the arguments while they run.
+namespace
+{
+char programName[] = "vncview_test";
+char placeholder[] = "vnc://unused";
+char qualityText[8] = "1";
+char *appArgv[] = {programName, placeholder, qualityText, nullptr};
+int appArgc = 3;
+} // namespace
+
+namespace
+{
+QStringList debugLines;
+QtMessageHandler previousHandler = nullptr;
+
+void captureDebug(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtDebugMsg)
+        debugLines << message;
+    else
+        previousHandler(type, context, message);
+}
+
+// A window holding one view, with everything the view announces in order.
+struct Harness
+{
+    explicit Harness(const QUrl &url, QSize windowSize = QSize(1000, 800))
+    {
+        window.resize(windowSize);
+        view = new VncView(&window, url);
+        QObject::connect(view, &RemoteView::statusChanged, [this](RemoteView::RemoteStatus s) {
+            log << QStringLiteral("status:%1").arg(QMetaEnum::fromType<RemoteView::RemoteStatus>().valueToKey(s));
+        });
+        QObject::connect(view, &RemoteView::changeSize,
+                         [this](int w, int h) { log << QStringLiteral("changeSize:%1x%2").arg(w).arg(h); });
+        QObject::connect(view, &RemoteView::connected, [this] { log << QStringLiteral("connected"); });
+        QObject::connect(view, &RemoteView::errorMessage, [this](const QString &title, const QString &message) {
+            log << QStringLiteral("error:%1|%2").arg(title, message);
+        });
+        window.show();
+        view->show();
+    }
+
+    // The view announces its shutdown; the log must still exist then.
+    ~Harness() { delete view; }
+
+    bool waitConnected(int ms = 5000)
+    {
+        return QTest::qWaitFor([this] { return view->currentStatus() == RemoteView::Connected; }, ms);
+    }
+
+    // What the window's surface holds now, without repainting anything.
+    QImage surface()
+    {
+        auto *image = dynamic_cast<QImage *>(window.backingStore()->paintDevice());
+        return image ? image->copy() : QImage();
+    }
+
+    QWidget window;
+    VncView *view = nullptr;
+    QStringList log;
+};
+
+QUrl urlFor(quint16 port, const QString &password = QString(), bool emptyPassword = false)
+{
+    QUrl url;
+    url.setScheme("vnc");
+    url.setHost("127.0.0.1");
+    url.setPort(port);
+    if (!password.isEmpty() || emptyPassword)
+        url.setPassword(password);
+    return url;
+}
+
+bool samePixels(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if ((a.pixel(x, y) & 0xffffff) != (b.pixel(x, y) & 0xffffff))
+                return false;
+        }
+    }
+    return true;
+}
+
+qint64 timeToDestroy(std::unique_ptr<Harness> &harness)
+{
+    QElapsedTimer clock;
+    clock.start();
+    harness.reset();
+    return clock.elapsed();
+}
+} // namespace
+
+class VncViewTest : public QObject
+{
+    Q_OBJECT
+
+    VncClientThread &threadOf(VncView *view) { return view->clientThread; }
+
+private slots:
+    void initTestCase() { previousHandler = qInstallMessageHandler(captureDebug); }
+    void init() { debugLines.clear(); }
+
+    void firstUpdateConnectsAndConfigures()
+    {
+        TestServer server(320, 200);
+        QVERIFY(server.start());
+        Harness h(urlFor(server.port()));
+        QCOMPARE(h.view->portNumber(), int(server.port()));
+        QCOMPARE(h.view->hostName(), QString("127.0.0.1"));
+        QCOMPARE(h.view->focusPolicy(), Qt::NoFocus);
+        QVERIFY(h.view->startConnecting());
+        QVERIFY(h.waitConnected());
+
+        QCOMPARE(h.log.mid(0, 3), (QStringList{"status:Disconnected", "status:Disconnecting", "status:Connecting"}));
+        const int first = h.log.indexOf("status:Connected");
+        QVERIFY(first > 0);
+        QCOMPARE(h.log.mid(first, 3), (QStringList{"status:Connected", "changeSize:320x200", "connected"}));
+        QCOMPARE(h.view->size(), QSize(320, 200));
+        QCOMPARE(h.view->remoteScreenSize(), QSize(320, 200));
+        QCOMPARE(h.view->focusPolicy(), Qt::WheelFocus);
+        QVERIFY(h.view->testAttribute(Qt::WA_StaticContents));
+        QVERIFY(h.view->testAttribute(Qt::WA_OpaquePaintEvent));
+        QVERIFY(h.view->hasMouseTracking());
+        QCOMPARE(threadOf(h.view).quality(), RemoteView::High);
+        QCOMPARE(h.view->dotCursorMode(), RemoteView::CursorOff);
+    }
+
+    void qualityComesFromTheSecondArgument_data()
+    {
+        QTest::addColumn<int>("argc");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("quality");
+        QTest::addColumn<bool>("dotCursor");
+        QTest::newRow("no arguments: medium") << 1 << QByteArray("1") << int(RemoteView::Medium) << false;
+        QTest::newRow("only a URL: medium") << 2 << QByteArray("1") << int(RemoteView::Medium) << false;
+        QTest::newRow("low shows the dot cursor") << 3 << QByteArray("3") << int(RemoteView::Low) << true;
+        QTest::newRow("not a number: unknown") << 3 << QByteArray("abc") << int(RemoteView::Unknown) << false;
+        QTest::newRow("out of range passes unchanged") << 3 << QByteArray("7") << 7 << false;
+    }
+    void qualityComesFromTheSecondArgument()
+    {
+        QFETCH(int, argc);
+        QFETCH(QByteArray, text);
+        QFETCH(int, quality);
+        QFETCH(bool, dotCursor);
+        TestServer server(16, 16);
+        QVERIFY(server.start());
+        const int savedArgc = appArgc;
+        const QByteArray savedText = qualityText;
+        appArgc = argc;
+        qstrncpy(qualityText, text.constData(), sizeof(qualityText));
+        Harness h(urlFor(server.port()));
+        h.view->startConnecting();
+        appArgc = savedArgc;
+        qstrncpy(qualityText, savedText.constData(), sizeof(qualityText));
+        QCOMPARE(int(threadOf(h.view).quality()), quality);
+        QCOMPARE(h.view->dotCursorMode(), dotCursor ? RemoteView::CursorOn : RemoteView::CursorOff);
+        QVERIFY(h.waitConnected());
+    }
+
+    void showsTheServerPixelForPixel()
+    {
+        TestServer server(300, 170);
+        QVERIFY(server.start());
+        Harness h(urlFor(server.port()));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(h.view->grab().toImage(), server.framebuffer()), 5000);
+
+        server.fillRect(QRect(40, 30, 50, 20), 0xff8000);
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(h.surface().copy(h.view->geometry()), server.framebuffer()), 5000);
+    }
+
+    void scaledUpdateRepaintsTheWidenedRectangle()
+    {
+        TestServer server(640, 480);
+        QVERIFY(server.start());
+        Harness h(urlFor(server.port()), QSize(320, 240));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        h.view->enableScaling(true);
+        QCOMPARE(h.view->horizontalScale(), 0.5f);
+        QCOMPARE(h.view->size(), QSize(320, 240));
+        QCOMPARE(h.view->maximumSize(), QSize(320, 240));
+        QTRY_VERIFY_WITH_TIMEOUT(!h.surface().isNull(), 2000);
+
+        QList<QRect> painted;
+        struct PaintSpy : QObject
+        {
+            QList<QRect> *rects;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                if (e->type() == QEvent::Paint)
+                    *rects << static_cast<QPaintEvent *>(e)->rect();
+                return false;
+            }
+        } spy;
+        spy.rects = &painted;
+        h.view->installEventFilter(&spy);
+
+        server.fillRect(QRect(10, 20, 30, 40), 0x00ff00);
+        QTRY_VERIFY_WITH_TIMEOUT(painted.contains(QRect(5, 10, 16, 21)), 5000);
+        const QImage expected = server.framebuffer().copy(9, 19, 32, 42).scaled(16, 21, Qt::IgnoreAspectRatio,
+                                                                              Qt::SmoothTransformation);
+        QVERIFY(samePixels(h.surface().copy(5, 10, 16, 21), expected));
+
+        // At the origin the widened rectangle starts at -1: -0.5 rounds to 0.
+        painted.clear();
+        server.fillRect(QRect(0, 0, 8, 8), 0x0000ff);
+        QTRY_VERIFY_WITH_TIMEOUT(painted.contains(QRect(0, 0, 5, 5)), 5000);
+
+        // A partial paint from Qt maps back through the factors.
+        debugLines.clear();
+        painted.clear();
+        h.view->repaint(QRect(5, 5, 10, 10));
+        QVERIFY(debugLines.contains("Partial repaint"));
+        const QImage partial = server.framebuffer().copy(10, 10, 20, 20).scaled(10, 10, Qt::IgnoreAspectRatio,
+                                                                               Qt::SmoothTransformation);
+        QVERIFY(samePixels(h.surface().copy(5, 5, 10, 10), partial));
+        h.view->repaint();
+        QVERIFY(debugLines.contains("Full repaint"));
+        h.view->removeEventFilter(&spy);
+    }
+
+    void scaleResizeKeepsTheAspectRatio()
+    {
+        TestServer server(640, 400);
+        QVERIFY(server.start());
+        Harness h(urlFor(server.port()), QSize(320, 240));
+        // Before any frame, scaling changes nothing.
+        h.view->enableScaling(true);
+        h.view->scaleResize(100, 100);
+        QCOMPARE(h.view->horizontalScale(), 1.0f);
+        h.view->enableScaling(false);
+
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        QCOMPARE(h.view->size(), QSize(640, 400));
+        h.view->scaleResize(320, 240); // not scaling: only logged
+        QCOMPARE(h.view->size(), QSize(640, 400));
+
+        h.view->enableScaling(true);
+        QCOMPARE(h.view->horizontalScale(), 0.5f);
+        QCOMPARE(h.view->verticalScale(), 0.5f);
+        QCOMPARE(h.view->size(), QSize(320, 200));
+
+        h.log.clear();
+        h.view->enableScaling(false);
+        QCOMPARE(h.view->horizontalScale(), 1.0f);
+        QCOMPARE(h.view->size(), QSize(640, 400));
+        QCOMPARE(h.view->maximumSize(), QSize(640, 400));
+        QCOMPARE(h.log, QStringList{"changeSize:640x400"});
+    }
+
+    void serverResizeFollowsOnlyAtTheOrigin()
+    {
+        TestServer server(640, 480);
+        QVERIFY(server.start());
+        Harness h(urlFor(server.port()));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        // Let the first frame finish, so the thread is idle.
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(h.view->grab().toImage(), server.framebuffer()), 5000);
+        QTest::qWait(200);
+        h.log.clear();
+
+        server.resize(800, 600);
+        // Without handling events, the thread holds the new image while its
+        // own update waits for the GUI thread.
+        QElapsedTimer clock;
+        clock.start();
+        while (threadOf(h.view).image().size() != QSize(800, 600) && clock.elapsed() < 5000)
+            QThread::msleep(5);
+        QCOMPARE(threadOf(h.view).image().size(), QSize(800, 600));
+        QMetaObject::invokeMethod(h.view, "updateImage", Qt::DirectConnection, Q_ARG(int, 16), Q_ARG(int, 0),
+                                  Q_ARG(int, 8), Q_ARG(int, 8));
+        QCOMPARE(h.view->size(), QSize(640, 480));
+        QVERIFY(h.log.isEmpty());
+
+        QTRY_COMPARE_WITH_TIMEOUT(h.view->size(), QSize(800, 600), 5000);
+        QVERIFY(h.log.contains("changeSize:800x600"));
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(h.view->grab().toImage(), server.framebuffer()), 5000);
+    }
+
+    void passwordComesFromTheUrl_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("emptyInUrl");
+        QTest::addColumn<bool>("connects");
+        QTest::newRow("right password") << "pw1234" << false << true;
+        QTest::newRow("wrong password") << "nope" << false << false;
+        QTest::newRow("no password") << QString() << false << false;
+        QTest::newRow("empty password") << QString() << true << false;
+    }
+    void passwordComesFromTheUrl()
+    {
+        QFETCH(QString, password);
+        QFETCH(bool, emptyInUrl);
+        QFETCH(bool, connects);
+        TestServer server(64, 64, "pw1234");
+        QVERIFY(server.start());
+        Harness h(urlFor(server.port(), password, emptyInUrl));
+        h.view->startConnecting();
+        QTRY_VERIFY_WITH_TIMEOUT(h.log.contains("status:Authenticating"), 5000);
+        if (connects) {
+            QVERIFY(h.waitConnected());
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(h.log.contains("error:VNC failure|VNC authentication failed."), 5000);
+            QCOMPARE(h.view->currentStatus(), RemoteView::Disconnected);
+            QCOMPARE(server.connectionCount(), 1);
+        }
+    }
+
+    void errorShutsDownThenReports()
+    {
+        quint16 port = 0;
+        vemotest::listenOnLoopback(&port); // closed again at once: nothing listens
+        Harness h(urlFor(port));
+        h.view->startConnecting();
+        QTRY_VERIFY_WITH_TIMEOUT(h.log.contains("error:VNC failure|Server not found."), 3000);
+        QCOMPARE(h.log.mid(h.log.size() - 3),
+                 (QStringList{"status:Disconnecting", "status:Disconnected", "error:VNC failure|Server not found."}));
+        QVERIFY(h.view->isShuttingDown());
+        QVERIFY(debugLines.contains("about to quit"));
+    }
+
+    void compatibilityMarkerChangesNothing()
+    {
+        TestServer server(32, 32);
+        QVERIFY(server.start());
+        Harness h(urlFor(server.port()));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        h.log.clear();
+        QMetaObject::invokeMethod(h.view, "outputErrorMessage", Q_ARG(QString, "INTERNAL:APPLE_VNC_COMPATIBILTY"));
+        QVERIFY(h.log.isEmpty());
+        QVERIFY(!h.view->isShuttingDown());
+        QCOMPARE(h.view->currentStatus(), RemoteView::Connected);
+    }
+
+    void paintWithoutFrameDrawsNothing()
+    {
+        Harness h(QUrl("vnc://127.0.0.1:1"));
+        QVERIFY(QTest::qWaitForWindowExposed(&h.window));
+        h.view->resize(50, 50);
+        h.view->repaint();
+        QVERIFY(debugLines.contains("no valid image to paint"));
+    }
+
+    void destroyedWhileConnectHangs()
+    {
+        HungAddress hung;
+        auto h = std::make_unique<Harness>(urlFor(hung.port));
+        h->view->startConnecting();
+        QTest::qWait(300);
+        QCOMPARE(h->view->currentStatus(), RemoteView::Connecting);
+        QVERIFY(timeToDestroy(h) < 1000);
+    }
+
+    void destroyedWhileAuthenticating()
+    {
+        // Asks for VNC authentication, sends the challenge, then never
+        // answers the response.
+        RawServer server({RawServer::Step::send("RFB 003.008\n"), RawServer::Step::expect(12),
+                          RawServer::Step::send(QByteArray("\x01\x02", 2)), RawServer::Step::expect(1),
+                          RawServer::Step::send(QByteArray(16, '\x5a')), RawServer::Step::expect(16)});
+        QVERIFY(server.start());
+        auto h = std::make_unique<Harness>(urlFor(server.port(), "pw"));
+        h->view->startConnecting();
+        QTRY_COMPARE_WITH_TIMEOUT(h->view->currentStatus(), RemoteView::Authenticating, 3000);
+        QTest::qWait(100);
+        QVERIFY(timeToDestroy(h) < 1000);
+    }
+
+    void destroyedWhileTheThreadWaitsForABusyGuiThread()
+    {
+        TestServer server(320, 240);
+        QVERIFY(server.start());
+        auto h = std::make_unique<Harness>(urlFor(server.port()));
+        h->view->startConnecting();
+        QVERIFY(h->waitConnected());
+        // The GUI thread handles no events from here on, so the thread's
+        // next update stays blocked in its emission.
+        server.fillRect(QRect(0, 0, 100, 100), 0xabcdef);
+        QThread::msleep(300);
+        QVERIFY(timeToDestroy(h) < 1000);
+    }
+
+    void destroyedWhileStreaming()
+    {
+        TestServer server(320, 240);
+        QVERIFY(server.start());
+        auto h = std::make_unique<Harness>(urlFor(server.port()));
+        h->view->startConnecting();
+        QVERIFY(h->waitConnected());
+        for (int i = 0; i < 20; ++i) {
+            server.fillRect(QRect(i * 10, i * 5, 40, 40), 0x010101u * quint32(i * 10));
+            QTest::qWait(5);
+        }
+        QVERIFY(timeToDestroy(h) < 1000);
+        QVERIFY(server.waitForClientCount(0, 3000));
+    }
+
+    void lateUpdateAfterShutdownStaysDisconnected()
+    {
+        TestServer server(32, 32);
+        QVERIFY(server.start());
+        Harness h(urlFor(server.port()));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        h.view->beginShutdown();
+        h.log.clear();
+        QMetaObject::invokeMethod(h.view, "updateImage", Q_ARG(int, 0), Q_ARG(int, 0), Q_ARG(int, 4), Q_ARG(int, 4));
+        QMetaObject::invokeMethod(h.view, "requestPassword");
+        QVERIFY(h.log.isEmpty());
+        QCOMPARE(h.view->currentStatus(), RemoteView::Disconnected);
+    }
+};
+
+int main(int, char **)
+{
+    QApplication app(appArgc, appArgv);
+    VncViewTest test;
+    char *testArgv[] = {programName, nullptr};
+    return QTest::qExec(&test, 1, testArgv);
+}
+#include "vncview_test.moc"
