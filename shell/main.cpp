@@ -1,0 +1,138 @@
+#include "applicationfactory.h"
+#include "processkey.h"
+#include "qcontent.h"
+#include "qperformancelog.h"
+#include "qtopiaapplication.h"
+#include "serverurl.h"
+#include "vemo.h"
+
+#include <QMap>
+#include <QMetaObject>
+#include <QString>
+
+#include <cstdio>
+#include <cstring>
+
+typedef QMap<QString, ApplicationFactory> ApplicationFactoryMap;
+
+// Created by whichever comes first, a registration or main, so the order of
+// static initialisation does not matter. Never destroyed.
+static ApplicationFactoryMap *applicationFactories = nullptr;
+
+static ApplicationFactoryMap &factoryMap()
+{
+    if (!applicationFactories)
+        applicationFactories = new ApplicationFactoryMap;
+    return *applicationFactories;
+}
+
+void registerApplication(const char *name, ApplicationFactory factory)
+{
+    factoryMap().insert(QString::fromLatin1(name), factory);
+}
+
+QWidget *createMainWindow(QWidget *parent, Qt::WindowFlags flags)
+{
+    return new Vemo(parent, flags);
+}
+
+// Test builds bring their own applications instead.
+#ifndef VEMO_NO_BUILTIN_APPLICATION
+static const bool vemoRegistered = (registerApplication("vemo", createMainWindow), true);
+#endif
+
+// Handed to the platform, which may write the process's key into it.
+static char processKey[] = "vemo-process-key--";
+static_assert(sizeof(processKey) == 19, "the key holds 18 characters and a NUL");
+
+static void logPerformance(const QString &applicationName, const QString &message)
+{
+    QPerformanceLog(QString::fromLatin1(applicationName.toLatin1())) << message;
+}
+
+static const char *sourceFileName()
+{
+    const char *slash = std::strrchr(__FILE__, '/');
+    return slash ? slash + 1 : __FILE__;
+}
+
+static void warnDocumentSystem(int line)
+{
+    qWarning("WARNING: Cannot change document system connection type in file %s line %d ",
+             sourceFileName(), line);
+}
+
+static ApplicationFactory chooseFactory(const QString &applicationName)
+{
+    const ApplicationFactoryMap &map = factoryMap();
+    const auto exact = map.constFind(applicationName);
+    if (exact != map.constEnd())
+        return exact.value();
+    return map.isEmpty() ? nullptr : map.first();
+}
+
+// Returns whether the program should go on; 'exitCode' is set otherwise.
+static bool handleArguments(int argc, char **argv, int *exitCode)
+{
+    const StartupArguments arguments = readStartupArguments(argc, argv);
+    // Before anything can print the command line.
+    if (argc > 1)
+        scrubPassword(argv[1]);
+    const QString program = QString::fromLocal8Bit(argc > 0 && argv[0] ? argv[0] : "vemo");
+    switch (arguments.outcome) {
+    case StartupArguments::Help:
+        std::fputs(usageText(program).toLocal8Bit().constData(), stdout);
+        *exitCode = 0;
+        return false;
+    case StartupArguments::Error:
+        std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", argv[0],
+                     arguments.error.toLocal8Bit().constData(), argv[0]);
+        *exitCode = 2;
+        return false;
+    case StartupArguments::Run:
+        break;
+    }
+    if (!arguments.url.isEmpty())
+        Vemo::setServerUrl(arguments.url);
+    return true;
+}
+
+int main(int argc, char **argv)
+{
+    int exitCode = -1;
+    if (!handleArguments(argc, argv, &exitCode))
+        return exitCode;
+    const char *argv0 = argc > 0 && argv[0] ? argv[0] : "";
+
+    checkAndSetProcessKey(processKey, argv0);
+
+    const QString invokedAs = QString::fromLatin1(argv0);
+    QString applicationName = invokedAs.mid(invokedAs.lastIndexOf(QLatin1Char('/')) + 1);
+
+    logPerformance(applicationName, QStringLiteral("Starting main()"));
+    {
+        QtopiaApplication application(argc, argv);
+
+        // On one line, so that the warning names the line of the check.
+        if (!QContent::setDocumentSystemConnection(QContent::DocumentSystemClient)) warnDocumentSystem(__LINE__);
+
+        const ApplicationFactory factory = chooseFactory(applicationName);
+        QWidget *mainWidget = factory ? factory(nullptr, Qt::WindowFlags()) : nullptr;
+        if (mainWidget) {
+            application.setMainWidget(mainWidget, false);
+            if (mainWidget->metaObject()->indexOfSlot("setDocument(QString)") != -1)
+                application.showMainDocumentWidget();
+            else
+                application.showMainWidget();
+
+            logPerformance(applicationName, QStringLiteral("Entering event loop"));
+            exitCode = application.exec();
+            logPerformance(applicationName, QStringLiteral("Exited event loop"));
+
+            delete mainWidget;
+            logPerformance(applicationName, QStringLiteral("Exiting main"));
+        }
+    }
+    applicationName.clear();
+    return exitCode;
+}

@@ -1,0 +1,109 @@
+#include "serverurl.h"
+
+#include <QCoreApplication>
+
+#include <cstring>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("ServerUrl", text);
+}
+
+} // namespace
+
+bool parseServerUrl(const QString &text, QUrl *url, QString *error)
+{
+    const QUrl parsed(text, QUrl::StrictMode);
+    // Messages quote the address as typed, less its password.
+    const auto fail = [&](const QString &why) {
+        QByteArray shown = text.toLocal8Bit();
+        scrubPassword(shown.data());
+        *error = tr("invalid server address \"%1\": %2").arg(QString::fromLocal8Bit(shown), why);
+        return false;
+    };
+    if (text.isEmpty())
+        return fail(tr("it is empty"));
+    if (!parsed.isValid())
+        return fail(tr("not a URL (vnc://[:password@]host[:port])"));
+    if (parsed.scheme() != QLatin1String("vnc"))
+        return fail(tr("the scheme must be vnc://"));
+    if (parsed.host().isEmpty())
+        return fail(tr("no host name"));
+    if (!parsed.userName().isEmpty())
+        return fail(tr("VNC servers take no user name; give only a password: vnc://:password@host"));
+    if (!parsed.path().isEmpty() && parsed.path() != QLatin1String("/"))
+        return fail(tr("a server address has no path"));
+    if (parsed.hasQuery() || parsed.hasFragment())
+        return fail(tr("a server address has no query or fragment"));
+    *url = parsed;
+    url->setPath(QString());
+    return true;
+}
+
+StartupArguments readStartupArguments(int argc, char **argv)
+{
+    StartupArguments result;
+    if (argc < 2 || !argv[1])
+        return result;
+    const QString first = QString::fromLocal8Bit(argv[1]);
+    if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
+        result.outcome = StartupArguments::Help;
+        return result;
+    }
+    if (first.startsWith(QLatin1Char('-'))) {
+        result.outcome = StartupArguments::Error;
+        result.error = tr("unknown option \"%1\"").arg(first);
+        return result;
+    }
+    if (!parseServerUrl(first, &result.url, &result.error))
+        result.outcome = StartupArguments::Error;
+    return result;
+}
+
+QString usageText(const QString &program)
+{
+    return tr("Usage: %1 [URL [QUALITY]]\n"
+              "Shows the desktop of a VNC server.\n"
+              "\n"
+              "  URL      vnc://[:password@]host[:port]; ports below 100 are display\n"
+              "           numbers (0 is port 5900). Default: vnc://localhost:0\n"
+              "  QUALITY  1 high, 2 medium (default), 3 low\n"
+              "  --help   show this text\n"
+              "\n"
+              "Qt's own options (such as -platform) go after these.\n")
+        .arg(program);
+}
+
+QString displayAddress(const QUrl &url)
+{
+    QString host = url.host();
+    if (host.contains(QLatin1Char(':')))
+        host = QLatin1Char('[') + host + QLatin1Char(']');
+    return url.port() >= 0 ? host + QLatin1Char(':') + QString::number(url.port()) : host;
+}
+
+bool scrubPassword(char *argument)
+{
+    if (!argument)
+        return false;
+    // The user information ends at the last '@' before the path starts.
+    char *authority = std::strstr(argument, "://");
+    if (!authority)
+        return false;
+    authority += 3;
+    char *end = authority + std::strcspn(authority, "/?#");
+    char *at = nullptr;
+    for (char *p = authority; p < end; ++p) {
+        if (*p == '@')
+            at = p;
+    }
+    if (!at)
+        return false;
+    char *colon = static_cast<char *>(std::memchr(authority, ':', at - authority));
+    if (!colon || colon + 1 == at)
+        return false;
+    std::memset(colon + 1, 'x', at - colon - 1);
+    return true;
+}

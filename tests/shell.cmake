@@ -1,0 +1,43 @@
+# The platform stand-in and the application shell: main(), its command line
+# and the main window.
+find_package(Qt6 REQUIRED COMPONENTS Network)
+
+set(shell_main_source ${CMAKE_CURRENT_LIST_DIR}/../shell/main.cpp)
+
+vemo_add_test(platform_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/platform_test.cpp LIBS platform)
+
+# main() built without vemo's registration, so tests choose what the
+# factory table holds: a few probe applications, or nothing at all.
+add_executable(shell_probe ${shell_main_source} ${CMAKE_CURRENT_LIST_DIR}/shell_probe_apps.cpp)
+target_compile_definitions(shell_probe PRIVATE VEMO_NO_BUILTIN_APPLICATION)
+target_link_libraries(shell_probe PRIVATE vemoshell)
+add_executable(shell_probe_empty ${shell_main_source})
+target_compile_definitions(shell_probe_empty PRIVATE VEMO_NO_BUILTIN_APPLICATION)
+target_link_libraries(shell_probe_empty PRIVATE vemoshell)
+
+set(shell_process_definitions
+  SHELL_PROBE="$<TARGET_FILE:shell_probe>"
+  SHELL_PROBE_EMPTY="$<TARGET_FILE:shell_probe_empty>"
+  VEMO_BINARY="$<TARGET_FILE:vemo>"
+  SHELL_MAIN_SOURCE="${shell_main_source}")
+
+foreach(t shell_main_test shell_args_test)
+  vemo_add_test(${t} SOURCES ${CMAKE_CURRENT_LIST_DIR}/${t}.cpp LIBS Qt6::Network TIMEOUT 240)
+  target_compile_definitions(${t} PRIVATE ${shell_process_definitions})
+  add_dependencies(${t} shell_probe shell_probe_empty vemo)
+endforeach()
+
+vemo_add_test(shell_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_window_test.cpp
+  LIBS vemoshell vemo_testsupport Qt6::Network TIMEOUT 240)
+
+# End to end: the vemo program under its own Xvfb against TigerVNC's Xvnc.
+find_package(X11 REQUIRED)
+vemo_add_test(shell_e2e_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_e2e_test.cpp ${CMAKE_CURRENT_LIST_DIR}/shell_e2e_x11.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/shell_e2e_x11.h
+  LIBS Qt6::Gui Qt6::Network X11::X11 TIMEOUT 240)
+target_compile_definitions(shell_e2e_test PRIVATE VEMO_BINARY="$<TARGET_FILE:vemo>"
+  SHELL_LSAN_SUPPRESSIONS="${CMAKE_CURRENT_LIST_DIR}/shell_lsan.supp")
+add_dependencies(shell_e2e_test vemo)
+
+vemo_add_test(shell_serverurl_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_serverurl_test.cpp LIBS vemoshell)
