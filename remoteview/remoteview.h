@@ -16,7 +16,8 @@ class RemoteView : public QWidget
     Q_OBJECT
 
 public:
-    enum Quality { Unknown, High, Medium, Low };
+    // Fixed underlying type: any number from the command line is passed on.
+    enum Quality : int { Unknown, High, Medium, Low };
     Q_ENUM(Quality)
 
     enum DotCursorState { CursorOn, CursorOff, CursorAuto };

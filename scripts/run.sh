@@ -67,11 +67,14 @@ if [ $# -eq 0 ] && ! listening 127.0.0.1 5900; then
 fi
 
 if [ -n "${DISPLAY:-}" ]; then
-  # In the foreground: the desktop stops when the window is closed.
-  set +e
-  "$vemo" "$url" "${@:2}"
-  status=$?
-  set -e
+  # Waited for in the background, so that a signal to this script is handled
+  # at once; the desktop stops when the window is closed.
+  "$vemo" "$url" "${@:2}" &
+  vemo_pid=$!
+  started+=("$vemo_pid")
+  status=0
+  wait "$vemo_pid" || status=$?
+  unset 'started[${#started[@]}-1]'
   exit "$status"
 fi
 

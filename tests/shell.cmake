@@ -37,7 +37,7 @@ vemo_add_test(shell_e2e_test
           ${CMAKE_CURRENT_LIST_DIR}/shell_e2e_x11.h
   LIBS Qt6::Gui Qt6::Network X11::X11 TIMEOUT 240)
 target_compile_definitions(shell_e2e_test PRIVATE VEMO_BINARY="$<TARGET_FILE:vemo>"
-  SHELL_LSAN_SUPPRESSIONS="${CMAKE_CURRENT_LIST_DIR}/shell_lsan.supp")
+  SHELL_LSAN_SUPPRESSIONS="${CMAKE_CURRENT_LIST_DIR}/sanitizers/lsan.supp")
 add_dependencies(shell_e2e_test vemo)
 
 vemo_add_test(shell_serverurl_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_serverurl_test.cpp LIBS vemoshell)
