@@ -1,0 +1,259 @@
+// Clipboard exchange of the VNC view, against the real X clipboard of the
+// test's own Xvfb; other applications' copies come from xclip.
+#include "testserver.h"
+#include "vncview.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+namespace
+{
+char programName[] = "vncview_clipboard_test";
+char placeholder[] = "vnc://unused";
+char qualityText[] = "1";
+char *appArgv[] = {programName, placeholder, qualityText, nullptr};
+int appArgc = 3;
+
+const QString cafe = QString::fromUtf8("caf\xc3\xa9");
+
+// Holds the client's connection until open() and then relays it to the
+// server, so the view can be kept in Connecting for as long as needed.
+class Gate : public QObject
+{
+public:
+    bool listen()
+    {
+        QObject::connect(&listener, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = listener.nextPendingConnection()) {
+                client = s;
+                QObject::connect(s, &QTcpSocket::readyRead, this, [this] { pump(); });
+            }
+        });
+        return listener.listen(QHostAddress::LocalHost);
+    }
+    quint16 port() const { return listener.serverPort(); }
+    bool held() const { return client != nullptr; }
+    void open(quint16 serverPort)
+    {
+        upstream = new QTcpSocket(this);
+        QObject::connect(upstream, &QTcpSocket::readyRead, this, [this] {
+            if (client)
+                client->write(upstream->readAll());
+        });
+        QObject::connect(upstream, &QTcpSocket::connected, this, [this] { pump(); });
+        upstream->connectToHost(QHostAddress::LocalHost, serverPort);
+    }
+
+private:
+    void pump()
+    {
+        if (client && upstream && upstream->state() == QAbstractSocket::ConnectedState)
+            upstream->write(client->readAll());
+    }
+    QTcpServer listener;
+    QTcpSocket *client = nullptr;
+    QTcpSocket *upstream = nullptr;
+};
+
+struct Harness
+{
+    explicit Harness(quint16 port)
+    {
+        window.resize(400, 300);
+        QUrl url;
+        url.setScheme("vnc");
+        url.setHost("127.0.0.1");
+        url.setPort(port);
+        view = new VncView(&window, url);
+        window.show();
+        view->show();
+    }
+    ~Harness() { delete view; }
+    bool waitConnected()
+    {
+        return QTest::qWaitFor([this] { return view->currentStatus() == RemoteView::Connected; }, 5000);
+    }
+    QWidget window;
+    VncView *view = nullptr;
+};
+
+QList<QByteArray> cutTexts(const QList<ClientMessage> &all)
+{
+    QList<QByteArray> out;
+    for (const ClientMessage &m : all) {
+        if (m.type == ClientMessage::CutText)
+            out << m.text;
+    }
+    return out;
+}
+
+int keyCount(const TestServer &server)
+{
+    int n = 0;
+    for (const ClientMessage &m : server.messages())
+        n += m.type == ClientMessage::Key ? 1 : 0;
+    return n;
+}
+
+// Polls with the event loop running: the connection thread waits on the
+// GUI thread while it hands over server cut text.
+bool waitForCut(const TestServer &server, const QByteArray &text)
+{
+    return QTest::qWaitFor([&] { return cutTexts(server.messages()).contains(text); }, 5000);
+}
+
+// Lets late clipboard notifications arrive, then taps space: whatever the
+// view sent before reaches the server first.
+QList<QByteArray> cutsBeforeSentinel(const TestServer &server, QWidget *view)
+{
+    QTest::qWait(500);
+    const int before = keyCount(server);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier);
+    QApplication::sendEvent(view, &press);
+    QApplication::sendEvent(view, &release);
+    if (!QTest::qWaitFor([&] { return keyCount(server) >= before + 2; }, 5000))
+        return {"<sentinel missing>"};
+    return cutTexts(server.messages());
+}
+} // namespace
+
+class VncViewClipboardTest : public QObject
+{
+    Q_OBJECT
+
+    std::vector<std::unique_ptr<QProcess>> copiers;
+
+    // Another application copies: xclip owns the selection until replaced.
+    // Returns once this application has been told of the change.
+    bool otherAppCopies(const QString &text, QClipboard::Mode mode)
+    {
+        QClipboard *cb = QApplication::clipboard();
+        QSignalSpy spy(cb, mode == QClipboard::Clipboard ? &QClipboard::dataChanged : &QClipboard::selectionChanged);
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", "C.UTF-8");
+        p->setProcessEnvironment(env);
+        p->start("xclip", {"-quiet", "-selection", mode == QClipboard::Clipboard ? "clipboard" : "primary"});
+        if (!p->waitForStarted(5000))
+            return false;
+        p->write(text.toUtf8());
+        p->closeWriteChannel();
+        copiers.push_back(std::move(p));
+        return QTest::qWaitFor([&] { return !spy.isEmpty() && cb->text(mode) == text; }, 5000);
+    }
+
+private slots:
+    void cleanup()
+    {
+        for (auto &p : copiers) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(5000);
+            }
+        }
+        copiers.clear();
+    }
+
+    void serverTextLandsInBothModesAndIsNotEchoed()
+    {
+        TestServer server(64, 48);
+        QVERIFY(server.start());
+        Harness h(server.port());
+        QVERIFY(h.view->startConnecting());
+        QVERIFY(h.waitConnected());
+        QClipboard *cb = QApplication::clipboard();
+        QVERIFY(cb->supportsSelection());
+        server.sendCutText("from the server");
+        QTRY_COMPARE(cb->text(QClipboard::Clipboard), QString("from the server"));
+        QTRY_COMPARE(cb->text(QClipboard::Selection), QString("from the server"));
+        QCOMPARE(cutsBeforeSentinel(server, h.view), QList<QByteArray>());
+    }
+
+    void otherApplicationCopyReachesTheServerOncePerMode()
+    {
+        TestServer server(64, 48);
+        QVERIFY(server.start());
+        Harness h(server.port());
+        QVERIFY(h.view->startConnecting());
+        QVERIFY(h.waitConnected());
+        QVERIFY(otherAppCopies("copied elsewhere", QClipboard::Clipboard));
+        QVERIFY(waitForCut(server, "copied elsewhere"));
+        QCOMPARE(cutsBeforeSentinel(server, h.view), QList<QByteArray>{"copied elsewhere"});
+
+        QVERIFY(otherAppCopies("selected elsewhere", QClipboard::Selection));
+        QVERIFY(waitForCut(server, "selected elsewhere"));
+        QCOMPARE(cutsBeforeSentinel(server, h.view), (QList<QByteArray>{"copied elsewhere", "selected elsewhere"}));
+    }
+
+    void copyWhileConnectingIsNeverSent()
+    {
+        TestServer server(64, 48);
+        QVERIFY(server.start());
+        Gate gate;
+        QVERIFY(gate.listen());
+        Harness h(gate.port());
+        QVERIFY(h.view->startConnecting());
+        QVERIFY(QTest::qWaitFor([&] { return gate.held(); }, 5000));
+        QVERIFY(otherAppCopies("too early", QClipboard::Clipboard));
+        QVERIFY(otherAppCopies("too early too", QClipboard::Selection));
+        QCOMPARE(h.view->currentStatus(), RemoteView::Connecting);
+
+        gate.open(server.port());
+        QVERIFY(h.waitConnected());
+        QCOMPARE(cutsBeforeSentinel(server, h.view), QList<QByteArray>());
+
+        // The first change after the connection is up is the first one sent.
+        QVERIFY(otherAppCopies("in time", QClipboard::Clipboard));
+        QVERIFY(waitForCut(server, "in time"));
+        QCOMPARE(cutsBeforeSentinel(server, h.view), QList<QByteArray>{"in time"});
+    }
+
+    void ownCopyIsNotSent()
+    {
+        TestServer server(64, 48);
+        QVERIFY(server.start());
+        Harness h(server.port());
+        QVERIFY(h.view->startConnecting());
+        QVERIFY(h.waitConnected());
+        QClipboard *cb = QApplication::clipboard();
+        QSignalSpy changed(cb, &QClipboard::dataChanged);
+        QSignalSpy selected(cb, &QClipboard::selectionChanged);
+        cb->setText("copied here", QClipboard::Clipboard);
+        cb->setText("selected here", QClipboard::Selection);
+        QTRY_VERIFY(!changed.isEmpty() && !selected.isEmpty());
+        QCOMPARE(cutsBeforeSentinel(server, h.view), QList<QByteArray>());
+    }
+
+    void latin1TextBothWays()
+    {
+        TestServer server(64, 48);
+        QVERIFY(server.start());
+        Harness h(server.port());
+        QVERIFY(h.view->startConnecting());
+        QVERIFY(h.waitConnected());
+        server.sendCutText("caf\xe9");
+        QTRY_COMPARE(QApplication::clipboard()->text(QClipboard::Clipboard), cafe);
+
+        QVERIFY(otherAppCopies(cafe + "!", QClipboard::Clipboard));
+        QVERIFY(waitForCut(server, QByteArray("caf\xe9!")));
+    }
+};
+
+int main(int, char **)
+{
+    QApplication app(appArgc, appArgv);
+    VncViewClipboardTest test;
+    char *testArgv[] = {programName, nullptr};
+    return QTest::qExec(&test, 1, testArgv);
+}
+#include "vncview_clipboard_test.moc"

@@ -1,0 +1,126 @@
+// Helpers for the input tests: a view that notes the non-input events it
+// handles, a window with a connected view, and readers of what the server got.
+#pragma once
+
+#include "testserver.h"
+#include "vncview.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <X11/keysym.h>
+
+namespace inputtest
+{
+// A view that notes which non-input events reach its handlers.
+class ProbeView : public VncView
+{
+public:
+    using VncView::VncView;
+    QStringList seen;
+
+protected:
+    void paintEvent(QPaintEvent *e) override { seen << "paint"; VncView::paintEvent(e); }
+    void resizeEvent(QResizeEvent *e) override { seen << "resize"; VncView::resizeEvent(e); }
+    void focusInEvent(QFocusEvent *e) override { seen << "focusIn"; VncView::focusInEvent(e); }
+    void focusOutEvent(QFocusEvent *e) override { seen << "focusOut"; VncView::focusOutEvent(e); }
+};
+
+struct Rig
+{
+    Rig(int serverW, int serverH, QSize windowSize = QSize(800, 600)) : server(serverW, serverH)
+    {
+        window.resize(windowSize);
+        QUrl url;
+        url.setScheme("vnc");
+        url.setHost(server.host());
+        started = server.start();
+        url.setPort(server.port());
+        view = new ProbeView(&window, url);
+        window.show();
+        view->show();
+    }
+    ~Rig() { delete view; }
+
+    bool connect()
+    {
+        return started && view->startConnecting()
+            && QTest::qWaitFor([this] { return view->currentStatus() == RemoteView::Connected; }, 5000);
+    }
+
+    TestServer server;
+    QWidget window;
+    ProbeView *view = nullptr;
+    bool started = false;
+};
+
+inline QList<ClientMessage> ofType(const QList<ClientMessage> &all, ClientMessage::Type type)
+{
+    QList<ClientMessage> out;
+    for (const ClientMessage &m : all) {
+        if (m.type == type)
+            out << m;
+    }
+    return out;
+}
+
+// Polls with the event loop running: the connection thread may wait on
+// the GUI thread (blocking-queued updates) before it sends.
+inline bool waitFor(TestServer &server, ClientMessage::Type type, int count)
+{
+    return QTest::qWaitFor([&] { return ofType(server.messages(), type).size() >= count; }, 5000);
+}
+
+inline QStringList keysOf(const QList<ClientMessage> &all)
+{
+    QStringList out;
+    for (const ClientMessage &m : ofType(all, ClientMessage::Key))
+        out << QStringLiteral("%1:%2").arg(m.down ? "d" : "u").arg(m.key, 0, 16);
+    return out;
+}
+
+inline QList<int> masksOf(const QList<ClientMessage> &all)
+{
+    QList<int> out;
+    for (const ClientMessage &m : ofType(all, ClientMessage::Pointer))
+        out << m.buttonMask;
+    return out;
+}
+
+inline void sendKey(QWidget *w, QEvent::Type type, int key, const QString &text = {},
+             Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QKeyEvent e(type, key, mods, text);
+    QApplication::sendEvent(w, &e);
+}
+
+inline void tap(QWidget *w, int key, const QString &text = {})
+{
+    sendKey(w, QEvent::KeyPress, key, text);
+    sendKey(w, QEvent::KeyRelease, key, text);
+}
+
+inline void sendWheel(QWidget *w, QPoint pos, QPoint angle, Qt::MouseButtons held)
+{
+    QWheelEvent e(pos, w->mapToGlobal(pos), QPoint(), angle, held, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
+}
+
+// A space tap marks the end of what came before: everything sent earlier
+// reaches the server first, so "nothing sent" is decided without a timeout.
+inline QList<ClientMessage> beforeSentinel(Rig &rig)
+{
+    const int keysBefore = ofType(rig.server.messages(), ClientMessage::Key).size();
+    tap(rig.view, Qt::Key_Space);
+    if (!waitFor(rig.server, ClientMessage::Key, keysBefore + 2))
+        return {};
+    QList<ClientMessage> all = rig.server.messages();
+    for (qsizetype i = all.size() - 1; i >= 0; --i) {
+        if (all[i].type == ClientMessage::Key && all[i].key == XK_space && all[i].down)
+            return all.mid(0, i);
+    }
+    return {};
+}
+} // namespace inputtest
