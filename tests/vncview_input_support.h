@@ -70,7 +70,7 @@ inline QList<ClientMessage> ofType(const QList<ClientMessage> &all, ClientMessag
 // the GUI thread (blocking-queued updates) before it sends.
 inline bool waitFor(TestServer &server, ClientMessage::Type type, int count)
 {
-    return QTest::qWaitFor([&] { return ofType(server.messages(), type).size() >= count; }, 5000);
+    return QTest::qWaitFor([&] { return ofType(server.messages(), type).size() >= count; }, 15000);
 }
 
 inline QStringList keysOf(const QList<ClientMessage> &all)
