@@ -2,7 +2,9 @@
 # The whole test suite: installs what is missing, then configures, builds and
 # runs every test through ctest twice: a normal build, and one with
 # AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
-# Exits non-zero on any failure. VEMO_SKIP_SANITIZERS=1 runs the first only.
+# Last, a short run of the server-bytes fuzzer (clang, libFuzzer).
+# Exits non-zero on any failure. VEMO_SKIP_SANITIZERS=1 runs the first only;
+# VEMO_FUZZ_SECONDS sets the fuzzing time (default 60, 0 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -22,4 +24,12 @@ run_suite() {
 run_suite "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 if [ "${VEMO_SKIP_SANITIZERS:-0}" != "1" ]; then
   run_suite "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DVEMO_SANITIZE=address
+  seconds="${VEMO_FUZZ_SECONDS:-60}"
+  if [ "$seconds" != "0" ]; then
+    echo "=== fuzzing server bytes for ${seconds}s"
+    CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DVEMO_SANITIZE=fuzzer >/dev/null
+    cmake --build "$root/build-fuzz" --target server_bytes_fuzzer -j "$(nproc)"
+    tests/fuzz/run.sh "$root/build-fuzz/tests/fuzz/server_bytes_fuzzer" "$seconds"
+  fi
 fi

@@ -92,7 +92,8 @@ struct ClientHooks
         VncClientThread *self = owner(client);
         const int w = client->width;
         const int h = client->height;
-        if (w < 0 || h < 0 || w > VncClientThread::maximumSide || h > VncClientThread::maximumSide) {
+        if (w < 0 || h < 0 || w > VncClientThread::maximumSide || h > VncClientThread::maximumSide
+            || qint64(w) * h > VncClientThread::maximumPixels) {
             self->setPendingMessage(VncClientThread::tr("The remote desktop is too large to show (%1 x %2 pixels).")
                                         .arg(w)
                                         .arg(h));
@@ -163,6 +164,10 @@ struct ClientHooks
             emit self->passwordRequest();
         self->passwordRequested = true;
         self->suppliedPassword = self->currentPassword();
+        // The library refuses an empty password ("Reading password failed")
+        // without freeing it; a null pointer is refused the same way, leak-free.
+        if (self->suppliedPassword.isEmpty())
+            return nullptr;
         return strdup(self->suppliedPassword.toLocal8Bit().constData());
     }
 
@@ -199,6 +204,8 @@ VncClientThread::~VncClientThread()
         wait();
     }
     qDeleteAll(eventQueue);
+    if (givenSocket >= 0)
+        close(givenSocket);
     if (wakeFd >= 0)
         close(wakeFd);
 }
@@ -213,6 +220,14 @@ void VncClientThread::setPort(int port)
 {
     QMutexLocker locker(&mutex);
     this->port = port;
+}
+
+void VncClientThread::useSocket(int fd)
+{
+    QMutexLocker locker(&mutex);
+    if (givenSocket >= 0)
+        close(givenSocket);
+    givenSocket = fd;
 }
 
 void VncClientThread::setQuality(RemoteView::Quality quality) { connectionQuality = quality; }
@@ -354,15 +369,24 @@ bool VncClientThread::attemptConnection()
         passwordRequested = false;
         QString targetHost;
         int targetPort;
+        int socket;
         {
             QMutexLocker locker(&mutex);
             port = normalisedPort(port);
             targetHost = host;
             targetPort = port;
+            socket = givenSocket;
+            givenSocket = -1;
         }
         qDebug() << "--------------------- trying init ---------------------";
-        const Connector::Result connection = Connector::connectToServer(
-            targetHost.toUtf8(), targetPort, connectTimeoutMs, wakeFd, [this] { return stopped.load(); });
+        Connector::Result connection;
+        if (socket >= 0) {
+            // The library expects a non-blocking socket, as Connector makes.
+            fcntl(socket, F_SETFL, fcntl(socket, F_GETFL) | O_NONBLOCK);
+            connection.fd = socket;
+        } else
+            connection = Connector::connectToServer(targetHost.toUtf8(), targetPort, connectTimeoutMs, wakeFd,
+                                                    [this] { return stopped.load(); });
         if (connection.fd < 0) {
             if (!connection.cancelled) {
                 rfbClientErr("ConnectToVncServer: %s\n", qUtf8Printable(connection.error));

@@ -31,6 +31,9 @@ public:
     void setQuality(RemoteView::Quality quality);
     RemoteView::Quality quality() const;
     void setPassword(const QString &password);
+    // Speaks RFB over an already connected socket instead of connecting to
+    // host and port; the thread takes the socket over. Used once.
+    void useSocket(int fd);
     void stop();
 
     void setImage(const QImage &img);
@@ -42,8 +45,10 @@ public:
     // The port rule: 0 or less is 5900, 1 to 99 a display number, else a port.
     static int normalisedPort(int port);
 
-    // Largest desktop side accepted from a server.
+    // Largest desktop accepted from a server: any side up to 16384 pixels,
+    // at most 128 million pixels (512 MiB) in all, two 8K screens' worth.
     static constexpr int maximumSide = 16384;
+    static constexpr qint64 maximumPixels = qint64(16384) * 8192;
 
 signals:
     void imageUpdated(int x, int y, int w, int h);
@@ -84,6 +89,7 @@ private:
     QString host;
     QString password;
     int port = 0;
+    int givenSocket = -1;
     mutable QMutex mutex;
     std::atomic<RemoteView::Quality> connectionQuality{RemoteView::Medium};
     QList<OutgoingEvent *> eventQueue;

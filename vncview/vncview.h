@@ -62,6 +62,7 @@ protected:
 
 private:
     friend class VncViewTest; // reaches clientThread to time server events
+    friend struct ServerBytesFuzzer; // feeds the thread a socket of its own
     friend class VncViewInputTest; // checks the position mapping off the wire
 
     void forwardPointerEvent(QMouseEvent *event);
