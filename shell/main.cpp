@@ -4,14 +4,17 @@
 #include "qperformancelog.h"
 #include "qtopiaapplication.h"
 #include "serverurl.h"
+#include "translations.h"
 #include "vemo.h"
 
+#include <QCoreApplication>
 #include <QMap>
 #include <QMetaObject>
 #include <QString>
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 typedef QMap<QString, ApplicationFactory> ApplicationFactoryMap;
 
@@ -74,7 +77,15 @@ static ApplicationFactory chooseFactory(const QString &applicationName)
 // Returns whether the program should go on; 'exitCode' is set otherwise.
 static bool handleArguments(int argc, char **argv, int *exitCode)
 {
-    const StartupArguments arguments = readStartupArguments(argc, argv);
+    StartupArguments arguments = readStartupArguments(argc, argv);
+    // The platform's application object comes too late for these answers: a
+    // plain one carries their translation, and the texts are made again.
+    std::optional<QCoreApplication> messages;
+    if (arguments.outcome != StartupArguments::Run) {
+        messages.emplace(argc, argv);
+        installTranslations(&*messages);
+        arguments = readStartupArguments(argc, argv);
+    }
     // Before anything can print the command line.
     if (argc > 1)
         scrubPassword(argv[1]);
@@ -85,8 +96,8 @@ static bool handleArguments(int argc, char **argv, int *exitCode)
         *exitCode = 0;
         return false;
     case StartupArguments::Error:
-        std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", argv[0],
-                     arguments.error.toLocal8Bit().constData(), argv[0]);
+        std::fprintf(stderr, "%s: %s\n%s\n", argv[0], arguments.error.toLocal8Bit().constData(),
+                     tryHelpText(program).toLocal8Bit().constData());
         *exitCode = 2;
         return false;
     case StartupArguments::Run:
@@ -112,6 +123,7 @@ int main(int argc, char **argv)
     logPerformance(applicationName, QStringLiteral("Starting main()"));
     {
         QtopiaApplication application(argc, argv);
+        installTranslations(&application);
 
         // On one line, so that the warning names the line of the check.
         if (!QContent::setDocumentSystemConnection(QContent::DocumentSystemClient)) warnDocumentSystem(__LINE__);

@@ -6,10 +6,10 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ServerUrl", text);
-}
+// Gives the messages one translation context that lupdate can see.
+struct ServerUrl {
+    Q_DECLARE_TR_FUNCTIONS(ServerUrl)
+};
 
 } // namespace
 
@@ -20,23 +20,23 @@ bool parseServerUrl(const QString &text, QUrl *url, QString *error)
     const auto fail = [&](const QString &why) {
         QByteArray shown = text.toLocal8Bit();
         scrubPassword(shown.data());
-        *error = tr("invalid server address \"%1\": %2").arg(QString::fromLocal8Bit(shown), why);
+        *error = ServerUrl::tr("invalid server address \"%1\": %2").arg(QString::fromLocal8Bit(shown), why);
         return false;
     };
     if (text.isEmpty())
-        return fail(tr("it is empty"));
+        return fail(ServerUrl::tr("it is empty"));
     if (!parsed.isValid())
-        return fail(tr("not a URL (vnc://[:password@]host[:port])"));
+        return fail(ServerUrl::tr("not a URL (vnc://[:password@]host[:port])"));
     if (parsed.scheme() != QLatin1String("vnc"))
-        return fail(tr("the scheme must be vnc://"));
+        return fail(ServerUrl::tr("the scheme must be vnc://"));
     if (parsed.host().isEmpty())
-        return fail(tr("no host name"));
+        return fail(ServerUrl::tr("no host name"));
     if (!parsed.userName().isEmpty())
-        return fail(tr("VNC servers take no user name; give only a password: vnc://:password@host"));
+        return fail(ServerUrl::tr("VNC servers take no user name; give only a password: vnc://:password@host"));
     if (!parsed.path().isEmpty() && parsed.path() != QLatin1String("/"))
-        return fail(tr("a server address has no path"));
+        return fail(ServerUrl::tr("a server address has no path"));
     if (parsed.hasQuery() || parsed.hasFragment())
-        return fail(tr("a server address has no query or fragment"));
+        return fail(ServerUrl::tr("a server address has no query or fragment"));
     *url = parsed;
     url->setPath(QString());
     return true;
@@ -54,7 +54,7 @@ StartupArguments readStartupArguments(int argc, char **argv)
     }
     if (first.startsWith(QLatin1Char('-'))) {
         result.outcome = StartupArguments::Error;
-        result.error = tr("unknown option \"%1\"").arg(first);
+        result.error = ServerUrl::tr("unknown option \"%1\"").arg(first);
         return result;
     }
     if (!parseServerUrl(first, &result.url, &result.error))
@@ -64,7 +64,7 @@ StartupArguments readStartupArguments(int argc, char **argv)
 
 QString usageText(const QString &program)
 {
-    return tr("Usage: %1 [URL [QUALITY]]\n"
+    return ServerUrl::tr("Usage: %1 [URL [QUALITY]]\n"
               "Shows the desktop of a VNC server.\n"
               "\n"
               "  URL      vnc://[:password@]host[:port]; ports below 100 are display\n"
@@ -74,6 +74,11 @@ QString usageText(const QString &program)
               "\n"
               "Qt's own options (such as -platform) go after these.\n")
         .arg(program);
+}
+
+QString tryHelpText(const QString &program)
+{
+    return ServerUrl::tr("Try '%1 --help'.").arg(program);
 }
 
 QString displayAddress(const QUrl &url)

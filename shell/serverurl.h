@@ -16,6 +16,8 @@ struct StartupArguments {
 
 StartupArguments readStartupArguments(int argc, char **argv);
 QString usageText(const QString &program);
+// The hint printed after a refused command line.
+QString tryHelpText(const QString &program);
 
 // Accepts only vnc://[:password@]host[:port][/]; on failure says why.
 bool parseServerUrl(const QString &text, QUrl *url, QString *error);

@@ -7,9 +7,14 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QPalette>
 #include <QScreen>
+
+// What the window tells the user, for those who cannot look at it (a
+// virtual screen, a test): QT_LOGGING_RULES="vemo.window.info=true".
+Q_LOGGING_CATEGORY(lcWindow, "vemo.window", QtWarningMsg)
 
 namespace {
 
@@ -176,6 +181,8 @@ void Vemo::showNotice(const QString &text, const QString &titleState)
 {
     notice->setText(text);
     setWindowTitle(tr("%1 (%2) - vemo").arg(address, titleState));
+    qCInfo(lcWindow).noquote() << "title:" << windowTitle() << "| notice:"
+                               << QString(text).replace(QLatin1Char('\n'), QLatin1String(" | "));
     placeNotice();
     notice->raise();
     notice->show();
