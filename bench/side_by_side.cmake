@@ -1,0 +1,10 @@
+# The push server for bench/side_by_side.py (vemo next to TigerVNC's viewer).
+if(TARGET PkgConfig::LIBVNCSERVER)
+  find_package(Threads REQUIRED)
+  add_executable(bench_pushserver ${CMAKE_CURRENT_LIST_DIR}/pushserver.cpp)
+  target_link_libraries(bench_pushserver PRIVATE PkgConfig::LIBVNCSERVER Threads::Threads)
+  target_compile_options(bench_pushserver PRIVATE -Wall -Wextra)
+  set_target_properties(bench_pushserver PROPERTIES AUTOMOC OFF)
+else()
+  message(STATUS "bench_pushserver needs libvncserver-dev")
+endif()
