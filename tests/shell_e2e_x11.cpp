@@ -119,6 +119,18 @@ QImage XConnection::grabRoot() const
     return grab(DefaultRootWindow(display));
 }
 
+QList<int> XConnection::pressedKeycodes() const
+{
+    char keys[32];
+    XQueryKeymap(display, keys);
+    QList<int> pressed;
+    for (int code = 0; code < 256; ++code) {
+        if (keys[code / 8] & (1 << (code % 8)))
+            pressed.append(code);
+    }
+    return pressed;
+}
+
 void XConnection::setRootImage(const QImage &image)
 {
     const int screen = DefaultScreen(display);

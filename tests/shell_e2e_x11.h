@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QString>
 
 typedef struct _XDisplay Display;
@@ -24,6 +25,8 @@ public:
     // The window's pixels as the X server holds them, Format_RGB32.
     QImage grab(unsigned long window) const;
     QImage grabRoot() const;
+    // The keycodes the X server holds down right now.
+    QList<int> pressedKeycodes() const;
 
     // Makes the root window show 'image' (until this connection closes).
     void setRootImage(const QImage &image);

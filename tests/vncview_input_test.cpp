@@ -1,5 +1,6 @@
 // Pointer and key input of the VNC view, checked as the server receives it.
 #include "keytable.h"
+#include "debugcapture.h"
 #include "vncview_input_support.h"
 
 #include <QApplication>
@@ -21,17 +22,6 @@ char placeholder[] = "vnc://unused";
 char qualityText[] = "1";
 char *appArgv[] = {programName, placeholder, qualityText, nullptr};
 int appArgc = 3;
-
-QStringList debugLines;
-QtMessageHandler previousHandler = nullptr;
-
-void captureDebug(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type == QtDebugMsg)
-        debugLines << message;
-    else
-        previousHandler(type, context, message);
-}
 
 struct KeyStep
 {
@@ -73,7 +63,7 @@ class VncViewInputTest : public QObject
 private slots:
     void initTestCase()
     {
-        previousHandler = qInstallMessageHandler(captureDebug);
+        DebugCapture::install();
         keys = std::make_unique<Rig>(64, 48);
         QVERIFY(keys->connect());
     }
@@ -173,6 +163,10 @@ private slots:
             << KeySteps{{true, Qt::Key_Shift, {}}, {true, Qt::Key_A, "A"}, {false, Qt::Key_A, "A"},
                         {false, Qt::Key_Shift, {}}}
             << QStringList{"d:ffe1", "d:41", "u:41", "u:ffe1"};
+        QTest::newRow("Shift let go first: the capital comes up")
+            << KeySteps{{true, Qt::Key_Shift, {}}, {true, Qt::Key_A, "A"}, {false, Qt::Key_Shift, {}},
+                        {false, Qt::Key_A, "a"}}
+            << QStringList{"d:ffe1", "d:41", "u:ffe1", "u:41"};
         QTest::newRow("Latin-1 text")
             << KeySteps{{true, Qt::Key_Eacute, QString(QChar(0xe9))}, {false, Qt::Key_Eacute, QString(QChar(0xe9))}}
             << QStringList{"d:e9", "u:e9"};
@@ -188,9 +182,9 @@ private slots:
 
     void keyWithoutKeysymSendsNothingAndIsLogged()
     {
-        debugLines.clear();
+        DebugCapture::clear();
         QCOMPARE(play({{true, Qt::Key_Launch0, {}}, {false, Qt::Key_Launch0, {}}}), QStringList());
-        QCOMPARE(debugLines.filter("Unknown keysym: 0x10000a2").size(), 2);
+        QCOMPARE(DebugCapture::lines().filter("Unknown keysym: 0x10000a2").size(), 2);
     }
 
     void buttonMasks()
