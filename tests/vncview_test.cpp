@@ -1,5 +1,6 @@
 // The VNC view against a real libvncserver server, on the offscreen platform.
 #include "hungaddress.h"
+#include "debugcapture.h"
 #include "rawserver.h"
 #include "socketutil.h"
 #include "testserver.h"
@@ -28,17 +29,6 @@ int appArgc = 3;
 
 namespace
 {
-QStringList debugLines;
-QtMessageHandler previousHandler = nullptr;
-
-void captureDebug(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type == QtDebugMsg)
-        debugLines << message;
-    else
-        previousHandler(type, context, message);
-}
-
 // A window holding one view, with everything the view announces in order.
 struct Harness
 {
@@ -119,8 +109,8 @@ class VncViewTest : public QObject
     VncClientThread &threadOf(VncView *view) { return view->clientThread; }
 
 private slots:
-    void initTestCase() { previousHandler = qInstallMessageHandler(captureDebug); }
-    void init() { debugLines.clear(); }
+    void initTestCase() { DebugCapture::install(); }
+    void init() { DebugCapture::clear(); }
 
     void firstUpdateConnectsAndConfigures()
     {
@@ -232,15 +222,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(painted.contains(QRect(0, 0, 5, 5)), 5000);
 
         // A partial paint from Qt maps back through the factors.
-        debugLines.clear();
+        DebugCapture::clear();
         painted.clear();
         h.view->repaint(QRect(5, 5, 10, 10));
-        QVERIFY(debugLines.contains("Partial repaint"));
+        QVERIFY(DebugCapture::contains("Partial repaint"));
         const QImage partial = server.framebuffer().copy(10, 10, 20, 20).scaled(10, 10, Qt::IgnoreAspectRatio,
                                                                                Qt::SmoothTransformation);
         QVERIFY(samePixels(h.surface().copy(5, 5, 10, 10), partial));
         h.view->repaint();
-        QVERIFY(debugLines.contains("Full repaint"));
+        QVERIFY(DebugCapture::contains("Full repaint"));
         h.view->removeEventFilter(&spy);
     }
 
@@ -343,7 +333,7 @@ private slots:
         QCOMPARE(h.log.mid(h.log.size() - 3),
                  (QStringList{"status:Disconnecting", "status:Disconnected", "error:VNC failure|Server not found."}));
         QVERIFY(h.view->isShuttingDown());
-        QVERIFY(debugLines.contains("about to quit"));
+        QVERIFY(DebugCapture::contains("about to quit"));
     }
 
     void compatibilityMarkerChangesNothing()
@@ -366,7 +356,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&h.window));
         h.view->resize(50, 50);
         h.view->repaint();
-        QVERIFY(debugLines.contains("no valid image to paint"));
+        QVERIFY(DebugCapture::contains("no valid image to paint"));
     }
 
     void destroyedWhileConnectHangs()

@@ -22,6 +22,7 @@
 #include "vncclientthread.h"
 
 #include "connector.h"
+#include "handover.h"
 #include "librarytext.h"
 #include "outgoingevent.h"
 
@@ -144,7 +145,7 @@ struct ClientHooks
             qDebug() << "image not loaded";
         self->setImage(self->pixelBuffer);
         if (!self->stopped)
-            emit self->imageUpdated(x, y, w, h);
+            self->emitBlocking([&] { emit self->imageUpdated(x, y, w, h); });
     }
 
     static void cutTextReceived(rfbClient *client, const char *text, int length)
@@ -153,7 +154,7 @@ struct ClientHooks
         qDebug() << decoded;
         VncClientThread *self = owner(client);
         if (!decoded.isEmpty() && !self->stopped)
-            emit self->gotCut(decoded);
+            self->emitBlocking([&] { emit self->gotCut(decoded); });
     }
 
     static char *supplyPassword(rfbClient *client)
@@ -161,7 +162,7 @@ struct ClientHooks
         qDebug() << "password request";
         VncClientThread *self = owner(client);
         if (!self->stopped)
-            emit self->passwordRequest();
+            self->emitBlocking([&] { emit self->passwordRequest(); });
         self->passwordRequested = true;
         self->suppliedPassword = self->currentPassword();
         // The library refuses an empty password ("Reading password failed")
@@ -203,6 +204,7 @@ VncClientThread::~VncClientThread()
         qWarning() << "VncClientThread: connection thread still busy, waiting for it";
         wait();
     }
+    Handover::acquire(this);
     qDeleteAll(eventQueue);
     if (givenSocket >= 0)
         close(givenSocket);
@@ -325,6 +327,21 @@ void VncClientThread::setPendingMessage(const QString &message)
 
 void VncClientThread::reportLine(const QString &line)
 {
+    // After an unknown message type 0.9.14 reads 256 more bytes before it
+    // gives up: a server that sends fewer would hold the connection for the
+    // whole read timeout. Shutting the socket makes that read end at once.
+    if (line.startsWith(QLatin1String("Unknown message type"))) {
+        setPendingMessage(tr("The VNC server sent a message this viewer does not understand."));
+        userMessageGiven = true;
+        protocolFault = true;
+        QMutexLocker locker(&sideLock);
+        if (activeSocket >= 0)
+            shutdown(activeSocket, SHUT_RDWR);
+        return;
+    }
+    // What the library logs next is the end we caused, not the server.
+    if (protocolFault)
+        return;
     const QString message = LibraryText::recognise(line);
     if (message.isNull())
         return;
@@ -470,6 +487,7 @@ void VncClientThread::run()
         rfbClientErr = ClientHooks::libraryOutput;
     });
     userMessageGiven = false;
+    protocolFault = false;
 
     if (attemptConnection())
         messageLoop();
@@ -488,6 +506,17 @@ void VncClientThread::run()
     if (!asked)
         reportUnexplainedEnd();
     loggingThread = nullptr;
+    Handover::release(this);
+}
+
+template<typename Emission>
+void VncClientThread::emitBlocking(Emission emission)
+{
+    // The receivers are connected blocking-queued: the emission returns only
+    // after their slots ran on the GUI thread.
+    Handover::release(this);
+    emission();
+    Handover::acquire(this);
 }
 
 void VncClientThread::enqueue(OutgoingEvent *event)

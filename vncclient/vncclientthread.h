@@ -82,6 +82,8 @@ private:
     void setPendingMessage(const QString &message);
     void reportUnexplainedEnd();
     QString currentPassword() const;
+    template<typename Emission>
+    void emitBlocking(Emission emission);
 
     QImage pixelBuffer; // owns the pixels lent to the library
     QImage frameImage;  // what the view is given; shares pixelBuffer's memory
@@ -106,6 +108,7 @@ private:
     // Connection thread only.
     QString suppliedPassword;
     bool userMessageGiven = false;
+    bool protocolFault = false; // the server sent what the library cannot parse
 };
 
 #endif

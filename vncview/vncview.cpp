@@ -1,5 +1,6 @@
 #include "vncview.h"
 
+#include "handover.h"
 #include "scalemath.h"
 
 #include <QApplication>
@@ -91,6 +92,7 @@ bool VncView::startConnecting()
 
 void VncView::requestPassword()
 {
+    const Handover::Scope handover(&clientThread);
     qDebug() << "request password";
     // A request still on its way when the view shut down must not move a
     // Disconnected view back to Authenticating.
@@ -122,12 +124,14 @@ void VncView::beginShutdown()
     clientThread.stop();
     if (previous != Connected)
         clientThread.quit();
-    clientThread.wait(500);
+    if (clientThread.wait(500))
+        Handover::acquire(&clientThread);
     changeStatus(Disconnected);
 }
 
 void VncView::setCut(const QString &text)
 {
+    const Handover::Scope handover(&clientThread);
     settingClipboard = true;
     clipboard->setText(text, QClipboard::Clipboard);
     clipboard->setText(text, QClipboard::Selection);

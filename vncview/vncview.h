@@ -4,6 +4,7 @@
 #include "remoteview.h"
 #include "vncclientthread.h"
 
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QUrl>
@@ -90,6 +91,7 @@ private:
     QImage frame;
     QPoint lastPointerPos;  // framebuffer position last sent
     QList<int> keysDown;    // keysyms the server holds pressed
+    QHash<quint64, int> characterKeysDown; // keysym each held key outside the table went down as
 };
 
 #endif

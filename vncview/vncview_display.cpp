@@ -1,6 +1,7 @@
 // Drawing and scaling of the remote framebuffer.
 #include "vncview.h"
 
+#include "handover.h"
 #include "scalemath.h"
 
 #include <QDebug>
@@ -35,6 +36,7 @@ QRect VncView::widgetRect(const QRect &r) const
 
 void VncView::updateImage(int x, int y, int w, int h)
 {
+    const Handover::Scope handover(&clientThread);
     // A late update after shutdown must not reconfigure or reconnect the view.
     if (shuttingDown)
         return;
@@ -58,6 +60,10 @@ void VncView::updateImage(int x, int y, int w, int h)
         installEventFilter(this);
         setAttribute(Qt::WA_MouseTracking);
         setFocusPolicy(Qt::WheelFocus);
+        // A window activated while connecting gave its focus to nobody, as
+        // the view took none then: typing would reach the remote screen
+        // only after a click. (Held by the window until it is active.)
+        setFocus(Qt::OtherFocusReason);
         resize(frame.size());
         changeStatus(Connected);
         emit changeSize(frame.width(), frame.height());

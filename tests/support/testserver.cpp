@@ -354,8 +354,18 @@ void TestServer::dropConnections(bool reset)
 
 QList<ClientMessage> TestServer::messages() const
 {
+    // A deep copy: nothing implicitly shared may cross to the caller's
+    // thread while the relay thread goes on appending.
     std::lock_guard<std::mutex> lock(d->recordMutex);
-    return d->recorded;
+    QList<ClientMessage> copy;
+    copy.reserve(d->recorded.size());
+    for (const ClientMessage &m : d->recorded) {
+        ClientMessage c = m;
+        c.encodings = QList<qint32>(m.encodings.cbegin(), m.encodings.cend());
+        c.text = QByteArray(m.text.constData(), m.text.size());
+        copy.append(c);
+    }
+    return copy;
 }
 
 void TestServer::clearMessages()

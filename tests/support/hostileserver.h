@@ -1,0 +1,45 @@
+// RFB byte builders for scripting a RawServer that behaves as a server the
+// viewer does not control: a well-formed RFB 3.8 handshake without
+// authentication, then whatever messages a test chooses, well-formed or not.
+//
+// Pixels go out in the format the viewer asks for (32 bits, red at bit 16,
+// little-endian), so a test can check what reaches the screen.
+#pragma once
+
+#include "rawserver.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QRect>
+
+namespace HostileRfb
+{
+// Encodings of the rectangles built below; DesktopSize is the pseudo-encoding
+// that announces a new desktop size.
+constexpr qint32 desktopSizeEncoding = -223;
+constexpr qint32 rawEncoding = 0;
+constexpr qint32 copyRectEncoding = 1;
+
+QByteArray serverInit(quint16 width, quint16 height, const QByteArray &name = "hostile");
+
+// Version, security types [None], the client's choice, SecurityResult OK,
+// ClientInit, ServerInit: one step each, so a test can cut the handshake
+// short after any of them.
+QList<RawServer::Step> handshake(quint16 width, quint16 height, const QByteArray &name = "hostile");
+
+// The header of one rectangle, for encodings whose payload a test builds.
+QByteArray rectHeader(int x, int y, int width, int height, qint32 encoding);
+// A FramebufferUpdate of the given rectangles (header plus payload each).
+QByteArray framebufferUpdate(const QList<QByteArray> &rects);
+// A raw rectangle of one colour, 0x00RRGGBB.
+QByteArray rawRect(const QRect &r, quint32 rgb);
+QByteArray copyRect(const QRect &target, int sourceX, int sourceY);
+QByteArray desktopSizeRect(int width, int height);
+
+QByteArray cutText(const QByteArray &bytes);
+// A cut text header that announces `length` bytes; none follow.
+QByteArray cutTextHeader(quint32 length);
+
+// A handshake, then the messages one after another.
+QList<RawServer::Step> session(quint16 width, quint16 height, const QList<QByteArray> &messages);
+} // namespace HostileRfb
