@@ -138,14 +138,37 @@ struct ClientHooks
         return TRUE;
     }
 
+    // Rectangles are collected and announced once the whole update message
+    // is decoded: one hand-over to the GUI thread per message instead of
+    // one per rectangle, and by then the library has already asked for the
+    // next update, so the server prepares it while the view paints.
     static void frameBufferUpdated(rfbClient *client, int x, int y, int w, int h)
     {
         VncClientThread *self = owner(client);
+        // The library's rectangle as it is: it may lie outside the image.
+        self->damage += QRect(x, y, w, h);
+        self->damageRects.append(QRect(x, y, w, h));
+    }
+
+    static void frameBufferUpdateFinished(rfbClient *client)
+    {
+        VncClientThread *self = owner(client);
+        if (self->damageRects.isEmpty())
+            return;
         if (self->pixelBuffer.isNull())
             qDebug() << "image not loaded";
         self->setImage(self->pixelBuffer);
-        if (!self->stopped)
-            self->emitBlocking([&] { emit self->imageUpdated(x, y, w, h); });
+        // Merged where rectangles touch; an empty rectangle is still announced.
+        QList<QRect> rects(self->damage.begin(), self->damage.end());
+        if (rects.isEmpty())
+            rects = self->damageRects;
+        self->damage = QRegion();
+        self->damageRects.clear();
+        for (const QRect &r : std::as_const(rects)) {
+            if (self->stopped)
+                return;
+            self->emitBlocking([&] { emit self->imageUpdated(r.x(), r.y(), r.width(), r.height()); });
+        }
     }
 
     static void cutTextReceived(rfbClient *client, const char *text, int length)
@@ -366,6 +389,7 @@ rfbClient *VncClientThread::newClient(const QString &host, int port, int socket)
     c->canHandleNewFBSize = 1;
     c->GetPassword = ClientHooks::supplyPassword;
     c->GotFrameBufferUpdate = ClientHooks::frameBufferUpdated;
+    c->FinishedFrameBufferUpdate = ClientHooks::frameBufferUpdateFinished;
     rfbClientSetClientData(c, nullptr, this);
     free(c->serverHost);
     c->serverHost = strdup(host.toUtf8().constData());

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QList>
 #include <QMutex>
+#include <QRegion>
 #include <QString>
 #include <QThread>
 
@@ -106,6 +107,8 @@ private:
     int wakeFd = -1;
 
     // Connection thread only.
+    QRegion damage;          // updated so far in the current update message
+    QList<QRect> damageRects; // the same, as the library reported it
     QString suppliedPassword;
     bool userMessageGiven = false;
     bool protocolFault = false; // the server sent what the library cannot parse
