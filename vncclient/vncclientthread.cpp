@@ -138,6 +138,19 @@ struct ClientHooks
         return TRUE;
     }
 
+    // The library calls this before it decodes each rectangle. At the first
+    // of a message, ask for the next update at once (the library asks only
+    // after the whole message): the server prepares it while we decode and
+    // paint, as a viewer that keeps one request ahead does.
+    static void rectangleStarting(rfbClient *client, int, int, int, int)
+    {
+        VncClientThread *self = owner(client);
+        if (!self->requestedAhead) {
+            self->requestedAhead = true;
+            SendIncrementalFramebufferUpdateRequest(client);
+        }
+    }
+
     // Rectangles are collected and announced once the whole update message
     // is decoded: one hand-over to the GUI thread per message instead of
     // one per rectangle, and by then the library has already asked for the
@@ -153,6 +166,7 @@ struct ClientHooks
     static void frameBufferUpdateFinished(rfbClient *client)
     {
         VncClientThread *self = owner(client);
+        self->requestedAhead = false;
         if (self->damageRects.isEmpty())
             return;
         if (self->pixelBuffer.isNull())
@@ -390,6 +404,7 @@ rfbClient *VncClientThread::newClient(const QString &host, int port, int socket)
     c->GetPassword = ClientHooks::supplyPassword;
     c->GotFrameBufferUpdate = ClientHooks::frameBufferUpdated;
     c->FinishedFrameBufferUpdate = ClientHooks::frameBufferUpdateFinished;
+    c->SoftCursorLockArea = ClientHooks::rectangleStarting;
     rfbClientSetClientData(c, nullptr, this);
     free(c->serverHost);
     c->serverHost = strdup(host.toUtf8().constData());

@@ -109,6 +109,7 @@ private:
     // Connection thread only.
     QRegion damage;          // updated so far in the current update message
     QList<QRect> damageRects; // the same, as the library reported it
+    bool requestedAhead = false; // next update asked for during this message
     QString suppliedPassword;
     bool userMessageGiven = false;
     bool protocolFault = false; // the server sent what the library cannot parse
