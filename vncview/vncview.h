@@ -91,7 +91,7 @@ private:
     QImage frame;
     QPoint lastPointerPos;  // framebuffer position last sent
     QList<int> keysDown;    // keysyms the server holds pressed
-    QHash<quint64, int> characterKeysDown; // keysym each held key outside the table went down as
+    QHash<quint64, int> pressedKeysyms; // keysym each held key went down as
 };
 
 #endif

@@ -126,14 +126,14 @@ void VncView::forwardKeyEvent(QKeyEvent *event)
 
     const int heldModifiers = KeyTable::AltGrBit | KeyTable::AltBit | KeyTable::MetaBit | KeyTable::ControlBit;
     const bool shift = modifierState & KeyTable::ShiftBit;
-    // A key outside the table comes up as the keysym it went down as: with
-    // Shift let go first its text is another, and the server would keep
-    // the first one pressed.
+    // A key comes up as the keysym it went down as: with Shift let go first
+    // its text (or Meta's Alt_L) is another, and the server would keep the
+    // first one pressed for ever.
     const quint64 physicalKey = event->nativeScanCode() ? quint64(event->nativeScanCode())
                                                         : quint64(uint32_t(k)) << 32;
     uint32_t v;
-    if (!pressed && entry.keysym == 0 && characterKeysDown.contains(physicalKey)) {
-        v = uint32_t(characterKeysDown.take(physicalKey));
+    if (!pressed && pressedKeysyms.contains(physicalKey)) {
+        v = uint32_t(pressedKeysyms.take(physicalKey));
     } else if (entry.keysym == KeyTable::metaLeft && shift) {
         v = KeyTable::altLeft;
     } else if (entry.keysym != 0) {
@@ -155,8 +155,8 @@ void VncView::forwardKeyEvent(QKeyEvent *event)
     if (pressed) {
         if (!keysDown.contains(int(v)))
             keysDown.append(int(v));
-        if (entry.keysym == 0 && !characterKeysDown.contains(physicalKey))
-            characterKeysDown.insert(physicalKey, int(v));
+        if (!pressedKeysyms.contains(physicalKey))
+            pressedKeysyms.insert(physicalKey, int(v));
     } else {
         keysDown.removeAll(int(v));
     }
@@ -180,7 +180,7 @@ void VncView::releaseHeldInput()
             clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), 0);
     }
     keysDown.clear();
-    characterKeysDown.clear();
+    pressedKeysyms.clear();
     buttonMask = 0;
     modifierState = 0;
 }
