@@ -34,6 +34,7 @@ vemo_add_test(shell_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_window_t
 find_package(X11 REQUIRED)
 vemo_add_test(shell_e2e_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_e2e_test.cpp ${CMAKE_CURRENT_LIST_DIR}/shell_e2e_x11.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/e2e_servers.cpp ${CMAKE_CURRENT_LIST_DIR}/e2e_servers.h
           ${CMAKE_CURRENT_LIST_DIR}/shell_e2e_x11.h
   LIBS Qt6::Gui Qt6::Network X11::X11 TIMEOUT 240)
 target_compile_definitions(shell_e2e_test PRIVATE VEMO_BINARY="$<TARGET_FILE:vemo>"

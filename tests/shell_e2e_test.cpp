@@ -1,6 +1,7 @@
 // The real vemo program on a virtual display of its own, against a real VNC
 // desktop (TigerVNC's Xvnc, on loopback): what the window shows, and that
 // closing it ends the program.
+#include "e2e_servers.h"
 #include "shell_e2e_x11.h"
 
 #include <QElapsedTimer>
@@ -12,53 +13,6 @@
 #include <memory>
 
 namespace {
-
-// An X server started with -displayfd 1: it prints its display number on
-// standard output once it accepts clients.
-class XServer
-{
-public:
-    bool start(const QString &program, const QStringList &args)
-    {
-        process.setProcessChannelMode(QProcess::SeparateChannels);
-        process.start(program, QStringList{QStringLiteral("-displayfd"), QStringLiteral("1")} + args);
-        if (!process.waitForStarted(10000))
-            return false;
-        QByteArray out;
-        QElapsedTimer waited;
-        waited.start();
-        while (!out.contains('\n') && waited.elapsed() < 30000 && process.state() == QProcess::Running) {
-            process.waitForReadyRead(500);
-            out += process.readAllStandardOutput();
-        }
-        bool ok = false;
-        display = out.trimmed().toInt(&ok);
-        if (!ok)
-            qWarning() << program << "did not start:" << process.readAllStandardError();
-        return ok;
-    }
-
-    ~XServer()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(5000)) {
-                process.kill();
-                process.waitForFinished();
-            }
-        }
-    }
-
-    QProcess process;
-    int display = -1;
-};
-
-// A loopback port that is free right now.
-quint16 freePort()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
-}
 
 // Content that shows any shift, flip or scaling: no two neighbours alike.
 QImage testPattern(int w, int h)
