@@ -3,6 +3,7 @@
 #include "hungaddress.h"
 #include "rawserver.h"
 #include "socketutil.h"
+#include "samepixels.h"
 #include "testserver.h"
 #include "vncclientthread.h"
 
@@ -60,20 +61,6 @@ public slots:
     void error(const QString &message) { errors << message; }
 };
 
-bool samePixels(const QImage &a, const QImage &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (int y = 0; y < a.height(); ++y) {
-        const auto *ra = reinterpret_cast<const quint32 *>(a.constScanLine(y));
-        const auto *rb = reinterpret_cast<const quint32 *>(b.constScanLine(y));
-        for (int x = 0; x < a.width(); ++x) {
-            if ((ra[x] & 0xffffff) != (rb[x] & 0xffffff))
-                return false;
-        }
-    }
-    return true;
-}
 
 // Mean difference per colour channel between two same-sized images.
 double meanChannelError(const QImage &a, const QImage &b)

@@ -3,6 +3,7 @@
 #include "debugcapture.h"
 #include "rawserver.h"
 #include "socketutil.h"
+#include "samepixels.h"
 #include "testserver.h"
 #include "vncview.h"
 
@@ -80,18 +81,6 @@ QUrl urlFor(quint16 port, const QString &password = QString(), bool emptyPasswor
     return url;
 }
 
-bool samePixels(const QImage &a, const QImage &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            if ((a.pixel(x, y) & 0xffffff) != (b.pixel(x, y) & 0xffffff))
-                return false;
-        }
-    }
-    return true;
-}
 
 qint64 timeToDestroy(std::unique_ptr<Harness> &harness)
 {
