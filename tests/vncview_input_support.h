@@ -108,19 +108,26 @@ inline void sendWheel(QWidget *w, QPoint pos, QPoint angle, Qt::MouseButtons hel
     QApplication::sendEvent(w, &e);
 }
 
-// A space tap marks the end of what came before: everything sent earlier
-// reaches the server first, so "nothing sent" is decided without a timeout.
+// A tap of a key no test sends otherwise (y with diaeresis, keysym 0xff)
+// marks the end of what came before: everything sent earlier reaches the
+// server first, so "nothing sent" is decided without a timeout. The wait is
+// for the marker itself, not for a count, which earlier input still on its
+// way would satisfy.
 inline QList<ClientMessage> beforeSentinel(Rig &rig)
 {
-    const int keysBefore = ofType(rig.server.messages(), ClientMessage::Key).size();
-    tap(rig.view, Qt::Key_Space);
-    if (!waitFor(rig.server, ClientMessage::Key, keysBefore + 2))
+    constexpr quint32 marker = XK_ydiaeresis;
+    tap(rig.view, Qt::Key_ydiaeresis, QString(QChar(marker)));
+    auto markerAt = [](const QList<ClientMessage> &all, bool down) {
+        for (qsizetype i = all.size() - 1; i >= 0; --i) {
+            if (all[i].type == ClientMessage::Key && all[i].key == marker && all[i].down == down)
+                return i;
+        }
+        return qsizetype(-1);
+    };
+    if (!QTest::qWaitFor([&] { return markerAt(rig.server.messages(), false) >= 0; }, 15000))
         return {};
-    QList<ClientMessage> all = rig.server.messages();
-    for (qsizetype i = all.size() - 1; i >= 0; --i) {
-        if (all[i].type == ClientMessage::Key && all[i].key == XK_space && all[i].down)
-            return all.mid(0, i);
-    }
-    return {};
+    const QList<ClientMessage> all = rig.server.messages();
+    const qsizetype down = markerAt(all, true);
+    return down >= 0 ? all.mid(0, down) : QList<ClientMessage>();
 }
 } // namespace inputtest
