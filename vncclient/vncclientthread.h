@@ -1,6 +1,7 @@
 #ifndef VNCCLIENTTHREAD_H
 #define VNCCLIENTTHREAD_H
 
+#include "handover.h"
 #include "remoteview.h"
 
 #include <QImage>
@@ -114,5 +115,15 @@ private:
     bool userMessageGiven = false;
     bool protocolFault = false; // the server sent what the library cannot parse
 };
+
+// The receivers are connected blocking-queued: the emission returns only
+// after their slots ran on the GUI thread.
+template<typename Emission>
+void VncClientThread::emitBlocking(Emission emission)
+{
+    Handover::release(this);
+    emission();
+    Handover::acquire(this);
+}
 
 #endif
