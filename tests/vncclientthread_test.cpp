@@ -1,5 +1,7 @@
 // The connection thread against a real libvncserver server on loopback.
+#include "clientmessage.h"
 #include "handover.h"
+#include "hostileserver.h"
 #include "hungaddress.h"
 #include "rawserver.h"
 #include "socketutil.h"
@@ -264,8 +266,80 @@ private slots:
         // The image taken before the resize still has its own, intact pixels.
         QCOMPARE(before.size(), QSize(640, 480));
         QCOMPARE(before.pixel(639, 479) & 0xffffff, TestServer::patternPixel(639, 479));
-        // The pixel format goes out again with the new buffer.
+        // The pixel format goes out again with the new buffer, and the whole
+        // new desktop is asked for.
         QCOMPARE(formatsSent(), formatsBefore + 1);
+    }
+
+    void sizeChangeWithinAnUpdateAsksForTheWholeDesktop()
+    {
+        using namespace HostileRfb;
+        // A rectangle, then a new size in the same message: the whole new
+        // desktop must still be asked for, besides the next update.
+        RawServer server(session(64, 48, {framebufferUpdate({rawRect(QRect(0, 0, 8, 8), 0xff0000),
+                                                             desktopSizeRect(100, 80)})}));
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread);
+        thread.setHost(server.host());
+        thread.setPort(server.port());
+        thread.setQuality(RemoteView::High);
+        thread.start();
+        QTRY_COMPARE_WITH_TIMEOUT(thread.image().size(), QSize(100, 80), 5000);
+        auto requests = [&] {
+            QList<ClientMessage> parsed;
+            const QList<QByteArray> received = server.received();
+            if (!received.isEmpty())
+                ClientStreamParser(1, false).feed(received.first().constData(), size_t(received.first().size()),
+                                                  &parsed);
+            QList<ClientMessage> out;
+            for (const ClientMessage &m : std::as_const(parsed)) {
+                if (m.type == ClientMessage::UpdateRequest)
+                    out << m;
+            }
+            return out;
+        };
+        auto wholeDesktopAsked = [&] {
+            const QList<ClientMessage> sent = requests();
+            return std::any_of(sent.begin(), sent.end(), [](const ClientMessage &m) {
+                return !m.incremental && m.area == QRect(0, 0, 100, 80);
+            });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(wholeDesktopAsked(), 5000);
+        // And once the message is over, incremental ones go out again.
+        QTRY_VERIFY_WITH_TIMEOUT(!requests().isEmpty() && requests().last().incremental, 5000);
+    }
+
+    void oneUpdateRequestPerUpdate()
+    {
+        TestServer server(320, 240);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread);
+        startThread(thread, server);
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(thread.image(), server.framebuffer()), 5000);
+        QTest::qWait(100);
+        server.clearMessages();
+        const qsizetype updatesBefore = receiver.updates.size();
+        constexpr int changes = 20;
+        for (int i = 0; i < changes; ++i) {
+            const QRect r(8 * i, 4 * i, 16, 16);
+            server.fillRect(r, 0x102030 + i);
+            QTRY_VERIFY_WITH_TIMEOUT(receiver.updates.contains(r), 5000);
+        }
+        QTest::qWait(100);
+        const qsizetype updates = receiver.updates.size() - updatesBefore;
+        int requests = 0;
+        for (const ClientMessage &m : server.messages()) {
+            if (m.type == ClientMessage::UpdateRequest) {
+                QVERIFY(m.incremental);
+                ++requests;
+            }
+        }
+        // Each update is asked for once, as it starts; asking again after
+        // it would double the server's work and our writes.
+        QVERIFY2(requests >= updates && requests <= updates + 1,
+                 qPrintable(QStringLiteral("%1 requests for %2 updates").arg(requests).arg(updates)));
     }
 
     void serverCutTextArrivesDecoded()

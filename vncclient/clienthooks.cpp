@@ -49,6 +49,23 @@ void ClientHooks::setLoggingThread(VncClientThread *thread)
     loggingThread = thread;
 }
 
+// The library asks for the next update after each update message; ours
+// went out as the message started, so its own request is held back until
+// the message is over. It tests this bit before every update request.
+void ClientHooks::holdLibraryUpdateRequests(rfbClient *client, bool hold)
+{
+    uint8_t &bits = client->supportedMessages.client2server[rfbFramebufferUpdateRequest / 8];
+    const uint8_t bit = uint8_t(1u << (rfbFramebufferUpdateRequest % 8));
+    VncClientThread *self = owner(client);
+    if (hold && (bits & bit)) {
+        bits &= uint8_t(~bit);
+        self->holdingUpdateRequests = true;
+    } else if (!hold && self->holdingUpdateRequests) {
+        bits |= bit;
+        self->holdingUpdateRequests = false;
+    }
+}
+
 VncClientThread *ClientHooks::owner(rfbClient *client)
 {
     return static_cast<VncClientThread *>(rfbClientGetClientData(client, nullptr));
@@ -57,6 +74,9 @@ VncClientThread *ClientHooks::owner(rfbClient *client)
 rfbBool ClientHooks::allocateFrameBuffer(rfbClient *client)
 {
     VncClientThread *self = owner(client);
+    // A new size within an update message: the library asks for the whole
+    // new desktop next, which must go out.
+    holdLibraryUpdateRequests(client, false);
     const int w = client->width;
     const int h = client->height;
     if (w < 0 || h < 0 || w > VncClientThread::maximumSide || h > VncClientThread::maximumSide
@@ -113,7 +133,8 @@ void ClientHooks::rectangleStarting(rfbClient *client, int, int, int, int)
     VncClientThread *self = owner(client);
     if (!self->requestedAhead) {
         self->requestedAhead = true;
-        SendIncrementalFramebufferUpdateRequest(client);
+        if (SendIncrementalFramebufferUpdateRequest(client))
+            holdLibraryUpdateRequests(client, true);
     }
 }
 
@@ -133,6 +154,7 @@ void ClientHooks::frameBufferUpdateFinished(rfbClient *client)
 {
     VncClientThread *self = owner(client);
     self->requestedAhead = false;
+    holdLibraryUpdateRequests(client, false);
     if (self->damageRects.isEmpty())
         return;
     if (self->pixelBuffer.isNull())

@@ -20,6 +20,9 @@ struct ClientHooks
     // logs them (see setLoggingThread).
     static void libraryOutput(const char *format, ...);
     static void setLoggingThread(VncClientThread *thread);
+
+private:
+    static void holdLibraryUpdateRequests(rfbClient *client, bool hold);
 };
 
 #endif

@@ -238,6 +238,8 @@ rfbClient *VncClientThread::newClient(const QString &host, int port, int socket)
     c->FinishedFrameBufferUpdate = ClientHooks::frameBufferUpdateFinished;
     c->SoftCursorLockArea = ClientHooks::rectangleStarting;
     rfbClientSetClientData(c, nullptr, this);
+    requestedAhead = false;
+    holdingUpdateRequests = false;
     free(c->serverHost);
     c->serverHost = strdup(host.toUtf8().constData());
     c->serverPort = port;

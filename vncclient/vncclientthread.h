@@ -111,6 +111,7 @@ private:
     QRegion damage;          // updated so far in the current update message
     QList<QRect> damageRects; // the same, as the library reported it
     bool requestedAhead = false; // next update asked for during this message
+    bool holdingUpdateRequests = false; // the library's own request is held back
     QString suppliedPassword;
     bool userMessageGiven = false;
     bool protocolFault = false; // the server sent what the library cannot parse
