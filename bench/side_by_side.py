@@ -67,6 +67,21 @@ def proc_sched_s(pid):
     return total / 1e9
 
 
+def proc_switches(pid):
+    """Context switches of the live threads, voluntary and forced: each is
+    a sleep and a wake-up, the fixed cost of a small update."""
+    total = 0
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/status") as f:
+                for line in f:
+                    if line.startswith(("voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:")):
+                        total += int(line.split()[1])
+        except OSError:
+            pass
+    return total
+
+
 def vm_hwm_kib(pid):
     with open(f"/proc/{pid}/status") as f:
         for line in f:
@@ -208,14 +223,16 @@ def run_once(opts, xvfb, scenario, viewer, home):
         time.sleep(opts.warmup)
         seconds = {"idle": opts.idle_seconds, "input": 1.0}.get(mode, opts.seconds)
         perf = None
-        if opts.perf and viewer == "vemo":
-            out = os.path.join(opts.perf, name.replace(" ", "_") + ".perf.data")
+        if opts.perf:
+            out = os.path.join(opts.perf, f"{viewer}_" + name.replace(" ", "_") + ".perf.data")
             perf = subprocess.Popen(["perf", "record", "-g", "-q", "-o", out, "-p", str(proc.pid),
                                      "--", "sleep", str(seconds)], stderr=subprocess.DEVNULL)
         s0, c0, q0, x0 = server.snapshot(), proc_cpu_s(proc.pid), proc_sched_s(proc.pid), proc_cpu_s(xvfb.proc.pid)
+        w0 = proc_switches(proc.pid)
         t0 = time.monotonic()
         time.sleep(seconds)
         s1, c1, q1, x1 = server.snapshot(), proc_cpu_s(proc.pid), proc_sched_s(proc.pid), proc_cpu_s(xvfb.proc.pid)
+        w1 = proc_switches(proc.pid)
         dt = time.monotonic() - t0
         if perf:
             perf.wait()
@@ -225,6 +242,7 @@ def run_once(opts, xvfb, scenario, viewer, home):
             "updates/s": n / dt,
             "viewer CPU ms/update": per(c1 - c0),
             "viewer CPU % of a core": 100 * (c1 - c0) / dt,
+            "viewer context switches/update": per(w1 - w0) / 1000,
             "Xvfb CPU ms/update": per(x1 - x0),
             "server CPU ms/update": per(s1["cpu"] - s0["cpu"]),
             "lag ms, median": s1["lag50"],
@@ -317,7 +335,7 @@ def main():
     ap.add_argument("--events", type=int, default=100, help="pointer events for the latency")
     ap.add_argument("--only", default="", help="comma-separated words; runs scenarios naming any")
     ap.add_argument("--markdown", action="store_true")
-    ap.add_argument("--perf", default="", help="directory: perf record vemo's windows there")
+    ap.add_argument("--perf", default="", help="directory: perf record each viewer's windows there")
     ap.add_argument("--vemo", default=os.path.join(ROOT, "build", "shell", "vemo"))
     ap.add_argument("--server", default=os.path.join(ROOT, "build", "bench", "bench_pushserver"))
     ap.add_argument("--tiger", default=shutil.which("xtigervncviewer") or "xtigervncviewer")

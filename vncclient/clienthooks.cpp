@@ -7,9 +7,11 @@
 #include "vncclientthread.h"
 
 #include <QDebug>
+#include <QRegion>
 
 #include <cstdarg>
 #include <cstring>
+#include <vector>
 
 namespace
 {
@@ -144,10 +146,8 @@ void ClientHooks::rectangleStarting(rfbClient *client, int, int, int, int)
 // next update, so the server prepares it while the view paints.
 void ClientHooks::frameBufferUpdated(rfbClient *client, int x, int y, int w, int h)
 {
-    VncClientThread *self = owner(client);
     // The library's rectangle as it is: it may lie outside the image.
-    self->damage += QRect(x, y, w, h);
-    self->damageRects.append(QRect(x, y, w, h));
+    owner(client)->damageRects.push_back(QRect(x, y, w, h));
 }
 
 void ClientHooks::frameBufferUpdateFinished(rfbClient *client)
@@ -155,22 +155,28 @@ void ClientHooks::frameBufferUpdateFinished(rfbClient *client)
     VncClientThread *self = owner(client);
     self->requestedAhead = false;
     holdLibraryUpdateRequests(client, false);
-    if (self->damageRects.isEmpty())
+    if (self->damageRects.empty())
         return;
     if (self->pixelBuffer.isNull())
         qDebug() << "image not loaded";
     self->setImage(self->pixelBuffer);
     // Merged where rectangles touch; an empty rectangle is still announced.
-    QList<QRect> rects(self->damage.begin(), self->damage.end());
-    if (rects.isEmpty())
-        rects = self->damageRects;
-    self->damage = QRegion();
-    self->damageRects.clear();
-    for (const QRect &r : std::as_const(rects)) {
+    // The common single rectangle needs no region arithmetic, and the
+    // list keeps its capacity from one message to the next.
+    std::vector<QRect> &rects = self->damageRects;
+    if (rects.size() > 1) {
+        QRegion merged;
+        for (const QRect &r : rects)
+            merged += r;
+        if (!merged.isEmpty())
+            rects.assign(merged.begin(), merged.end());
+    }
+    for (const QRect &r : rects) {
         if (self->stopped)
-            return;
+            break;
         self->emitBlocking([&] { emit self->imageUpdated(r.x(), r.y(), r.width(), r.height()); });
     }
+    rects.clear();
 }
 
 void ClientHooks::cutTextReceived(rfbClient *client, const char *text, int length)

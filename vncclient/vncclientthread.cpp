@@ -240,6 +240,7 @@ rfbClient *VncClientThread::newClient(const QString &host, int port, int socket)
     rfbClientSetClientData(c, nullptr, this);
     requestedAhead = false;
     holdingUpdateRequests = false;
+    damageRects.clear();
     free(c->serverHost);
     c->serverHost = strdup(host.toUtf8().constData());
     c->serverPort = port;

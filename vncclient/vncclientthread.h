@@ -7,11 +7,12 @@
 #include <QImage>
 #include <QList>
 #include <QMutex>
-#include <QRegion>
+#include <QRect>
 #include <QString>
 #include <QThread>
 
 #include <atomic>
+#include <vector>
 
 #include <rfb/rfbclient.h>
 
@@ -108,8 +109,7 @@ private:
     int wakeFd = -1;
 
     // Connection thread only.
-    QRegion damage;          // updated so far in the current update message
-    QList<QRect> damageRects; // the same, as the library reported it
+    std::vector<QRect> damageRects; // updated so far in this update message
     bool requestedAhead = false; // next update asked for during this message
     bool holdingUpdateRequests = false; // the library's own request is held back
     QString suppliedPassword;
