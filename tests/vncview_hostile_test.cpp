@@ -155,6 +155,8 @@ private slots:
         ViewHarness h(loopbackUrl(server.port()));
         h.view->startConnecting();
         expectOutcome(h, ends);
+        if (ends && !QTest::currentTestFailed())
+            QCOMPARE(h.errors.first(), QStringLiteral("The VNC server sent an image that lies outside its screen."));
     }
 
     void cutText_data()
@@ -184,6 +186,9 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         QCOMPARE(QApplication::clipboard()->text(), clipboard.isNull() ? before : clipboard);
+        if (ends)
+            QCOMPARE(h.errors.first(),
+                     QStringLiteral("The VNC server sent more clipboard text than this viewer accepts (1 MiB)."));
     }
 
     void cutTextLongerThanItsMessage()

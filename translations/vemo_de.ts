@@ -155,6 +155,14 @@ Die Optionen von Qt (etwa -platform) folgen nach diesen.
         <source>The VNC server sent a message this viewer does not understand.</source>
         <translation>Der VNC-Server hat eine Nachricht gesendet, die dieser Betrachter nicht versteht.</translation>
     </message>
+    <message>
+        <source>The VNC server sent an image that lies outside its screen.</source>
+        <translation>Der VNC-Server hat ein Bild gesendet, das außerhalb seines Bildschirms liegt.</translation>
+    </message>
+    <message>
+        <source>The VNC server sent more clipboard text than this viewer accepts (1 MiB).</source>
+        <translation>Der VNC-Server hat mehr Text für die Zwischenablage gesendet, als dieser Betrachter annimmt (1 MiB).</translation>
+    </message>
 </context>
 <context>
     <name>VncView</name>

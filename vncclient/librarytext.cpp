@@ -17,6 +17,10 @@ const char *const tooManyTriesText = QT_TRANSLATE_NOOP(
     "VncClientThread", "VNC authentication failed because of too many authentication tries.");
 const char *const closedText = QT_TRANSLATE_NOOP("VncClientThread", "VNC server closed connection.");
 const char *const connectionFailedText = QT_TRANSLATE_NOOP("VncClientThread", "VNC connection failed.");
+const char *const outsideText =
+    QT_TRANSLATE_NOOP("VncClientThread", "The VNC server sent an image that lies outside its screen.");
+const char *const cutTextTooLargeText = QT_TRANSLATE_NOOP(
+    "VncClientThread", "The VNC server sent more clipboard text than this viewer accepts (1 MiB).");
 
 struct Rule
 {
@@ -40,6 +44,9 @@ const Rule rules[] = {
       "VNC connection failed: Too many security failures"},
      tooManyTriesText, true},
     {{"VNC server closed connection", nullptr, nullptr}, closedText, true},
+    // Faults of the server that end the connection.
+    {{"Rect too large", nullptr, nullptr}, outsideText, true},
+    {{"Ignoring too big cut text", nullptr, nullptr}, cutTextTooLargeText, true},
     {{"VNC server supports protocol version 3.889", nullptr, nullptr}, compatibilityMarker, false},
 };
 
