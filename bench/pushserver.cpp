@@ -11,8 +11,8 @@
 //        (libvncserver otherwise takes the first one it supports).
 //
 // It prints "PORT n", accepts one connection, and then prints
-// "P x y ns" for each pointer message (CLOCK_MONOTONIC, shared by every
-// process here). Each "s" line on stdin is answered with
+// "P x y ns" for each pointer message and "K down keysym ns" for each key
+// message (CLOCK_MONOTONIC, shared by every process here). Each "s" line on stdin is answered with
 // "S updates requests bytes cpu_ns lag_median_us lag_p99_us": counters since
 // the start, and the lag (update sent to the next request received) over
 // the requests since the previous "s". It exits when the viewer leaves or
@@ -160,6 +160,12 @@ void onPointer(int, int x, int y, rfbClientPtr)
     say("P " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(monotonicNs()) + "\n");
 }
 
+void onKey(rfbBool down, rfbKeySym key, rfbClientPtr)
+{
+    say("K " + std::to_string(down ? 1 : 0) + " " + std::to_string(key) + " " + std::to_string(monotonicNs())
+        + "\n");
+}
+
 enum rfbNewClientAction onNewClient(rfbClientPtr cl)
 {
     cl->clientFramebufferUpdateRequestHook = onRequest;
@@ -265,6 +271,7 @@ int main(int argc, char **argv)
     s.screen->newClientHook = onNewClient;
     s.screen->displayFinishedHook = onUpdateSent;
     s.screen->ptrAddEvent = onPointer;
+    s.screen->kbdAddEvent = onKey;
     rfbInitServer(s.screen);
 
     int port = 0;

@@ -118,6 +118,15 @@ class Xvfb:
         x11.XFlush.argtypes = [ctypes.c_void_p]
         self.xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
                                                    ctypes.c_int, ctypes.c_ulong]
+        self.xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                                ctypes.c_ulong]
+        x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        x11.XKeysymToKeycode.restype = ctypes.c_ubyte
+        x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x11.XDefaultRootWindow.restype = ctypes.c_ulong
+        x11.XQueryPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_void_p] * 7
+        x11.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
+        x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
         self.x11 = x11
         self.dpy = x11.XOpenDisplay(self.display.encode())
         if not self.dpy:
@@ -126,6 +135,26 @@ class Xvfb:
     def move(self, x, y):
         """Moves the pointer; returns the CLOCK_MONOTONIC stamp of the send."""
         self.xtst.XTestFakeMotionEvent(self.dpy, 0, x, y, 0)
+        t = time.clock_gettime_ns(time.CLOCK_MONOTONIC)
+        self.x11.XFlush(self.dpy)
+        return t
+
+    def focus_under_pointer(self):
+        """Gives X's keyboard focus to the top-level window under the pointer,
+        as a window manager would on a click (there is none here)."""
+        root = self.x11.XDefaultRootWindow(self.dpy)
+        root_ret, child = ctypes.c_ulong(), ctypes.c_ulong()
+        xy = [ctypes.c_int() for _ in range(4)]
+        mask = ctypes.c_uint()
+        self.x11.XQueryPointer(self.dpy, root, ctypes.byref(root_ret), ctypes.byref(child),
+                               *[ctypes.byref(v) for v in xy], ctypes.byref(mask))
+        if child.value:
+            self.x11.XSetInputFocus(self.dpy, child, 1, 0)  # RevertToPointerRoot, CurrentTime
+        self.x11.XSync(self.dpy, 0)
+
+    def key(self, keysym, down):
+        """Presses or releases a key; returns the CLOCK_MONOTONIC stamp of the send."""
+        self.xtst.XTestFakeKeyEvent(self.dpy, self.x11.XKeysymToKeycode(self.dpy, keysym), int(down), 0)
         t = time.clock_gettime_ns(time.CLOCK_MONOTONIC)
         self.x11.XFlush(self.dpy)
         return t
@@ -145,6 +174,7 @@ class Server:
         self.port = int(line.split()[1])
         self.stats = queue.Queue()
         self.pointer = queue.Queue()
+        self.keys = queue.Queue()
         threading.Thread(target=self._read, daemon=True).start()
 
     def _read(self):
@@ -154,6 +184,8 @@ class Server:
                 self.stats.put([float(v) for v in parts[1:]])
             elif parts and parts[0] == "P":
                 self.pointer.put(int(parts[3]))
+            elif parts and parts[0] == "K" and parts[1] == "1":
+                self.keys.put(int(parts[3]))
 
     def snapshot(self):
         """updates, requests, bytes, cpu s, lag median ms, lag p99 ms."""
@@ -203,6 +235,33 @@ def latency(xvfb, server, count):
         time.sleep(0.04)
         while not server.pointer.empty():
             server.pointer.get()
+    return samples
+
+
+def key_latency(xvfb, server, count):
+    """Presses of the letter a, 40 ms apart, each released before the next,
+    into the viewer's window, which is given X's keyboard focus first."""
+    keysym_a = 0x61
+    xvfb.move(300, 300)
+    xvfb.focus_under_pointer()
+    # The first fake key switches the X server to the XTest keyboard, and a
+    # viewer may then reload its keymap: one press and release, not counted.
+    xvfb.key(keysym_a, True)
+    xvfb.key(keysym_a, False)
+    time.sleep(0.3)
+    samples = []
+    for _ in range(count):
+        while not server.keys.empty():
+            server.keys.get()
+        sent = xvfb.key(keysym_a, True)
+        try:
+            got = server.keys.get(timeout=1.0)
+            if got >= sent:
+                samples.append((got - sent) / 1e6)
+        except queue.Empty:
+            pass
+        xvfb.key(keysym_a, False)
+        time.sleep(0.04)
     return samples
 
 
@@ -262,6 +321,11 @@ def run_once(opts, xvfb, scenario, viewer, home):
                 result["input ms, median"] = lat[len(lat) // 2]
                 result["input ms, p99"] = lat[min(len(lat) - 1, int(0.99 * len(lat)))]
             result["input events lost"] = opts.events - len(lat)
+            keys = sorted(key_latency(xvfb, server, opts.events))
+            if keys:
+                result["key ms, median"] = keys[len(keys) // 2]
+                result["key ms, p99"] = keys[min(len(keys) - 1, int(0.99 * len(keys)))]
+            result["key presses lost"] = opts.events - len(keys)
         hwm = vm_hwm_kib(proc.pid)
         result["VmHWM MiB"] = hwm / 1024
         result["VmHWM / framebuffer"] = hwm * 1024 / (w * h * 4)
