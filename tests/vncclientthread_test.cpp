@@ -89,7 +89,8 @@ QList<qint32> encodingsSent(const TestServer &server)
     return {};
 }
 
-void startThread(VncClientThread &thread, const TestServer &server, RemoteView::Quality quality = RemoteView::High)
+template<typename Server>
+void startThread(VncClientThread &thread, const Server &server, RemoteView::Quality quality = RemoteView::High)
 {
     thread.setHost(server.host());
     thread.setPort(server.port());
@@ -281,10 +282,7 @@ private slots:
         QVERIFY(server.start());
         VncClientThread thread;
         Receiver receiver(thread);
-        thread.setHost(server.host());
-        thread.setPort(server.port());
-        thread.setQuality(RemoteView::High);
-        thread.start();
+        startThread(thread, server);
         QTRY_COMPARE_WITH_TIMEOUT(thread.image().size(), QSize(100, 80), 5000);
         auto requests = [&] {
             QList<ClientMessage> parsed;
