@@ -301,7 +301,7 @@ def run_once(opts, xvfb, scenario, viewer, home):
             "updates/s": n / dt,
             "viewer CPU ms/update": per(c1 - c0),
             "viewer CPU % of a core": 100 * (c1 - c0) / dt,
-            "viewer context switches/update": per(w1 - w0) / 1000,
+            "viewer context switches/update": (w1 - w0) / n if n > 0 else float("nan"),
             "Xvfb CPU ms/update": per(x1 - x0),
             "server CPU ms/update": per(s1["cpu"] - s0["cpu"]),
             "lag ms, median": s1["lag50"],
