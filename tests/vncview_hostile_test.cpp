@@ -62,6 +62,19 @@ void expectOutcome(ViewHarness &h, bool ends)
     QVERIFY(h.errors.isEmpty());
     QCOMPARE(h.view->currentStatus(), RemoteView::Connected);
 }
+
+// A view against a server playing `script`, then expectOutcome; when it
+// ends, its one message must contain `says` (any message if empty).
+void expectScriptOutcome(const QList<Step> &script, bool ends, const QString &says = QString())
+{
+    RawServer server(script);
+    QVERIFY(server.start());
+    ViewHarness h(loopbackUrl(server.port()));
+    h.view->startConnecting();
+    expectOutcome(h, ends);
+    if (ends && !QTest::currentTestFailed())
+        QVERIFY2(h.errors.first().contains(says), qPrintable(h.errors.first()));
+}
 } // namespace
 
 class VncViewHostileTest : public QObject
@@ -122,11 +135,7 @@ private slots:
     {
         QFETCH(QByteArray, message);
         QFETCH(bool, ends);
-        RawServer server(afterFirstUpdate({message}));
-        QVERIFY(server.start());
-        ViewHarness h(loopbackUrl(server.port()));
-        h.view->startConnecting();
-        expectOutcome(h, ends);
+        expectScriptOutcome(afterFirstUpdate({message}), ends);
     }
 
     void rectanglesOutsideTheDesktop_data()
@@ -150,13 +159,8 @@ private slots:
     {
         QFETCH(QByteArray, message);
         QFETCH(bool, ends);
-        RawServer server(afterFirstUpdate({message}));
-        QVERIFY(server.start());
-        ViewHarness h(loopbackUrl(server.port()));
-        h.view->startConnecting();
-        expectOutcome(h, ends);
-        if (ends && !QTest::currentTestFailed())
-            QCOMPARE(h.errors.first(), QStringLiteral("The VNC server sent an image that lies outside its screen."));
+        expectScriptOutcome(afterFirstUpdate({message}), ends,
+                            QStringLiteral("The VNC server sent an image that lies outside its screen."));
     }
 
     void cutText_data()
@@ -178,17 +182,11 @@ private slots:
         QFETCH(bool, ends);
         const QString before = QStringLiteral("before %1").arg(QTest::currentDataTag());
         QApplication::clipboard()->setText(before);
-        RawServer server(afterFirstUpdate({HostileRfb::cutText(bytes)}));
-        QVERIFY(server.start());
-        ViewHarness h(loopbackUrl(server.port()));
-        h.view->startConnecting();
-        expectOutcome(h, ends);
+        expectScriptOutcome(afterFirstUpdate({HostileRfb::cutText(bytes)}), ends,
+                            QStringLiteral("The VNC server sent more clipboard text than this viewer accepts (1 MiB)."));
         if (QTest::currentTestFailed())
             return;
         QCOMPARE(QApplication::clipboard()->text(), clipboard.isNull() ? before : clipboard);
-        if (ends)
-            QCOMPARE(h.errors.first(),
-                     QStringLiteral("The VNC server sent more clipboard text than this viewer accepts (1 MiB)."));
     }
 
     void cutTextLongerThanItsMessage()
@@ -197,11 +195,7 @@ private slots:
         QList<Step> script = afterFirstUpdate({cutTextHeader(1 << 20) + "abc"});
         script.removeLast();
         script << Step::close();
-        RawServer server(script);
-        QVERIFY(server.start());
-        ViewHarness h(loopbackUrl(server.port()));
-        h.view->startConnecting();
-        expectOutcome(h, true);
+        expectScriptOutcome(script, true);
     }
 
     void garbage_data()
@@ -227,14 +221,7 @@ private slots:
     {
         QFETCH(QList<Step>, script);
         QFETCH(QString, says);
-        RawServer server(script);
-        QVERIFY(server.start());
-        ViewHarness h(loopbackUrl(server.port()));
-        h.view->startConnecting();
-        expectOutcome(h, true);
-        if (QTest::currentTestFailed())
-            return;
-        QVERIFY2(h.errors.first().contains(says), qPrintable(h.errors.first()));
+        expectScriptOutcome(script, true, says);
     }
 
     void handshakeBreaksOff_data()
