@@ -340,6 +340,32 @@ private slots:
                  qPrintable(QStringLiteral("%1 requests for %2 updates").arg(requests).arg(updates)));
     }
 
+    // The GUI thread here never waits in its event loop: it only drains
+    // posted events, as a busy GUI does. Every update must still arrive
+    // whole, and the hand-over must hold without the event loop's wake-up.
+    void updatesReachAGuiThatOnlyDrainsPostedEvents()
+    {
+        TestServer server(160, 120);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread);
+        startThread(thread, server);
+        auto drainUntil = [&](auto done) {
+            QElapsedTimer clock;
+            clock.start();
+            while (!done() && clock.elapsed() < 5000)
+                QCoreApplication::sendPostedEvents();
+            return done();
+        };
+        QVERIFY(drainUntil([&] { return samePixels(thread.image(), server.framebuffer()); }));
+        for (int i = 0; i < 30; ++i) {
+            const QRect r(4 * i, 3 * i, 8, 8);
+            server.fillRect(r, 0x405060 + i);
+            QVERIFY(drainUntil([&] { return receiver.updates.contains(r); }));
+        }
+        QVERIFY(samePixels(thread.image(), server.framebuffer()));
+    }
+
     void serverCutTextArrivesDecoded()
     {
         TestServer server(32, 32);

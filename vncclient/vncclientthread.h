@@ -123,7 +123,10 @@ template<typename Emission>
 void VncClientThread::emitBlocking(Emission emission)
 {
     Handover::release(this);
-    emission();
+    {
+        const Handover::Unrecorded marshalling;
+        emission();
+    }
     Handover::acquire(this);
 }
 
