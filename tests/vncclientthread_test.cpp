@@ -61,6 +61,13 @@ public slots:
         thread.setPassword(password);
     }
     void error(const QString &message) { errors << message; }
+
+protected:
+    bool event(QEvent *event) override
+    {
+        Handover::acquireOnCall(event, &thread);
+        return QObject::event(event);
+    }
 };
 
 

@@ -13,6 +13,8 @@
 #endif
 #endif
 
+#include <QEvent>
+
 #ifdef VEMO_TSAN
 #include <sanitizer/tsan_interface.h>
 extern "C" void __tsan_ignore_thread_begin();
@@ -42,9 +44,9 @@ inline void acquire(const void *token)
 
 // The sending side's emission itself. The signal's generated code writes
 // the argument list on this thread's stack, and Qt allocates the event that
-// carries it, after release(); the receiver reads both before its Scope
-// begins. Qt's own wait orders them, out of the sanitizer's sight, so this
-// thread's accesses are not recorded for the length of the emission.
+// carries it, after release(). Qt's own wait orders both before the
+// receiver reads them, out of the sanitizer's sight, so this thread's
+// accesses are not recorded for the length of the emission.
 class Unrecorded
 {
 public:
@@ -63,6 +65,15 @@ public:
     Unrecorded(const Unrecorded &) = delete;
     Unrecorded &operator=(const Unrecorded &) = delete;
 };
+
+// The receiving object's event(), as a queued call arrives: Qt's generated
+// code reads the argument list, on the sender's stack, before the slot and
+// its Scope begin.
+inline void acquireOnCall(const QEvent *event, const void *token)
+{
+    if (event->type() == QEvent::MetaCall)
+        acquire(token);
+}
 
 // The receiving side of a blocking emission: takes over on entry, hands
 // back on exit.

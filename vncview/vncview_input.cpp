@@ -45,6 +45,7 @@ bool isInputEvent(QEvent::Type type)
 
 bool VncView::event(QEvent *event)
 {
+    Handover::acquireOnCall(event, &clientThread);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
