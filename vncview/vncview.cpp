@@ -74,13 +74,21 @@ void VncView::setViewOnly(bool viewOnly) { RemoteView::setViewOnly(viewOnly); }
 QSize VncView::sizeHint() const { return size(); }
 QSize VncView::minimumSizeHint() const { return size(); }
 
+void VncView::setConnectionOptions(const ConnectionOptions &options)
+{
+    this->options = options;
+}
+
 bool VncView::startConnecting()
 {
     clientThread.setHost(hostName());
     clientThread.setPort(portNumber());
 
-    const QStringList args = QCoreApplication::arguments();
-    const int quality = args.size() > 2 ? args.at(2).toInt(nullptr, 10) : int(RemoteView::Medium);
+    int quality = options.quality;
+    if (options.quality == RemoteView::Unknown) {
+        const QStringList args = QCoreApplication::arguments();
+        quality = args.size() > 2 ? args.at(2).toInt(nullptr, 10) : int(RemoteView::Medium);
+    }
     clientThread.setQuality(RemoteView::Quality(quality));
     if (quality == RemoteView::Low)
         setDotCursorMode(CursorOn);

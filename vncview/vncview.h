@@ -1,6 +1,7 @@
 #ifndef VNCVIEW_H
 #define VNCVIEW_H
 
+#include "connectionoptions.h"
 #include "remoteview.h"
 #include "vncclientthread.h"
 
@@ -33,6 +34,9 @@ public:
     bool isShuttingDown() const override;
     bool startConnecting() override;
     void refitToParent() override;
+
+    // Sign-in and quality for the next startConnecting().
+    void setConnectionOptions(const ConnectionOptions &options);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -75,6 +79,7 @@ private:
     void disconnectThread();
 
     VncClientThread clientThread;
+    ConnectionOptions options;
     QClipboard *clipboard;
     bool firstUpdateDone;
     int buttonMask;
