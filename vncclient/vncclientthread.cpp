@@ -2,30 +2,33 @@
 //
 // Threads: the GUI thread owns this object (configuration, input slots,
 // image(), the error timer, the destructor); the connection thread runs
-// run() and every libvncclient hook.
+// run(), the session and every libvncclient hook.
 //
 // Locks:
-// - mutex guards host, port, frameImage and eventQueue, and writes of
-//   stopped. It is never held across a connection attempt or a network
+// - mutex guards host, port, signIn, frameImage and eventQueue, and writes
+//   of stopped. It is never held across a connection attempt or a network
 //   write, so no GUI call ever waits on the network.
-// - sideLock guards pendingErrorMessage, password and activeSocket; it is
-//   never held while calling anything else.
+// - sideLock guards pendingErrorMessage, givenPassword, reply and
+//   activeSocket; it is never held while calling anything else.
 //
 // Blocking points of the connection thread, and what interrupts each:
 // - name lookup and connect: Connector, woken through wakeFd by stop();
 // - the handshake and reads inside libvncclient: stop() shuts the socket
 //   down (the library gets a duplicate, so ours is always safe to shut);
-// - waiting for server data or input: poll() on the socket and wakeFd;
+// - the TLS handshake and waits for the user's answers: poll() on wakeFd;
+// - waiting for server data or input: poll() on the socket and wakeFd,
+//   where stop() lets the loop send what is queued before it ends (abort()
+//   shuts the socket when that takes too long);
 // - the blocking emissions towards the GUI thread: the view removes their
 //   pending calls when it goes away, and the hooks stop emitting once
 //   stopped is set.
 #include "vncclientthread.h"
 
-#include "clienthooks.h"
 #include "connector.h"
 #include "handover.h"
 #include "librarytext.h"
 #include "outgoingevent.h"
+#include "rfbsession.h"
 
 #include <QDebug>
 #include <QMutexLocker>
@@ -50,7 +53,11 @@ namespace
 // read for ever; stop() interrupts both sooner.
 constexpr int connectTimeoutMs = 15000;
 constexpr unsigned readTimeoutSeconds = 30;
+// How long a stopping session may take to say goodbye to a TLS peer.
+constexpr int politeCloseMs = 200;
 
+// Lines the library logs are attributed to the connection they come from.
+thread_local VncClientThread *loggingThread = nullptr;
 } // namespace
 
 VncClientThread::VncClientThread(QObject *parent) : QThread(parent)
@@ -67,6 +74,8 @@ VncClientThread::VncClientThread(QObject *parent) : QThread(parent)
 VncClientThread::~VncClientThread()
 {
     stop();
+    if (!wait(250))
+        abort();
     if (!wait(500)) {
         // Destroying a running thread would crash; every blocking point is
         // interrupted by stop(), so this wait ends.
@@ -104,16 +113,46 @@ void VncClientThread::useSocket(int fd)
 void VncClientThread::setQuality(RemoteView::Quality quality) { connectionQuality = quality; }
 RemoteView::Quality VncClientThread::quality() const { return connectionQuality; }
 
+void VncClientThread::setSignIn(const ConnectionOptions &options)
+{
+    QMutexLocker locker(&mutex);
+    signIn = options;
+    signIn.password.clear();
+}
+
 void VncClientThread::setPassword(const QString &password)
 {
-    QMutexLocker locker(&sideLock);
-    this->password = password;
+    {
+        QMutexLocker locker(&sideLock);
+        givenPassword = password;
+        reply = Reply::Yes;
+    }
+    wake();
+}
+
+void VncClientThread::cancelPassword()
+{
+    setReply(Reply::No);
+}
+
+void VncClientThread::answerQuestion(bool yes)
+{
+    setReply(yes ? Reply::Yes : Reply::No);
+}
+
+void VncClientThread::setReply(Reply answer)
+{
+    {
+        QMutexLocker locker(&sideLock);
+        reply = answer;
+    }
+    wake();
 }
 
 QString VncClientThread::currentPassword() const
 {
     QMutexLocker locker(&sideLock);
-    return password;
+    return givenPassword;
 }
 
 QString VncClientThread::currentHost() const
@@ -134,18 +173,17 @@ void VncClientThread::stop()
         QMutexLocker locker(&mutex);
         stopped = true;
     }
-    {
-        QMutexLocker locker(&sideLock);
-        if (activeSocket >= 0)
-            shutdown(activeSocket, SHUT_RDWR);
-    }
+    // A connected loop ends by itself, after sending what is queued.
+    if (!inMessageLoop)
+        abort();
     wake();
 }
 
-void VncClientThread::setImage(const QImage &img)
+void VncClientThread::abort()
 {
-    QMutexLocker locker(&mutex);
-    frameImage = img;
+    QMutexLocker locker(&sideLock);
+    if (activeSocket >= 0)
+        shutdown(activeSocket, SHUT_RDWR);
 }
 
 QImage VncClientThread::image(int x, int y, int w, int h) const
@@ -227,45 +265,22 @@ void VncClientThread::reportUnexplainedEnd()
     userMessageGiven = true;
 }
 
-rfbClient *VncClientThread::newClient(const QString &host, int port, int socket)
-{
-    rfbClient *c = rfbGetClient(8, 3, 4);
-    c->GotXCutText = ClientHooks::cutTextReceived;
-    c->MallocFrameBuffer = ClientHooks::allocateFrameBuffer;
-    c->canHandleNewFBSize = 1;
-    c->GetPassword = ClientHooks::supplyPassword;
-    c->GotFrameBufferUpdate = ClientHooks::frameBufferUpdated;
-    c->FinishedFrameBufferUpdate = ClientHooks::frameBufferUpdateFinished;
-    c->SoftCursorLockArea = ClientHooks::rectangleStarting;
-    rfbClientSetClientData(c, nullptr, this);
-    requestedAhead = false;
-    holdingUpdateRequests = false;
-    damageRects.clear();
-    free(c->serverHost);
-    c->serverHost = strdup(host.toUtf8().constData());
-    c->serverPort = port;
-    // Our own connected socket: the library then makes no connect() of its
-    // own, which nothing could interrupt.
-    c->sock = socket;
-    c->listenSpecified = TRUE;
-    c->readTimeout = readTimeoutSeconds;
-    return c;
-}
-
 bool VncClientThread::attemptConnection()
 {
     for (;;) {
         if (stopped)
             return false;
         passwordRequested = false;
-        QString targetHost;
-        int targetPort;
+        HandshakeSettings settings;
         int socket;
         {
             QMutexLocker locker(&mutex);
             port = normalisedPort(port);
-            targetHost = host;
-            targetPort = port;
+            settings.server = host;
+            settings.port = port;
+            settings.userName = signIn.userName;
+            settings.caFile = signIn.caFile;
+            settings.securityTypes = signIn.securityTypes;
             socket = givenSocket;
             givenSocket = -1;
         }
@@ -276,8 +291,8 @@ bool VncClientThread::attemptConnection()
             fcntl(socket, F_SETFL, fcntl(socket, F_GETFL) | O_NONBLOCK);
             connection.fd = socket;
         } else
-            connection = Connector::connectToServer(targetHost.toUtf8(), targetPort, connectTimeoutMs, wakeFd,
-                                                    [this] { return stopped.load(); });
+            connection = Connector::connectToServer(settings.server.toUtf8(), settings.port, connectTimeoutMs,
+                                                    wakeFd, [this] { return stopped.load(); });
         if (connection.fd < 0) {
             if (!connection.cancelled) {
                 rfbClientErr("ConnectToVncServer: %s\n", qUtf8Printable(connection.error));
@@ -286,15 +301,18 @@ bool VncClientThread::attemptConnection()
             return false;
         }
         setActiveSocket(connection.fd);
-        client = newClient(targetHost, targetPort, fcntl(connection.fd, F_DUPFD_CLOEXEC, 0));
-        if (rfbInitClient(client, nullptr, nullptr))
+        SessionHost &self = *this;
+        session = std::make_unique<RfbSession>(self, settings, connectionQuality.load());
+        if (session->open(fcntl(connection.fd, F_DUPFD_CLOEXEC, 0), readTimeoutSeconds)) {
+            encryptedSession = session->encrypted();
+            verifiedSession = session->identityVerified();
             return true;
-        // A failed rfbInitClient has already freed the client and its socket.
-        client = nullptr;
+        }
+        session.reset();
         closeActiveSocket();
         // Retry only with a password other than the one just refused: a
         // server that never throttles must not see an endless loop.
-        if (!passwordRequested || stopped || currentPassword() == suppliedPassword)
+        if (!passwordRequested || stopped || userMessageGiven || currentPassword() == suppliedPassword)
             return false;
     }
 }
@@ -305,11 +323,11 @@ void VncClientThread::messageLoop()
     for (;;) {
         if (stopped)
             return;
-        // 0.9.14's WaitForMessage ignores bytes the library already read
-        // ahead, so those are handled without waiting.
-        bool serverData = client->buffered > 0;
+        // Bytes the library or TLS already read ahead are handled without
+        // waiting: poll() would not see them.
+        bool serverData = session->hasPendingInput();
         if (!serverData) {
-            pollfd fds[2] = {{client->sock, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+            pollfd fds[2] = {{session->socket(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
             if (poll(fds, 2, -1) < 0) {
                 if (errno == EINTR)
                     continue;
@@ -324,7 +342,7 @@ void VncClientThread::messageLoop()
         }
         if (stopped)
             return;
-        if (serverData && !HandleRFBServerMessage(client))
+        if (serverData && !session->handleServerMessage())
             return;
         drainQueue();
     }
@@ -340,7 +358,7 @@ void VncClientThread::drainQueue()
         batch.swap(eventQueue);
     }
     for (OutgoingEvent *event : std::as_const(batch)) {
-        event->send(client);
+        event->send(session->client());
         delete event;
     }
 }
@@ -354,35 +372,141 @@ void VncClientThread::run()
     sigaddset(&pipeSignal, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
 
-    ClientHooks::setLoggingThread(this);
+    loggingThread = this;
     static std::once_flag hooksInstalled;
     std::call_once(hooksInstalled, [] {
-        rfbClientLog = ClientHooks::libraryOutput;
-        rfbClientErr = ClientHooks::libraryOutput;
+        rfbClientLog = libraryOutput;
+        rfbClientErr = libraryOutput;
     });
     userMessageGiven = false;
     protocolFault = false;
 
-    if (attemptConnection())
-        messageLoop();
+    if (attemptConnection()) {
+        inMessageLoop = true;
+        if (!stopped)
+            messageLoop();
+        inMessageLoop = false;
+    }
 
     const bool asked = stopped;
+    // The user's own end: what is queued (the releases of held keys and
+    // buttons) still goes out, and a TLS peer is told goodbye.
+    if (asked && session && session->client()) {
+        drainQueue();
+        session->close(true, politeCloseMs);
+    }
     {
         QMutexLocker locker(&mutex);
-        if (client) {
-            rfbClientCleanup(client);
-            client = nullptr;
-        }
+        session.reset();
         // Also after a failed attempt: nobody would ever drain the queue.
         stopped = true;
     }
     closeActiveSocket();
     if (!asked)
         reportUnexplainedEnd();
-    ClientHooks::setLoggingThread(nullptr);
+    loggingThread = nullptr;
     Handover::release(this);
 }
 
+bool VncClientThread::stopRequested() const
+{
+    return stopped;
+}
+
+int VncClientThread::wakeDescriptor() const
+{
+    return wakeFd;
+}
+
+void VncClientThread::showUpdate(const QImage &frame, const std::vector<QRect> &rects)
+{
+    {
+        QMutexLocker locker(&mutex);
+        frameImage = frame;
+    }
+    for (const QRect &r : rects) {
+        if (stopped)
+            break;
+        emitBlocking([&] { emit imageUpdated(r.x(), r.y(), r.width(), r.height()); });
+    }
+}
+
+void VncClientThread::showCutText(const QString &text)
+{
+    if (!stopped)
+        emitBlocking([&] { emit gotCut(text); });
+}
+
+// Waits for the GUI thread's answer to a question, or for a stop.
+bool VncClientThread::awaitReply()
+{
+    for (;;) {
+        {
+            QMutexLocker locker(&sideLock);
+            if (reply != Reply::Waiting)
+                return reply == Reply::Yes && !stopped;
+        }
+        if (stopped)
+            return false;
+        pollfd fd = {wakeFd, POLLIN, 0};
+        if (poll(&fd, 1, -1) > 0) {
+            eventfd_t value;
+            eventfd_read(wakeFd, &value);
+        }
+    }
+}
+
+bool VncClientThread::password(QString *password)
+{
+    passwordRequested = true;
+    QString earlier;
+    {
+        QMutexLocker locker(&sideLock);
+        earlier = givenPassword;
+        reply = Reply::Waiting;
+    }
+    if (!stopped)
+        emitBlocking([&] { emit passwordRequest(); });
+    {
+        // A password given before the request stands when nobody answers.
+        QMutexLocker locker(&sideLock);
+        if (reply == Reply::Waiting && !earlier.isNull())
+            reply = Reply::Yes;
+    }
+    if (!awaitReply())
+        return false;
+    suppliedPassword = currentPassword();
+    *password = suppliedPassword;
+    return true;
+}
+
+bool VncClientThread::confirm(const QString &question)
+{
+    setReply(Reply::Waiting);
+    if (stopped)
+        return false;
+    emitBlocking([&] { emit certificateQuestion(question); });
+    return awaitReply();
+}
+
+void VncClientThread::fail(const QString &message)
+{
+    if (userMessageGiven)
+        return;
+    setPendingMessage(message);
+    userMessageGiven = true;
+}
+
+void VncClientThread::libraryOutput(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const QString line = QString::vasprintf(format, args).trimmed();
+    va_end(args);
+    qDebug() << line;
+    if (loggingThread)
+        loggingThread->reportLine(line);
+}
 
 void VncClientThread::enqueue(OutgoingEvent *event)
 {

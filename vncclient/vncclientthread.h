@@ -1,8 +1,10 @@
 #ifndef VNCCLIENTTHREAD_H
 #define VNCCLIENTTHREAD_H
 
+#include "connectionoptions.h"
 #include "handover.h"
 #include "remoteview.h"
+#include "sessionhost.h"
 
 #include <QImage>
 #include <QList>
@@ -12,16 +14,17 @@
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
-#include <rfb/rfbclient.h>
-
 class OutgoingEvent;
+class RfbSession;
 
-// Owns one RFB connection made through libvncclient. Server traffic comes
-// out as signals; user input goes in through the slots, queued for the
-// connection thread. The locking rules are at the top of the source file.
-class VncClientThread : public QThread
+// Runs one RFB connection (an RfbSession) on a thread of its own. Server
+// traffic comes out as signals; user input goes in through the slots,
+// queued for the connection thread. The locking rules are at the top of
+// the source file.
+class VncClientThread : public QThread, private SessionHost
 {
     Q_OBJECT
 
@@ -33,30 +36,43 @@ public:
     void setPort(int port);
     void setQuality(RemoteView::Quality quality);
     RemoteView::Quality quality() const;
+    // The user name, security types and certificate authorities to sign in
+    // with; the password comes through passwordRequest.
+    void setSignIn(const ConnectionOptions &options);
+    // Answers passwordRequest; a password set before the request is used
+    // when nobody answers it.
     void setPassword(const QString &password);
+    // The user declined to give a password.
+    void cancelPassword();
+    // Answers certificateQuestion.
+    void answerQuestion(bool yes);
     // Speaks RFB over an already connected socket instead of connecting to
     // host and port; the thread takes the socket over. Used once.
     void useSocket(int fd);
+    // Asks the thread to end. Once connected it first sends the input still
+    // queued (the releases of held keys) and closes TLS politely; abort()
+    // ends a thread that does not get to it, by shutting the socket.
     void stop();
+    void abort();
 
-    void setImage(const QImage &img);
     QImage image(int x = 0, int y = 0, int w = 0, int h = 0) const;
 
     QString currentHost() const;
     int currentPort() const; // normalised once a connection attempt began
+    // Once connected: whether the session is encrypted, and whether the
+    // server proved who it is (a trusted or remembered certificate).
+    bool isEncrypted() const { return encryptedSession; }
+    bool isIdentityVerified() const { return verifiedSession; }
 
     // The port rule: 0 or less is 5900, 1 to 99 a display number, else a port.
     static int normalisedPort(int port);
-
-    // Largest desktop accepted from a server: any side up to 16384 pixels,
-    // at most 128 million pixels (512 MiB) in all, two 8K screens' worth.
-    static constexpr int maximumSide = 16384;
-    static constexpr qint64 maximumPixels = qint64(16384) * 8192;
 
 signals:
     void imageUpdated(int x, int y, int w, int h);
     void gotCut(const QString &text);
     void passwordRequest();
+    // The receiver asks the user and answers with answerQuestion().
+    void certificateQuestion(const QString &question);
     void outputErrorMessage(const QString &message);
 
 public slots:
@@ -71,14 +87,24 @@ protected:
     void run() override;
 
 private:
-    friend struct ClientHooks;
+    enum class Reply { Waiting, Yes, No };
 
-    rfbClient *newClient(const QString &host, int port, int socket);
+    // SessionHost
+    bool stopRequested() const override;
+    int wakeDescriptor() const override;
+    void showUpdate(const QImage &frame, const std::vector<QRect> &rects) override;
+    void showCutText(const QString &text) override;
+    bool password(QString *password) override;
+    bool confirm(const QString &question) override;
+    void fail(const QString &message) override;
+
     bool attemptConnection();
     void messageLoop();
     void drainQueue();
     void enqueue(OutgoingEvent *event);
     void wake();
+    bool awaitReply();
+    void setReply(Reply reply);
     void setActiveSocket(int fd);
     void closeActiveSocket();
     void reportLine(const QString &line);
@@ -87,31 +113,33 @@ private:
     QString currentPassword() const;
     template<typename Emission>
     void emitBlocking(Emission emission);
+    static void libraryOutput(const char *format, ...);
 
-    QImage pixelBuffer; // owns the pixels lent to the library
-    QImage frameImage;  // what the view is given; shares pixelBuffer's memory
-    rfbClient *client = nullptr;
+    QImage frameImage; // what the view is given; shares the session's pixels
+    std::unique_ptr<RfbSession> session;
     QString host;
-    QString password;
     int port = 0;
     int givenSocket = -1;
+    ConnectionOptions signIn;
     mutable QMutex mutex;
     std::atomic<RemoteView::Quality> connectionQuality{RemoteView::Medium};
     QList<OutgoingEvent *> eventQueue;
     std::atomic<bool> stopped{false};
     std::atomic<bool> passwordRequested{false};
+    std::atomic<bool> encryptedSession{false};
+    std::atomic<bool> verifiedSession{false};
+    std::atomic<bool> inMessageLoop{false};
 
-    // Guards pendingErrorMessage, password and activeSocket; never held
-    // while calling out, so either thread may take it at any time.
+    // Guards pendingErrorMessage, password, reply and activeSocket; never
+    // held while calling out, so either thread may take it at any time.
     mutable QMutex sideLock;
     QString pendingErrorMessage;
+    QString givenPassword;
+    Reply reply = Reply::Waiting;
     int activeSocket = -1;
     int wakeFd = -1;
 
     // Connection thread only.
-    std::vector<QRect> damageRects; // updated so far in this update message
-    bool requestedAhead = false; // next update asked for during this message
-    bool holdingUpdateRequests = false; // the library's own request is held back
     QString suppliedPassword;
     bool userMessageGiven = false;
     bool protocolFault = false; // the server sent what the library cannot parse

@@ -1,0 +1,239 @@
+// The libvncclient callbacks run on the connection thread, called by the
+// library from inside HandleRFBServerMessage; each reaches its session
+// through the client data stored under this file's tag.
+#include "rfbsession.h"
+
+#include "librarytext.h"
+#include "sessionhost.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QRegion>
+
+#include <gnutls/gnutls.h>
+
+#include <cstring>
+
+namespace
+{
+struct Messages
+{
+    Q_DECLARE_TR_FUNCTIONS(VncClientThread)
+};
+
+const char clientDataTag = 0;
+
+struct QualitySettings
+{
+    RemoteView::Quality quality;
+    const char *encodings;
+    int compressLevel;
+    int qualityLevel;
+    bool useBGR233;
+};
+
+const char allEncodings[] = "tight zrle ultra copyrect hextile zlib corre rre raw";
+
+// The last row applies to every other value (Low and Unknown).
+const QualitySettings qualityTable[] = {
+    {RemoteView::High, "copyrect hextile raw", 0, 9, false},
+    {RemoteView::Medium, allEncodings, 5, 7, false},
+    {RemoteView::Low, allEncodings, 9, 1, true},
+};
+
+const QualitySettings &settingsFor(RemoteView::Quality quality)
+{
+    for (const QualitySettings &row : qualityTable) {
+        if (row.quality == quality)
+            return row;
+    }
+    return qualityTable[2];
+}
+} // namespace
+
+// Turns a member function into the plain callback the library wants.
+template<typename R, typename... Args, R (RfbSession::*Member)(Args...)>
+struct RfbSession::Hook<Member>
+{
+    static R call(rfbClient *client, Args... args) { return (from(client)->*Member)(args...); }
+};
+
+RfbSession::RfbSession(SessionHost &host, const HandshakeSettings &settings, RemoteView::Quality quality)
+    : host(host), settings(settings), quality(quality)
+{
+}
+
+RfbSession::~RfbSession()
+{
+    close(false, 0);
+}
+
+RfbSession *RfbSession::from(rfbClient *client)
+{
+    return static_cast<RfbSession *>(rfbClientGetClientData(client, const_cast<char *>(&clientDataTag)));
+}
+
+bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
+{
+    rfb = rfbGetClient(8, 3, 4);
+    rfb->MallocFrameBuffer = Hook<&RfbSession::allocateFrameBuffer>::call;
+    rfb->SoftCursorLockArea = Hook<&RfbSession::rectangleStarting>::call;
+    rfb->GotFrameBufferUpdate = Hook<&RfbSession::frameBufferUpdated>::call;
+    rfb->FinishedFrameBufferUpdate = Hook<&RfbSession::frameBufferUpdateFinished>::call;
+    rfb->GotXCutText = Hook<&RfbSession::cutTextReceived>::call;
+    rfb->canHandleNewFBSize = 1;
+    rfbClientSetClientData(rfb, const_cast<char *>(&clientDataTag), this);
+    free(rfb->serverHost);
+    rfb->serverHost = strdup(settings.server.toUtf8().constData());
+    rfb->serverPort = settings.port;
+    // Our own connected socket: the library then makes no connect() of its
+    // own, which nothing could interrupt.
+    rfb->sock = socket;
+    rfb->listenSpecified = TRUE;
+    rfb->readTimeout = readTimeoutSeconds;
+
+    Handshake handshake(rfb, host, tls, settings);
+    const bool greeted = handshake.run();
+    tlsUsed = handshake.encrypted();
+    if (!greeted)
+        return false;
+    rfb->width = rfb->si.framebufferWidth;
+    rfb->height = rfb->si.framebufferHeight;
+    if (!allocateFrameBuffer())
+        return false;
+    rfb->updateRect = {0, 0, rfb->width, rfb->height};
+    return SendFramebufferUpdateRequest(rfb, 0, 0, rfb->width, rfb->height, FALSE);
+}
+
+bool RfbSession::handleServerMessage()
+{
+    return HandleRFBServerMessage(rfb);
+}
+
+bool RfbSession::hasPendingInput() const
+{
+    if (rfb->buffered > 0)
+        return true;
+    return rfb->tlsSession && gnutls_record_check_pending(static_cast<gnutls_session_t>(rfb->tlsSession)) > 0;
+}
+
+int RfbSession::socket() const
+{
+    return rfb ? rfb->sock : -1;
+}
+
+void RfbSession::close(bool politely, int ms)
+{
+    if (!rfb)
+        return;
+    if (politely)
+        tls.close(rfb, ms);
+    // Frees the library's TLS session too, so our credentials go after it.
+    rfbClientCleanup(rfb);
+    rfb = nullptr;
+    tls.release();
+}
+
+// The library tests this bit before every update request it sends.
+void RfbSession::holdLibraryUpdateRequests(bool hold)
+{
+    uint8_t &bits = rfb->supportedMessages.client2server[rfbFramebufferUpdateRequest / 8];
+    const uint8_t bit = uint8_t(1u << (rfbFramebufferUpdateRequest % 8));
+    if (hold && (bits & bit)) {
+        bits &= uint8_t(~bit);
+        holdingUpdateRequests = true;
+    } else if (!hold && holdingUpdateRequests) {
+        bits |= bit;
+        holdingUpdateRequests = false;
+    }
+}
+
+rfbBool RfbSession::allocateFrameBuffer()
+{
+    // A new size within an update message: the library asks for the whole
+    // new desktop next, which must go out.
+    holdLibraryUpdateRequests(false);
+    const int w = rfb->width;
+    const int h = rfb->height;
+    if (w < 0 || h < 0 || w > maximumSide || h > maximumSide || qint64(w) * h > maximumPixels) {
+        host.fail(Messages::tr("The remote desktop is too large to show (%1 x %2 pixels).").arg(w).arg(h));
+        return FALSE;
+    }
+    // The image owns the pixels; replacing it leaves the old ones alive
+    // for as long as a view still paints from them.
+    QImage buffer;
+    uint8_t *bits = nullptr;
+    if (w > 0 && h > 0) {
+        buffer = QImage(w, h, QImage::Format_RGB32);
+        if (buffer.isNull()) {
+            host.fail(Messages::tr("Not enough memory to show the remote desktop (%1 x %2 pixels).").arg(w).arg(h));
+            return FALSE;
+        }
+        bits = buffer.bits();
+        memset(bits, 0, size_t(buffer.sizeInBytes()));
+    }
+    pixelBuffer = buffer;
+    rfb->frameBuffer = bits;
+
+    rfb->format.bitsPerPixel = 32;
+    rfb->format.redShift = 16;
+    rfb->format.greenShift = 8;
+    rfb->format.blueShift = 0;
+    rfb->format.redMax = 255;
+    rfb->format.greenMax = 255;
+    rfb->format.blueMax = 255;
+
+    const QualitySettings &row = settingsFor(quality);
+    rfb->appData.encodingsString = row.encodings;
+    rfb->appData.compressLevel = row.compressLevel;
+    rfb->appData.qualityLevel = row.qualityLevel;
+    rfb->appData.useBGR233 = row.useBGR233;
+    return SetFormatAndEncodings(rfb);
+}
+
+// Called before each rectangle is decoded. At the first of a message, ask
+// for the next update at once (the library asks only after the whole
+// message): the server prepares it while we decode and paint.
+void RfbSession::rectangleStarting(int, int, int, int)
+{
+    if (!requestedAhead) {
+        requestedAhead = true;
+        if (SendIncrementalFramebufferUpdateRequest(rfb))
+            holdLibraryUpdateRequests(true);
+    }
+}
+
+void RfbSession::frameBufferUpdated(int x, int y, int w, int h)
+{
+    // The library's rectangle as it is: it may lie outside the image.
+    damageRects.push_back(QRect(x, y, w, h));
+}
+
+// Rectangles are announced once the whole message is decoded: one
+// hand-over to the GUI thread per message, merged where they touch; an
+// empty rectangle is still announced. The list keeps its capacity.
+void RfbSession::frameBufferUpdateFinished()
+{
+    requestedAhead = false;
+    holdLibraryUpdateRequests(false);
+    if (damageRects.empty())
+        return;
+    if (damageRects.size() > 1) {
+        QRegion merged;
+        for (const QRect &r : damageRects)
+            merged += r;
+        if (!merged.isEmpty())
+            damageRects.assign(merged.begin(), merged.end());
+    }
+    host.showUpdate(pixelBuffer, damageRects);
+    damageRects.clear();
+}
+
+void RfbSession::cutTextReceived(const char *text, int length)
+{
+    // Clipboard contents are the user's: only their size is logged.
+    qDebug() << "clipboard text from the server:" << length << "bytes";
+    const QString decoded = LibraryText::decodeCutText(text, length);
+    if (!decoded.isEmpty())
+        host.showCutText(decoded);
+}

@@ -1,0 +1,76 @@
+#ifndef RFBSESSION_H
+#define RFBSESSION_H
+
+#include "handshake.h"
+#include "remoteview.h"
+#include "tlschannel.h"
+
+#include <QImage>
+#include <QRect>
+
+#include <vector>
+
+#include <rfb/rfbclient.h>
+
+class SessionHost;
+
+// One RFB conversation through libvncclient: the rfbClient, its callbacks
+// (member functions reached through one trampoline), the greeting and its
+// security, and the frame the library decodes into. It runs on the
+// connection thread and tells its host what the user should see.
+class RfbSession
+{
+public:
+    RfbSession(SessionHost &host, const HandshakeSettings &settings, RemoteView::Quality quality);
+    ~RfbSession();
+    RfbSession(const RfbSession &) = delete;
+    RfbSession &operator=(const RfbSession &) = delete;
+
+    // Greets the server over 'socket', which the session takes over, and
+    // asks for the first update. After a failure only close() remains.
+    bool open(int socket, unsigned readTimeoutSeconds);
+    // Reads and handles one server message.
+    bool handleServerMessage();
+    // Bytes already read ahead, by the library or by TLS, that a wait on
+    // the socket would not see.
+    bool hasPendingInput() const;
+    int socket() const;
+    // For sending input; null once closed.
+    rfbClient *client() const { return rfb; }
+    // Ends the conversation; 'politely' tells a TLS peer first, waiting
+    // at most 'ms' for the socket.
+    void close(bool politely, int ms);
+
+    bool encrypted() const { return tlsUsed; }
+
+    // Largest desktop accepted from a server: any side up to 16384 pixels,
+    // at most 128 million pixels (512 MiB) in all, two 8K screens' worth.
+    static constexpr int maximumSide = 16384;
+    static constexpr qint64 maximumPixels = qint64(16384) * 8192;
+    bool identityVerified() const { return tls.identityVerified(); }
+
+private:
+    template<auto Member>
+    struct Hook;
+    static RfbSession *from(rfbClient *client);
+
+    rfbBool allocateFrameBuffer();
+    void rectangleStarting(int x, int y, int w, int h);
+    void frameBufferUpdated(int x, int y, int w, int h);
+    void frameBufferUpdateFinished();
+    void cutTextReceived(const char *text, int length);
+    void holdLibraryUpdateRequests(bool hold);
+
+    SessionHost &host;
+    HandshakeSettings settings;
+    RemoteView::Quality quality;
+    rfbClient *rfb = nullptr;
+    TlsChannel tls;
+    bool tlsUsed = false;
+    QImage pixelBuffer; // owns the pixels lent to the library
+    std::vector<QRect> damageRects; // updated so far in this update message
+    bool requestedAhead = false; // next update asked for during this message
+    bool holdingUpdateRequests = false; // the library's own request is held back
+};
+
+#endif

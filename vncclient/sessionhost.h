@@ -1,0 +1,37 @@
+#ifndef SESSIONHOST_H
+#define SESSIONHOST_H
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+
+#include <vector>
+
+// What an RFB session asks of the thread that runs it. Every call comes
+// from the connection thread; the calls that wait for the user return
+// early once the thread is asked to stop.
+class SessionHost
+{
+public:
+    virtual bool stopRequested() const = 0;
+    // Wakes the connection thread's waits; polled beside the socket.
+    virtual int wakeDescriptor() const = 0;
+
+    // The rectangles of 'frame' that one update message changed.
+    virtual void showUpdate(const QImage &frame, const std::vector<QRect> &rects) = 0;
+    virtual void showCutText(const QString &text) = 0;
+
+    // The password to sign in with, asking the user when none was given.
+    // False when the user declined or the thread is stopping.
+    virtual bool password(QString *password) = 0;
+    // Asks the user whether to trust a certificate; 'question' says why.
+    virtual bool confirm(const QString &question) = 0;
+
+    // Ends the connection with a message for the user; the first wins.
+    virtual void fail(const QString &message) = 0;
+
+protected:
+    ~SessionHost() = default;
+};
+
+#endif
