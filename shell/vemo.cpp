@@ -159,7 +159,11 @@ void Vemo::showStatus(RemoteView::RemoteStatus status)
     if (status == RemoteView::Connected) {
         failed = false;
         notice->hide();
-        setWindowTitle(tr("%1 - vemo").arg(address));
+        const QString security = !view->isEncrypted()       ? tr("not encrypted")
+                                 : view->isIdentityVerified() ? tr("encrypted, server verified")
+                                                              : tr("encrypted, server not verified");
+        setWindowTitle(tr("%1 (%2) - vemo").arg(address, security));
+        qCInfo(lcWindow).noquote() << "title:" << windowTitle();
         return;
     }
     // A failure stays on screen: nothing reconnects after it.

@@ -139,7 +139,7 @@ void InputE2eTest::initTestCase()
     QVERIFY(vemo.waitForStarted());
     // The title says the connection stands.
     QTRY_VERIFY_WITH_TIMEOUT(
-        (window = localConnection.findWindow(vemo.processId(), address + QStringLiteral(" - vemo"))), 20000);
+        (window = localConnection.findWindow(vemo.processId(), address + QStringLiteral(" (not encrypted) - vemo"))), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(localConnection.windowSize(window), desktop, 10000);
 }
 

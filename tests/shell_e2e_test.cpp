@@ -98,7 +98,7 @@ void ShellE2eTest::windowShowsTheRemoteDesktopAndClosesQuickly()
 
     // The title says the connection stands.
     unsigned long window = 0;
-    QTRY_VERIFY_WITH_TIMEOUT((window = local.findWindow(vemo.processId(), address + QStringLiteral(" - vemo"))),
+    QTRY_VERIFY_WITH_TIMEOUT((window = local.findWindow(vemo.processId(), address + QStringLiteral(" (not encrypted) - vemo"))),
                              20000);
     QTRY_COMPARE_WITH_TIMEOUT(local.windowSize(window), desktop, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(local.grab(window), remoteScreen, 10000);

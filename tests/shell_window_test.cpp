@@ -258,7 +258,7 @@ void ShellWindowTest::windowTakesTheRemoteSize()
     QCOMPARE(view->geometry(), QRect(0, 0, 320, 240));
     QVERIFY(!view->isScaling());
     QVERIFY(noticeOf(window.get())->isHidden());
-    QCOMPARE(window->windowTitle(), QStringLiteral("127.0.0.1:%1 - vemo").arg(server.port()));
+    QCOMPARE(window->windowTitle(), QStringLiteral("127.0.0.1:%1 (not encrypted) - vemo").arg(server.port()));
     // Pixel for pixel (quality 1 is lossless).
     QTRY_COMPARE(view->grab().toImage().convertToFormat(QImage::Format_RGB32), server.framebuffer());
 }

@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QSignalSpy>
+#include <QDialog>
+#include <QLineEdit>
 #include <QTest>
 
 #include <memory>
@@ -283,26 +285,43 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(samePixels(h.view->grab().toImage(), server.framebuffer()), 5000);
     }
 
-    void passwordComesFromTheUrl_data()
+    // Without a password in the URL the view asks in a dialog: typed and
+    // confirmed with Enter, or cancelled with Escape.
+    void passwordComesFromTheUrlOrTheDialog_data()
     {
         QTest::addColumn<QString>("password");
         QTest::addColumn<bool>("emptyInUrl");
+        QTest::addColumn<QString>("typed"); // null: no dialog; empty: Escape
         QTest::addColumn<bool>("connects");
-        QTest::newRow("right password") << "pw1234" << false << true;
-        QTest::newRow("wrong password") << "nope" << false << false;
-        QTest::newRow("no password") << QString() << false << false;
-        QTest::newRow("empty password") << QString() << true << false;
+        QTest::newRow("right password") << "pw1234" << false << QString() << true;
+        QTest::newRow("wrong password") << "nope" << false << QString() << false;
+        QTest::newRow("no password, typed") << QString() << false << "pw1234" << true;
+        QTest::newRow("no password, cancelled") << QString() << false << "" << false;
+        QTest::newRow("empty password, typed wrong") << QString() << true << "nope" << false;
     }
-    void passwordComesFromTheUrl()
+    void passwordComesFromTheUrlOrTheDialog()
     {
         QFETCH(QString, password);
         QFETCH(bool, emptyInUrl);
+        QFETCH(QString, typed);
         QFETCH(bool, connects);
         TestServer server(64, 64, "pw1234");
         QVERIFY(server.start());
         Harness h(urlFor(server.port(), password, emptyInUrl));
         h.view->startConnecting();
         QTRY_VERIFY_WITH_TIMEOUT(h.log.contains("status:Authenticating"), 5000);
+        if (!typed.isNull()) {
+            QDialog *dialog = nullptr;
+            QTRY_VERIFY((dialog = h.window.findChild<QDialog *>("passwordDialog")));
+            QLineEdit *field = dialog->findChild<QLineEdit *>();
+            QVERIFY(field);
+            if (typed.isEmpty()) {
+                QTest::keyClick(field, Qt::Key_Escape);
+            } else {
+                QTest::keyClicks(field, typed);
+                QTest::keyClick(field, Qt::Key_Return);
+            }
+        }
         if (connects) {
             QVERIFY(h.waitConnected());
         } else {

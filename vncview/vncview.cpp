@@ -2,10 +2,12 @@
 
 #include "handover.h"
 #include "scalemath.h"
+#include "signindialogs.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDebug>
+#include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -34,6 +36,8 @@ VncView::VncView(QWidget *parent, const QUrl &url)
     connect(&clientThread, SIGNAL(gotCut(const QString &)), this, SLOT(setCut(const QString &)),
             Qt::BlockingQueuedConnection);
     connect(&clientThread, SIGNAL(passwordRequest()), this, SLOT(requestPassword()), Qt::BlockingQueuedConnection);
+    connect(&clientThread, &VncClientThread::certificateQuestion, this, &VncView::askAboutCertificate,
+            Qt::BlockingQueuedConnection);
     connect(&clientThread, SIGNAL(outputErrorMessage(QString)), this, SLOT(outputErrorMessage(QString)));
 
     clipboard = QApplication::clipboard();
@@ -57,6 +61,7 @@ void VncView::disconnectThread()
     disconnect(&clientThread, SIGNAL(imageUpdated(int, int, int, int)), this, SLOT(updateImage(int, int, int, int)));
     disconnect(&clientThread, SIGNAL(gotCut(const QString &)), this, SLOT(setCut(const QString &)));
     disconnect(&clientThread, SIGNAL(passwordRequest()), this, SLOT(requestPassword()));
+    disconnect(&clientThread, &VncClientThread::certificateQuestion, this, &VncView::askAboutCertificate);
     disconnect(&clientThread, SIGNAL(outputErrorMessage(QString)), this, SLOT(outputErrorMessage(QString)));
 }
 
@@ -79,10 +84,24 @@ void VncView::setConnectionOptions(const ConnectionOptions &options)
     this->options = options;
 }
 
+bool VncView::isEncrypted() const
+{
+    return clientThread.isEncrypted();
+}
+
+bool VncView::isIdentityVerified() const
+{
+    return clientThread.isIdentityVerified();
+}
+
 bool VncView::startConnecting()
 {
     clientThread.setHost(hostName());
     clientThread.setPort(portNumber());
+    ConnectionOptions signIn = options;
+    if (signIn.userName.isEmpty())
+        signIn.userName = m_url.userName();
+    clientThread.setSignIn(signIn);
 
     int quality = options.quality;
     if (options.quality == RemoteView::Unknown) {
@@ -101,14 +120,59 @@ bool VncView::startConnecting()
 void VncView::requestPassword()
 {
     const Handover::Scope handover(&clientThread);
-    qDebug() << "request password";
     // A request still on its way when the view shut down must not move a
     // Disconnected view back to Authenticating.
     if (shuttingDown)
         return;
     changeStatus(Authenticating);
-    const QString password = m_url.password();
-    clientThread.setPassword(password.isNull() ? QStringLiteral("") : password);
+    // The password the user gave up front is used without asking.
+    const QString given = m_url.password().isNull() ? options.password : m_url.password();
+    if (!given.isNull()) {
+        clientThread.setPassword(given);
+        return;
+    }
+    closeDialogs();
+    const QString userName = options.userName.isEmpty() ? m_url.userName() : options.userName;
+    auto *dialog = new PasswordDialog(window(), hostName(), userName);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
+        if (result == QDialog::Accepted)
+            clientThread.setPassword(dialog->takePassword());
+        else
+            clientThread.cancelPassword();
+        emit showingPasswordDialog(false);
+    });
+    openDialog = dialog;
+    emit showingPasswordDialog(true);
+    dialog->open();
+}
+
+void VncView::askAboutCertificate(const QString &question)
+{
+    const Handover::Scope handover(&clientThread);
+    if (shuttingDown)
+        return;
+    closeDialogs();
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("Untrusted certificate"), question,
+                                QMessageBox::Yes | QMessageBox::No, window());
+    box->setObjectName(QStringLiteral("certificateQuestion"));
+    box->setDefaultButton(QMessageBox::No);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QDialog::finished, this,
+            [this](int result) { clientThread.answerQuestion(result == QMessageBox::Yes); });
+    openDialog = box;
+    box->open();
+}
+
+void VncView::closeDialogs()
+{
+    // Unanswered: a stopping thread needs no answer, and a new question
+    // must not receive the old one's.
+    if (openDialog) {
+        openDialog->disconnect(this);
+        openDialog->reject();
+    }
 }
 
 void VncView::outputErrorMessage(const QString &message)
@@ -127,11 +191,17 @@ void VncView::beginShutdown()
     releaseHeldInput();
     changeStatus(Disconnecting);
     shuttingDown = true;
+    closeDialogs();
     // Stopping is cheap in every state: the thread never holds its lock
     // across a connection attempt, and stop() interrupts the attempt.
     clientThread.stop();
     if (previous != Connected)
         clientThread.quit();
+    // A thread blocked handing this view an update would never see the
+    // stop; discarding the call frees it to send the releases and go.
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    if (!clientThread.wait(250))
+        clientThread.abort();
     if (clientThread.wait(500))
         Handover::acquire(&clientThread);
     changeStatus(Disconnected);

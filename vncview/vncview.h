@@ -8,9 +8,11 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QPointer>
 #include <QUrl>
 
 class QClipboard;
+class QDialog;
 class QKeyEvent;
 class QMouseEvent;
 class QWheelEvent;
@@ -37,6 +39,10 @@ public:
 
     // Sign-in and quality for the next startConnecting().
     void setConnectionOptions(const ConnectionOptions &options);
+    // Once connected: whether the session is encrypted, and whether the
+    // server proved who it is.
+    bool isEncrypted() const;
+    bool isIdentityVerified() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -54,6 +60,7 @@ private slots:
     void updateImage(int x, int y, int w, int h);
     void setCut(const QString &text);
     void requestPassword();
+    void askAboutCertificate(const QString &question);
     void outputErrorMessage(const QString &message);
     void clipboardSelectionChanged();
     void clipboardDataChanged();
@@ -77,9 +84,11 @@ private:
     QPoint toFramebuffer(const QPointF &widgetPos) const;
     QRect widgetRect(const QRect &framebufferRect) const;
     void disconnectThread();
+    void closeDialogs();
 
     VncClientThread clientThread;
     ConnectionOptions options;
+    QPointer<QDialog> openDialog; // a question to the user, while one is open
     QClipboard *clipboard;
     bool firstUpdateDone;
     int buttonMask;

@@ -1,0 +1,24 @@
+#ifndef SIGNINDIALOGS_H
+#define SIGNINDIALOGS_H
+
+#include <QDialog>
+
+class QLineEdit;
+
+// Asks for the password a server wants. Window-modal and small, with OK
+// and Cancel (soft keys) and Enter for OK; the typed text is cleared once
+// it has been read.
+class PasswordDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    PasswordDialog(QWidget *parent, const QString &server, const QString &userName);
+    // The password typed, taken out of the field.
+    QString takePassword();
+
+private:
+    QLineEdit *field;
+};
+
+#endif
