@@ -1,5 +1,6 @@
 #include "handshake.h"
 
+#include "certificatestore.h"
 #include "libraryinternals.h"
 #include "librarytext.h"
 #include "securitytypes.h"
@@ -30,7 +31,10 @@ Handshake::Handshake(rfbClient *client, SessionHost &host, TlsChannel &tls, cons
       host(host),
       tls(tls),
       settings(settings),
-      preferred(SecurityTypes::preferred(settings.securityTypes, !settings.userName.isEmpty()))
+      preferred(SecurityTypes::preferred(settings.securityTypes, !settings.userName.isEmpty(),
+                                         !settings.caFile.isEmpty()
+                                             || !CertificateStore::trusted(TlsChannel::storeKey(settings.server, settings.port))
+                                                     .isEmpty()))
 {
 }
 
@@ -310,7 +314,7 @@ void Handshake::readReason()
 bool Handshake::noCommonType(const QList<quint32> &offered)
 {
     const QString offers = names(offered);
-    const QList<quint32> withUser = SecurityTypes::preferred(settings.securityTypes, true);
+    const QList<quint32> withUser = SecurityTypes::preferred(settings.securityTypes, true, true);
     bool offersEncrypted = false;
     for (quint32 type : offered)
         offersEncrypted = offersEncrypted || usesTls(type) || type == VeNCrypt;

@@ -120,22 +120,31 @@ bool needsPassword(quint32 type)
     return needsUserName(type) || type == VncAuth || type == TLSVnc || type == X509Vnc;
 }
 
-QList<quint32> preferred(const QList<quint32> &allowed, bool haveUserName)
+QList<quint32> preferred(const QList<quint32> &allowed, bool haveUserName, bool canVerifyCertificate)
 {
     const bool anonymousTlsAllowed = allowed.contains(TLSNone) || allowed.contains(TLSVnc);
     QList<quint32> result;
+    QList<quint32> unverifiable;
     for (const TypeInfo &info : table) {
         if (info.plain && !haveUserName)
             continue;
-        if (allowed.isEmpty()) {
-            // Passwords in the clear only when the user asks for it.
-            if (info.type != Plain)
-                result << info.type;
-        } else if (allowed.contains(info.type) || (info.type == AnonymousTls && anonymousTlsAllowed)) {
+        bool offered;
+        if (allowed.isEmpty())
+            offered = info.type != Plain; // passwords in the clear only when asked for
+        else
+            offered = allowed.contains(info.type) || (info.type == AnonymousTls && anonymousTlsAllowed);
+        if (!offered)
+            continue;
+        if (info.x509 && !canVerifyCertificate)
+            unverifiable << info.type;
+        else if (!info.tls && !unverifiable.isEmpty()) {
+            result += unverifiable;
+            unverifiable.clear();
             result << info.type;
-        }
+        } else
+            result << info.type;
     }
-    return result;
+    return result + unverifiable;
 }
 
 quint32 choose(const QList<quint32> &preferred, const QList<quint32> &offered)

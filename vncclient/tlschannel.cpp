@@ -72,6 +72,11 @@ QString reasonFor(unsigned status, const QString &server)
 }
 } // namespace
 
+QString TlsChannel::storeKey(const QString &server, int port)
+{
+    return QStringLiteral("%1:%2").arg(server).arg(port);
+}
+
 TlsChannel::~TlsChannel()
 {
     release();
@@ -210,7 +215,7 @@ bool TlsChannel::checkCertificate(void *handle, const QString &server, int port,
         return true;
     }
 
-    const QString storeKey = QStringLiteral("%1:%2").arg(server).arg(port);
+    const QString storeKey = TlsChannel::storeKey(server, port);
     const QByteArray trusted = CertificateStore::trusted(storeKey);
     if (!trusted.isEmpty()) {
         if (trusted == fingerprint) {

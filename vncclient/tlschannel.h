@@ -26,6 +26,8 @@ public:
     bool start(rfbClient *client, Kind kind, const QString &server, int port, const QString &caFile,
                SessionHost &host);
     bool identityVerified() const { return verified; }
+    // How the certificates the user trusted are filed: per host and port.
+    static QString storeKey(const QString &server, int port);
     // Tells the server the session ends, waiting at most 'ms' for the socket.
     void close(rfbClient *client, int ms);
     // The credentials outlive the library's session; free them after it.
