@@ -42,3 +42,8 @@ target_compile_definitions(shell_e2e_test PRIVATE VEMO_BINARY="$<TARGET_FILE:vem
 add_dependencies(shell_e2e_test vemo)
 
 vemo_add_test(shell_serverurl_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_serverurl_test.cpp LIBS vemoshell)
+
+# Signing in to Xvnc with each kind of security, the view in this process.
+vemo_add_test(security_e2e_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/security_e2e_test.cpp ${CMAKE_CURRENT_LIST_DIR}/e2e_servers.cpp
+  LIBS vncview Qt6::Network TIMEOUT 300)

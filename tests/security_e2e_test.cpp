@@ -1,0 +1,317 @@
+// Signing in to TigerVNC's Xvnc, on loopback, with each kind of security it
+// offers: passwords, user names, anonymous TLS and certificates from a test
+// authority, and the user's trust in a self-signed certificate.
+#include "e2e_servers.h"
+#include "securitytypes.h"
+#include "viewharness.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace
+{
+const char vncPassword[] = "secret1";
+const char plainUser[] = "vemo";
+const char plainPassword[] = "plain-pw";
+const char pamService[] = "vemo-e2e-plain";
+
+QString pamFile()
+{
+    return QStringLiteral("/etc/pam.d/%1").arg(pamService);
+}
+
+bool run(const QString &program, const QStringList &args, const QByteArray &input = QByteArray(),
+         QByteArray *output = nullptr)
+{
+    QProcess process;
+    process.start(program, args);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
+        qWarning() << program << args << process.readAllStandardError();
+        return false;
+    }
+    if (output)
+        *output = process.readAllStandardOutput();
+    return true;
+}
+
+// What the window title says of a connected session.
+QString securityOf(VncView *view)
+{
+    if (!view->isEncrypted())
+        return QStringLiteral("not encrypted");
+    return view->isIdentityVerified() ? QStringLiteral("encrypted, server verified")
+                                      : QStringLiteral("encrypted, server not verified");
+}
+} // namespace
+
+class SecurityE2eTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void signsIn_data();
+    void signsIn();
+    void selfSignedCertificateIsTrustedOnFirstUse();
+
+private:
+    // An Xvnc desktop with the given security, on a free loopback port.
+    bool startDesktop(XServer &desktop, quint16 *port, const QString &types, const QStringList &extra);
+    // A certificate and key signed by 'issuer' ("" for self-signed) for
+    // 'name', in the temporary directory.
+    bool makeCertificate(const QString &name, const QString &host, const QString &issuer, bool authority);
+    QString path(const QString &file) const { return dir.filePath(file); }
+    // Connects a view with 'options' and answers its dialogs: 'typed' goes
+    // into a password dialog (empty: cancel), 'trust' answers a certificate
+    // question. Returns the outcome: the security, or "error:" and why.
+    QString connectView(quint16 port, const ConnectionOptions &options, const QString &typed, bool trust,
+                        bool *asked = nullptr);
+
+    QTemporaryDir dir;
+    QString xvnc;
+    bool pamReady = false;
+};
+
+void SecurityE2eTest::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                  + "/vemo/trusted-certificates");
+    xvnc = QStandardPaths::findExecutable("Xvnc");
+    QVERIFY2(!xvnc.isEmpty(), "Xvnc is missing: run scripts/install-deps.sh");
+    QVERIFY(dir.isValid());
+    QByteArray obfuscated;
+    QVERIFY(run("vncpasswd", {"-f"}, QByteArray(vncPassword) + "\n", &obfuscated));
+    QFile passwordFile(path("passwd"));
+    QVERIFY(passwordFile.open(QIODevice::WriteOnly) && passwordFile.write(obfuscated) == obfuscated.size());
+    passwordFile.close();
+
+    QVERIFY(makeCertificate("ca", "vemo test authority", "", true));
+    QVERIFY(makeCertificate("other-ca", "another authority", "", true));
+    QVERIFY(makeCertificate("server", "127.0.0.1", "ca", false));
+    QVERIFY(makeCertificate("wrong-host", "elsewhere.invalid", "ca", false));
+    QVERIFY(makeCertificate("self-a", "127.0.0.1", "", false));
+    QVERIFY(makeCertificate("self-b", "127.0.0.1", "", false));
+
+    // Xvnc checks Plain passwords through PAM: a service of our own accepts
+    // one user with one password.
+    if (geteuid() == 0) {
+        QFile checker(path("check-plain"));
+        QVERIFY(checker.open(QIODevice::WriteOnly));
+        checker.write(QStringLiteral("#!/bin/sh\n[ \"$PAM_USER\" = %1 ] && [ \"$(tr -d '\\000')\" = %2 ]\n")
+                          .arg(plainUser, plainPassword)
+                          .toUtf8());
+        checker.close();
+        checker.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile service(pamFile());
+        pamReady = service.open(QIODevice::WriteOnly)
+                   && service.write(QStringLiteral("auth required pam_exec.so expose_authtok quiet %1\n"
+                                                   "account required pam_permit.so\n")
+                                        .arg(checker.fileName())
+                                        .toUtf8())
+                          > 0;
+    }
+}
+
+void SecurityE2eTest::cleanupTestCase()
+{
+    if (pamReady)
+        QFile::remove(pamFile());
+}
+
+bool SecurityE2eTest::makeCertificate(const QString &name, const QString &host, const QString &issuer,
+                                      bool authority)
+{
+    const QString key = path(name + ".key");
+    const QString certificate = path(name + ".pem");
+    const QString subject = "/CN=" + host;
+    const QString altName = host.startsWith("127.") ? "subjectAltName=IP:" + host : "subjectAltName=DNS:" + host;
+    const QStringList newKey{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", key};
+    if (issuer.isEmpty()) {
+        QStringList args{"req", "-x509", "-days", "30", "-subj", subject, "-out", certificate};
+        args += newKey;
+        if (!authority)
+            args << "-addext" << altName << "-addext" << "basicConstraints=critical,CA:FALSE";
+        return run("openssl", args);
+    }
+    QFile extensions(path(name + ".ext"));
+    if (!extensions.open(QIODevice::WriteOnly) || extensions.write(altName.toUtf8() + "\n") <= 0)
+        return false;
+    extensions.close();
+    QStringList request{"req", "-new", "-subj", subject, "-out", path(name + ".csr")};
+    request += newKey;
+    return run("openssl", request)
+           && run("openssl", {"x509", "-req", "-in", path(name + ".csr"), "-CA", path(issuer + ".pem"), "-CAkey",
+                              path(issuer + ".key"), "-CAcreateserial", "-days", "30", "-extfile",
+                              extensions.fileName(), "-out", certificate});
+}
+
+bool SecurityE2eTest::startDesktop(XServer &desktop, quint16 *port, const QString &types, const QStringList &extra)
+{
+    *port = freePort();
+    return *port
+           && desktop.start(xvnc, QStringList{"-rfbport", QString::number(*port), "-localhost", "-geometry",
+                                              "160x120", "-SecurityTypes", types, "-PasswordFile", path("passwd")}
+                                      + extra);
+}
+
+QString SecurityE2eTest::connectView(quint16 port, const ConnectionOptions &options, const QString &typed,
+                                     bool trust, bool *asked)
+{
+    ViewHarness h(loopbackUrl(port));
+    h.view->setConnectionOptions(options);
+    h.view->startConnecting();
+    QString outcome;
+    (void)QTest::qWaitFor(
+        [&] {
+            if (auto *dialog = h.window.findChild<QDialog *>("passwordDialog"); dialog && dialog->isVisible()) {
+                QLineEdit *field = dialog->findChild<QLineEdit *>();
+                if (typed.isEmpty()) {
+                    QTest::keyClick(field, Qt::Key_Escape);
+                } else {
+                    QTest::keyClicks(field, typed);
+                    QTest::keyClick(field, Qt::Key_Return);
+                }
+            }
+            if (auto *box = h.window.findChild<QMessageBox *>("certificateQuestion"); box && box->isVisible()) {
+                if (asked)
+                    *asked = true;
+                box->button(trust ? QMessageBox::Yes : QMessageBox::No)->click();
+            }
+            if (h.view->currentStatus() == RemoteView::Connected)
+                outcome = securityOf(h.view);
+            else if (!h.errors.isEmpty())
+                outcome = "error:" + h.errors.first();
+            return !outcome.isEmpty();
+        },
+        20000);
+    return outcome;
+}
+
+void SecurityE2eTest::signsIn_data()
+{
+    QTest::addColumn<QString>("serverTypes");
+    QTest::addColumn<QStringList>("serverOptions");
+    QTest::addColumn<QString>("userName");
+    QTest::addColumn<QString>("password"); // null: none given
+    QTest::addColumn<QString>("caFile");   // a certificate of the test directory, or none
+    QTest::addColumn<QString>("allowed");  // --security
+    QTest::addColumn<QString>("typed");    // into the password dialog; empty cancels it
+    QTest::addColumn<QString>("outcome");
+    const QStringList signed_{"-X509Cert", "server.pem", "-X509Key", "server.key"};
+    const QStringList wrongHost{"-X509Cert", "wrong-host.pem", "-X509Key", "wrong-host.key"};
+    const QStringList plain{"-PlainUsers", plainUser, "-PAMService", pamService};
+    const QString unverified = "encrypted, server not verified";
+
+    QTest::newRow("TLSPlain,TLSVnc,VncAuth: the password alone")
+        << "TLSPlain,TLSVnc,VncAuth" << plain << "" << vncPassword << "" << "" << "" << unverified;
+    QTest::newRow("X509Vnc,TLSVnc,VncAuth: the password alone")
+        << "X509Vnc,TLSVnc,VncAuth" << signed_ << "" << vncPassword << "" << "" << "" << unverified;
+    QTest::newRow("X509Vnc with the test authority")
+        << "X509Vnc" << signed_ << "" << vncPassword << "ca.pem" << "" << "" << "encrypted, server verified";
+    QTest::newRow("X509Vnc issued for another host")
+        << "X509Vnc" << wrongHost << "" << vncPassword << "ca.pem" << "" << ""
+        << "error:The server's certificate was refused: it was issued for another host name than 127.0.0.1";
+    QTest::newRow("X509Vnc from an unknown authority")
+        << "X509Vnc" << signed_ << "" << vncPassword << "other-ca.pem" << "" << ""
+        << "error:The server's certificate was refused: it is signed by an authority this computer does not trust";
+    QTest::newRow("TLSPlain with a user name")
+        << "TLSPlain" << plain << plainUser << plainPassword << "" << "" << "" << unverified;
+    QTest::newRow("TLSPlain with a wrong password")
+        << "TLSPlain" << plain << plainUser << "wrong" << "" << "" << "" << "error:VNC authentication failed.";
+    QTest::newRow("TLSPlain without a user name")
+        << "TLSPlain" << plain << "" << plainPassword << "" << "" << ""
+        << "error:The server asks for a user name and password (it offers TLSPlain)";
+    QTest::newRow("VncAuth, password typed into the dialog")
+        << "VncAuth" << QStringList() << "" << QString() << "" << "" << vncPassword << "not encrypted";
+    QTest::newRow("VncAuth, dialog cancelled")
+        << "VncAuth" << QStringList() << "" << QString() << "" << "" << "" << "error:VNC authentication failed.";
+    QTest::newRow("VncAuth refused by --security")
+        << "VncAuth" << QStringList() << "" << vncPassword << "" << "X509Vnc,TLSVnc" << ""
+        << "error:The server offers only unencrypted connections (VncAuth)";
+    QTest::newRow("TLSVnc refused by --security")
+        << "TLSVnc" << QStringList() << "" << vncPassword << "" << "VncAuth,None" << ""
+        << "error:The server refuses unencrypted connections; it offers TLSVnc";
+}
+
+void SecurityE2eTest::signsIn()
+{
+    QFETCH(QString, serverTypes);
+    QFETCH(QStringList, serverOptions);
+    QFETCH(QString, userName);
+    QFETCH(QString, password);
+    QFETCH(QString, caFile);
+    QFETCH(QString, allowed);
+    QFETCH(QString, typed);
+    QFETCH(QString, outcome);
+    if (serverOptions.contains(pamService) && !pamReady)
+        QSKIP("Plain passwords need a PAM service of the test's own, which only root can add");
+    for (QString &option : serverOptions) {
+        if (option.endsWith(".pem") || option.endsWith(".key"))
+            option = path(option);
+    }
+    XServer desktop;
+    quint16 port = 0;
+    QVERIFY(startDesktop(desktop, &port, serverTypes, serverOptions));
+    ConnectionOptions options;
+    options.userName = userName;
+    options.password = password;
+    options.caFile = caFile.isEmpty() ? QString() : path(caFile);
+    QString error;
+    QVERIFY(allowed.isEmpty() || SecurityTypes::parseList(allowed, &options.securityTypes, &error));
+
+    const QString result = connectView(port, options, typed, false);
+    QVERIFY2(result.startsWith(outcome), qPrintable(result));
+    // A TLS session ends with a goodbye the server understands.
+    if (result.startsWith("encrypted")) {
+        QByteArray log;
+        QTRY_VERIFY((log += desktop.process.readAllStandardError()).contains("closed"));
+        QVERIFY2(!log.contains("non-properly"), log.constData());
+    }
+}
+
+void SecurityE2eTest::selfSignedCertificateIsTrustedOnFirstUse()
+{
+    ConnectionOptions options;
+    options.password = vncPassword;
+    XServer desktop;
+    quint16 port = 0;
+    QVERIFY(startDesktop(desktop, &port, "X509Vnc", {"-X509Cert", path("self-a.pem"), "-X509Key", path("self-a.key")}));
+    bool asked = false;
+    QVERIFY2(connectView(port, options, "", false, &asked).startsWith(
+                 "error:The server's certificate was not trusted"),
+             "declining ends the connection");
+    QVERIFY(asked);
+    asked = false;
+    QCOMPARE(connectView(port, options, "", true, &asked), QString("encrypted, server verified"));
+    QVERIFY(asked);
+    asked = false;
+    QCOMPARE(connectView(port, options, "", false, &asked), QString("encrypted, server verified"));
+    QVERIFY2(!asked, "a trusted certificate is not asked about again");
+
+    // Another certificate on the same server: refused without a question.
+    stopProcess(desktop.process);
+    XServer replaced;
+    QVERIFY(replaced.start(xvnc, {"-rfbport", QString::number(port), "-localhost", "-SecurityTypes", "X509Vnc",
+                                  "-PasswordFile", path("passwd"), "-X509Cert", path("self-b.pem"), "-X509Key",
+                                  path("self-b.key")}));
+    const QString changed = connectView(port, options, "", true, &asked);
+    QVERIFY2(changed.startsWith("error:The certificate of 127.0.0.1:" + QString::number(port) + " has changed"),
+             qPrintable(changed));
+    QVERIFY(!asked);
+}
+
+QTEST_MAIN(SecurityE2eTest)
+#include "security_e2e_test.moc"
