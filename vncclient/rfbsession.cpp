@@ -8,11 +8,17 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QRegion>
 
 #include <gnutls/gnutls.h>
 
+#include <cerrno>
 #include <cstring>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace
 {
@@ -126,8 +132,25 @@ void RfbSession::close(bool politely, int ms)
 {
     if (!rfb)
         return;
-    if (politely)
+    if (politely) {
+        QElapsedTimer clock;
+        clock.start();
         tls.close(rfb, ms);
+        // Closing with unread data sends a reset, which can overtake what
+        // we sent last (a TLS goodbye, key releases): say we are done,
+        // then read until the server closes too.
+        shutdown(rfb->sock, SHUT_WR);
+        char sink[4096];
+        for (;;) {
+            const int left = ms - int(clock.elapsed());
+            pollfd fd = {rfb->sock, POLLIN, 0};
+            if (left <= 0 || poll(&fd, 1, left) <= 0)
+                break;
+            const ssize_t n = read(rfb->sock, sink, sizeof sink);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+                break;
+        }
+    }
     // Frees the library's TLS session too, so our credentials go after it.
     rfbClientCleanup(rfb);
     rfb = nullptr;

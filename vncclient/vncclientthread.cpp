@@ -306,6 +306,10 @@ bool VncClientThread::attemptConnection()
         if (session->open(fcntl(connection.fd, F_DUPFD_CLOEXEC, 0), readTimeoutSeconds)) {
             encryptedSession = session->encrypted();
             verifiedSession = session->identityVerified();
+            // Signed in: this thread needs the password no more.
+            suppliedPassword.clear();
+            QMutexLocker locker(&sideLock);
+            givenPassword.clear();
             return true;
         }
         session.reset();
