@@ -356,6 +356,37 @@ private slots:
         QCOMPARE(masksOf(rig.server.messages()).constLast(), 0);
         QCOMPARE(keysOf(beforeSentinel(rig)), (QStringList{"d:ffe7", "u:ffe7"}));
     }
+
+    // Keys and buttons held when the session ends are released on the
+    // server, whether the window shut the view down or it was destroyed.
+    void endingReleasesWhatIsHeld_data()
+    {
+        QTest::addColumn<bool>("destroyed");
+        QTest::newRow("shut down") << false;
+        QTest::newRow("destroyed") << true;
+    }
+    void endingReleasesWhatIsHeld()
+    {
+        QFETCH(bool, destroyed);
+        Rig rig(200, 150);
+        QVERIFY(rig.connect());
+        rig.server.clearMessages();
+        sendKey(rig.view, QEvent::KeyPress, Qt::Key_Control, {}, Qt::ControlModifier);
+        sendKey(rig.view, QEvent::KeyPress, Qt::Key_Shift, {}, Qt::ControlModifier | Qt::ShiftModifier);
+        sendKey(rig.view, QEvent::KeyPress, Qt::Key_A, "A", Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::mousePress(rig.view, Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier, QPoint(30, 40));
+        if (destroyed) {
+            delete rig.view;
+            rig.view = nullptr;
+        } else {
+            rig.view->beginShutdown();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(keysOf(rig.server.messages()).size(), 6, 5000);
+        QStringList ups = keysOf(rig.server.messages()).mid(3);
+        ups.sort();
+        QCOMPARE(ups, (QStringList{"u:41", "u:ffe1", "u:ffe3"}));
+        QCOMPARE(masksOf(rig.server.messages()).constLast(), 0);
+    }
 };
 
 int main(int, char **)
