@@ -24,6 +24,12 @@ QUrl &startupUrl()
     return url;
 }
 
+ConnectionOptions &startupOptions()
+{
+    static ConnectionOptions options;
+    return options;
+}
+
 struct StatusText {
     RemoteView::RemoteStatus status;
     const char *notice; // %1 is the server address
@@ -55,6 +61,7 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     QtopiaApplication::setInputMethodHint(this, QtopiaApplication::Text, QString());
 
     const QUrl url = startupUrl();
+    const ConnectionOptions &options = startupOptions();
     address = displayAddress(url);
     setMinimumSize(minimumSide, minimumSide);
     const QSize available = screen()->availableSize();
@@ -65,7 +72,12 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     setPalette(dark);
     setAutoFillBackground(true);
 
-    view = new VncView(this, url);
+    // The view answers a password request with its URL's password, so the
+    // options' one (the URL's, or else that of --passwd) goes there.
+    QUrl viewUrl = url;
+    if (!options.password.isNull())
+        viewUrl.setPassword(options.password);
+    view = new VncView(this, viewUrl);
     connect(view, &RemoteView::changeSize, this, &Vemo::remoteSizeChanged);
     connect(view, &RemoteView::statusChanged, this, &Vemo::showStatus);
     connect(view, &RemoteView::errorMessage, this, &Vemo::showError);
@@ -82,6 +94,7 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     showStatus(view->currentStatus());
 
     view->setVisible(true);
+    view->setConnectionOptions(options);
     view->startConnecting();
 
     QAction *openDocument = new QAction(tr("Open Document"), this);
@@ -104,6 +117,16 @@ void Vemo::setServerUrl(const QUrl &url)
 QUrl Vemo::serverUrl()
 {
     return startupUrl();
+}
+
+void Vemo::setConnectionOptions(const ConnectionOptions &options)
+{
+    startupOptions() = options;
+}
+
+ConnectionOptions Vemo::connectionOptions()
+{
+    return startupOptions();
 }
 
 void Vemo::remoteSizeChanged(int w, int h)

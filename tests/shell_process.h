@@ -28,10 +28,11 @@ inline QStringList execAs(const QString &argv0, const QString &program, const QS
 }
 
 inline ProcessRun runAs(const QString &program, const QString &argv0, const QStringList &args,
-                        const QProcessEnvironment &env)
+                        const QProcessEnvironment &env, const QString &workingDirectory = QString())
 {
     QProcess p;
     p.setProcessEnvironment(env);
+    p.setWorkingDirectory(workingDirectory);
     p.start(QStringLiteral("bash"), execAs(argv0, program, args));
     ProcessRun run;
     if (!p.waitForFinished(30000)) {

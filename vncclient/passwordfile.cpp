@@ -29,21 +29,20 @@ quint8 reversedBits(quint8 byte)
     }
     return result;
 }
+} // namespace
 
-// What keeps 'path' from being read, or a null string when nothing does.
-QString readProblem(const QString &path, QFile *file)
+QString fileReadProblem(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
         return Messages::tr("no such file");
     if (info.isDir())
         return Messages::tr("it is a directory");
-    // Unbuffered: no copy of the secret stays in QFile's buffer.
-    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return Messages::tr("it cannot be read (permission denied?)");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Messages::tr("it cannot be read");
     return QString();
 }
-} // namespace
 
 bool readVncPasswordFile(const QString &path, QString *password, QString *error)
 {
@@ -51,10 +50,13 @@ bool readVncPasswordFile(const QString &path, QString *password, QString *error)
         *error = Messages::tr("cannot use the password file \"%1\": %2").arg(path, why);
         return false;
     };
-    QFile file(path);
-    const QString problem = readProblem(path, &file);
+    const QString problem = fileReadProblem(path);
     if (!problem.isNull())
         return fail(problem);
+    QFile file(path);
+    // Unbuffered: no copy of the secret stays in QFile's buffer.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return fail(Messages::tr("it cannot be read"));
 
     quint8 encrypted[DES_BLOCK_SIZE];
     qint64 got = 0;

@@ -12,4 +12,8 @@
 // Buffers that held the secret are wiped before returning.
 bool readVncPasswordFile(const QString &path, QString *password, QString *error);
 
+// Why 'path' cannot be read as a file ("no such file", ...), in the user's
+// language; a null string when it can.
+QString fileReadProblem(const QString &path);
+
 #endif
