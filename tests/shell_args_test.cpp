@@ -5,7 +5,6 @@
 
 #include <QMap>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -86,14 +85,8 @@ private:
 void ShellArgsTest::initTestCase()
 {
     QVERIFY(files.isValid());
-    const QString vncpasswd = QStandardPaths::findExecutable(QStringLiteral("vncpasswd"));
-    QVERIFY2(!vncpasswd.isEmpty(), "vncpasswd is missing: run scripts/install-deps.sh");
-    QProcess make;
-    make.setStandardOutputFile(files.filePath(QStringLiteral("passwd")));
-    make.start(vncpasswd, {QStringLiteral("-f")});
-    make.write(QByteArray(filePassword) + '\n');
-    make.closeWriteChannel();
-    QVERIFY(make.waitForFinished() && make.exitCode() == 0);
+    QVERIFY2(makeVncPasswordFile(files.filePath(QStringLiteral("passwd")), QByteArray(filePassword) + '\n'),
+             "vncpasswd failed; is it missing? Run scripts/install-deps.sh");
 
     const auto write = [&](const char *name, const QByteArray &content) {
         QFile file(files.filePath(QLatin1String(name)));

@@ -3,6 +3,7 @@
 // it ends the program, and signing in with a vncpasswd password file.
 #include "e2e_servers.h"
 #include "shell_e2e_x11.h"
+#include "shell_process.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -170,19 +171,12 @@ void ShellE2eTest::windowShowsTheRemoteDesktopAndClosesQuickly()
 
 void ShellE2eTest::passwordFileSignsIn()
 {
-    const QString vncpasswd = QStandardPaths::findExecutable(QStringLiteral("vncpasswd"));
-    QVERIFY2(!vncpasswd.isEmpty(), "vncpasswd is missing: run scripts/install-deps.sh");
     QTemporaryDir files;
     QVERIFY(files.isValid());
     // One file for both sides, as vncpasswd makes it for the server.
     const QString passwordFile = files.filePath(QStringLiteral("passwd"));
-    QProcess make;
-    make.setStandardOutputFile(passwordFile);
-    make.start(vncpasswd, {QStringLiteral("-f")});
-    make.write("e2e-Secret\n");
-    make.closeWriteChannel();
-    QVERIFY(make.waitForFinished());
-    QCOMPARE(make.exitCode(), 0);
+    QVERIFY2(shelltest::makeVncPasswordFile(passwordFile, "e2e-Secret\n"),
+             "vncpasswd failed; is it missing? Run scripts/install-deps.sh");
 
     showRemoteDesktop({QStringLiteral("-SecurityTypes"), QStringLiteral("VncAuth"), QStringLiteral("-PasswordFile"),
                        passwordFile},

@@ -1,8 +1,10 @@
 // Running the program (or a probe build of its main) as a real process,
-// with argv[0] chosen by the test.
+// with argv[0] chosen by the test; and the other programs the shell tests
+// run.
 #pragma once
 
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStringList>
 
 namespace shelltest {
@@ -57,5 +59,20 @@ struct EndProcess {
         }
     }
 };
+
+// Writes to 'path' the password file TigerVNC's "vncpasswd -f" makes of
+// 'typed' (one password a line). False when vncpasswd is missing or fails.
+inline bool makeVncPasswordFile(const QString &path, const QByteArray &typed)
+{
+    const QString vncpasswd = QStandardPaths::findExecutable(QStringLiteral("vncpasswd"));
+    if (vncpasswd.isEmpty())
+        return false;
+    QProcess make;
+    make.setStandardOutputFile(path);
+    make.start(vncpasswd, {QStringLiteral("-f")});
+    make.write(typed);
+    make.closeWriteChannel();
+    return make.waitForFinished() && make.exitStatus() == QProcess::NormalExit && make.exitCode() == 0;
+}
 
 } // namespace shelltest

@@ -3,9 +3,8 @@
 // password files as TigerVNC's vncpasswd makes them.
 #include "passwordfile.h"
 #include "serverurl.h"
+#include "shell_process.h"
 
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -32,14 +31,11 @@ private slots:
 
 private:
     QTemporaryDir files;
-    QString vncpasswd;
 };
 
 void ShellServerUrlTest::initTestCase()
 {
     QVERIFY(files.isValid());
-    vncpasswd = QStandardPaths::findExecutable(QStringLiteral("vncpasswd"));
-    QVERIFY2(!vncpasswd.isEmpty(), "vncpasswd is missing: run scripts/install-deps.sh");
 }
 
 void ShellServerUrlTest::passwordIsOverwrittenInPlace_data()
@@ -161,13 +157,7 @@ void ShellServerUrlTest::passwordFileFromVncpasswd()
     QFETCH(QByteArray, typed);
     QFETCH(QString, password);
     const QString path = files.filePath(QString::fromLatin1(QTest::currentDataTag()));
-    QProcess make;
-    make.setStandardOutputFile(path);
-    make.start(vncpasswd, {QStringLiteral("-f")});
-    make.write(typed);
-    make.closeWriteChannel();
-    QVERIFY(make.waitForFinished());
-    QCOMPARE(make.exitCode(), 0);
+    QVERIFY2(shelltest::makeVncPasswordFile(path, typed), "vncpasswd failed; is it missing? Run scripts/install-deps.sh");
 
     QString read;
     QString error;
