@@ -157,8 +157,8 @@ CommandLine readCommandLine(const QStringList &arguments)
         if (!parseServerUrl(positional.at(0), &result.url, &error))
             return refused(error);
     }
-    // Given, the quality always comes from here: after options the view
-    // would find some other argument in its place.
+    // Always set here, Medium when not given: with options before the URL,
+    // the view's own look at the third argument would find another one.
     result.options.quality = RemoteView::Medium;
     if (positional.size() > 1) {
         bool ok = false;
