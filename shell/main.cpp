@@ -1,4 +1,5 @@
 #include "applicationfactory.h"
+#include "commandline.h"
 #include "processkey.h"
 #include "qcontent.h"
 #include "qperformancelog.h"
@@ -11,6 +12,7 @@
 #include <QMap>
 #include <QMetaObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstdio>
 #include <cstring>
@@ -77,34 +79,37 @@ static ApplicationFactory chooseFactory(const QString &applicationName)
 // Returns whether the program should go on; 'exitCode' is set otherwise.
 static bool handleArguments(int argc, char **argv, int *exitCode)
 {
-    StartupArguments arguments = readStartupArguments(argc, argv);
+    QStringList given;
+    for (int i = 0; i < argc && argv[i]; ++i)
+        given << QString::fromLocal8Bit(argv[i]);
+    // Before anything can print the command line; 'given' keeps the passwords.
+    scrubPasswords(argc, argv);
+    CommandLine commandLine = readCommandLine(given);
     // The platform's application object comes too late for these answers: a
     // plain one carries their translation, and the texts are made again.
     std::optional<QCoreApplication> messages;
-    if (arguments.outcome != StartupArguments::Run) {
+    if (commandLine.outcome != CommandLine::Run) {
         messages.emplace(argc, argv);
         installTranslations(&*messages);
-        arguments = readStartupArguments(argc, argv);
+        commandLine = readCommandLine(given);
     }
-    // Before anything can print the command line.
-    if (argc > 1)
-        scrubPassword(argv[1]);
     const QString program = QString::fromLocal8Bit(argc > 0 && argv[0] ? argv[0] : "vemo");
-    switch (arguments.outcome) {
-    case StartupArguments::Help:
+    switch (commandLine.outcome) {
+    case CommandLine::Help:
         std::fputs(usageText(program).toLocal8Bit().constData(), stdout);
         *exitCode = 0;
         return false;
-    case StartupArguments::Error:
-        std::fprintf(stderr, "%s: %s\n%s\n", argv[0], arguments.error.toLocal8Bit().constData(),
+    case CommandLine::Error:
+        std::fprintf(stderr, "%s: %s\n%s\n", qPrintable(program), commandLine.error.toLocal8Bit().constData(),
                      tryHelpText(program).toLocal8Bit().constData());
         *exitCode = 2;
         return false;
-    case StartupArguments::Run:
+    case CommandLine::Run:
         break;
     }
-    if (!arguments.url.isEmpty())
-        Vemo::setServerUrl(arguments.url);
+    if (!commandLine.url.isEmpty())
+        Vemo::setServerUrl(commandLine.url);
+    Vemo::setConnectionOptions(commandLine.options);
     return true;
 }
 

@@ -26,13 +26,11 @@ bool parseServerUrl(const QString &text, QUrl *url, QString *error)
     if (text.isEmpty())
         return fail(ServerUrl::tr("it is empty"));
     if (!parsed.isValid())
-        return fail(ServerUrl::tr("not a URL (vnc://[:password@]host[:port])"));
+        return fail(ServerUrl::tr("not a URL (vnc://[[user][:password]@]host[:port])"));
     if (parsed.scheme() != QLatin1String("vnc"))
         return fail(ServerUrl::tr("the scheme must be vnc://"));
     if (parsed.host().isEmpty())
         return fail(ServerUrl::tr("no host name"));
-    if (!parsed.userName().isEmpty())
-        return fail(ServerUrl::tr("VNC servers take no user name; give only a password: vnc://:password@host"));
     if (!parsed.path().isEmpty() && parsed.path() != QLatin1String("/"))
         return fail(ServerUrl::tr("a server address has no path"));
     if (parsed.hasQuery() || parsed.hasFragment())
@@ -40,45 +38,6 @@ bool parseServerUrl(const QString &text, QUrl *url, QString *error)
     *url = parsed;
     url->setPath(QString());
     return true;
-}
-
-StartupArguments readStartupArguments(int argc, char **argv)
-{
-    StartupArguments result;
-    if (argc < 2 || !argv[1])
-        return result;
-    const QString first = QString::fromLocal8Bit(argv[1]);
-    if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
-        result.outcome = StartupArguments::Help;
-        return result;
-    }
-    if (first.startsWith(QLatin1Char('-'))) {
-        result.outcome = StartupArguments::Error;
-        result.error = ServerUrl::tr("unknown option \"%1\"").arg(first);
-        return result;
-    }
-    if (!parseServerUrl(first, &result.url, &result.error))
-        result.outcome = StartupArguments::Error;
-    return result;
-}
-
-QString usageText(const QString &program)
-{
-    return ServerUrl::tr("Usage: %1 [URL [QUALITY]]\n"
-              "Shows the desktop of a VNC server.\n"
-              "\n"
-              "  URL      vnc://[:password@]host[:port]; ports below 100 are display\n"
-              "           numbers (0 is port 5900). Default: vnc://localhost:0\n"
-              "  QUALITY  1 high, 2 medium (default), 3 low\n"
-              "  --help   show this text\n"
-              "\n"
-              "Qt's own options (such as -platform) go after these.\n")
-        .arg(program);
-}
-
-QString tryHelpText(const QString &program)
-{
-    return ServerUrl::tr("Try '%1 --help'.").arg(program);
 }
 
 QString displayAddress(const QUrl &url)
@@ -111,4 +70,10 @@ bool scrubPassword(char *argument)
         return false;
     std::memset(colon + 1, 'x', at - colon - 1);
     return true;
+}
+
+void scrubPasswords(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i)
+        scrubPassword(argv[i]);
 }

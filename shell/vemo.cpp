@@ -24,6 +24,12 @@ QUrl &startupUrl()
     return url;
 }
 
+ConnectionOptions &startupOptions()
+{
+    static ConnectionOptions options;
+    return options;
+}
+
 struct StatusText {
     RemoteView::RemoteStatus status;
     const char *notice; // %1 is the server address
@@ -55,6 +61,7 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     QtopiaApplication::setInputMethodHint(this, QtopiaApplication::Text, QString());
 
     const QUrl url = startupUrl();
+    const ConnectionOptions &options = startupOptions();
     address = displayAddress(url);
     setMinimumSize(minimumSide, minimumSide);
     const QSize available = screen()->availableSize();
@@ -82,6 +89,7 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     showStatus(view->currentStatus());
 
     view->setVisible(true);
+    view->setConnectionOptions(options);
     view->startConnecting();
 
     QAction *openDocument = new QAction(tr("Open Document"), this);
@@ -104,6 +112,16 @@ void Vemo::setServerUrl(const QUrl &url)
 QUrl Vemo::serverUrl()
 {
     return startupUrl();
+}
+
+void Vemo::setConnectionOptions(const ConnectionOptions &options)
+{
+    startupOptions() = options;
+}
+
+ConnectionOptions Vemo::connectionOptions()
+{
+    return startupOptions();
 }
 
 void Vemo::remoteSizeChanged(int w, int h)

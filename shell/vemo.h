@@ -1,6 +1,7 @@
 #ifndef VEMO_H
 #define VEMO_H
 
+#include "connectionoptions.h"
 #include "remoteview.h"
 
 #include <QSize>
@@ -25,6 +26,10 @@ public:
     // The server the next window connects to; vnc://localhost:0 unless set.
     static void setServerUrl(const QUrl &url);
     static QUrl serverUrl();
+    // How the next window signs in and which quality it asks for; the
+    // defaults unless set.
+    static void setConnectionOptions(const ConnectionOptions &options);
+    static ConnectionOptions connectionOptions();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -95,9 +95,17 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("ascii") << "abc" << QByteArray("abc");
         QTest::newRow("latin-1 letters stay one byte") << "café" << QByteArray("caf\xe9");
-        QTest::newRow("beyond latin-1 goes as utf-8") << QString::fromUtf8("€5 café")
-                                                      << QByteArray("\xe2\x82\xac" "5 caf\xc3\xa9");
+        QTest::newRow("latin-1 accents and signs") << QString::fromUtf8("àéîõü ÿ ß ¿ µ ©")
+                                                   << QByteArray("\xe0\xe9\xee\xf5\xfc \xff \xdf \xbf \xb5 \xa9");
+        QTest::newRow("cyrillic, one ? each") << QString::fromUtf8("Привет") << QByteArray("??????");
+        QTest::newRow("beyond latin-1 next to latin-1") << QString::fromUtf8("€5 café") << QByteArray("?5 caf\xe9");
+        QTest::newRow("emoji, a surrogate pair, is one ?") << QString::fromUtf8("a😀b") << QByteArray("a?b");
+        QTest::newRow("two emoji in a row") << QString::fromUtf8("😀😀") << QByteArray("??");
+        QTest::newRow("lone high surrogate") << QString(QChar(0xd83d)) + "x" << QByteArray("?x");
+        QTest::newRow("lone low surrogate") << "x" + QString(QChar(0xde00)) << QByteArray("x?");
         QTest::newRow("stops at U+0000") << QString("ab") + QChar(0) + "cd" << QByteArray("ab");
+        QTest::newRow("stops at U+0000 after an emoji") << QString::fromUtf8("😀") + QChar(0) + "cd"
+                                                        << QByteArray("?");
         QTest::newRow("empty") << QString() << QByteArray();
     }
     void cutTextToServer()

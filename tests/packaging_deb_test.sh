@@ -60,7 +60,7 @@ run_help() {
     || { cat "$work/help.err" >&2; fail "vemo --help failed"; }
 }
 run_help LANG=C.UTF-8
-head -n 1 "$work/help.out" | grep -q "^Usage: $vemo \\[URL \\[QUALITY\\]\\]$" \
+head -n 1 "$work/help.out" | grep -q "^Usage: $vemo \\[OPTIONS\\] \\[URL \\[QUALITY\\]\\]$" \
   || { cat "$work/help.out" >&2; fail "the installed vemo printed no usage"; }
 english=$(cat "$work/help.out")
 grep -qF 'vnc://[:password@]host[:port]' <<<"$english" || fail "the usage names no URL form"

@@ -1,13 +1,14 @@
 // The real vemo program on a virtual display of its own, against a real VNC
-// desktop (TigerVNC's Xvnc, on loopback): what the window shows, and that
-// closing it ends the program.
+// desktop (TigerVNC's Xvnc, on loopback): what the window shows, that closing
+// it ends the program, and signing in with a vncpasswd password file.
 #include "e2e_servers.h"
 #include "shell_e2e_x11.h"
+#include "shell_process.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTcpServer>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -33,11 +34,31 @@ class ShellE2eTest : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup();
     void windowShowsTheRemoteDesktopAndClosesQuickly();
+    void passwordFileSignsIn();
 
 private:
+    // Each test's set-up: a remote desktop showing the test pattern, with
+    // 'security' as Xvnc's security arguments; a local display; vemo on it,
+    // started with 'arguments' before the URL and quality 1 (lossless, so
+    // the pixels match exactly) after it. Returns once vemo's window shows
+    // the remote screen; fails the test if it does not.
+    void showRemoteDesktop(const QStringList &security, const QStringList &arguments);
+    void startDesktop(const QStringList &security);
+    void startVemo(const QStringList &arguments);
+    void waitForRemoteScreen();
+
+    const QSize desktop{320, 240};
     QString xvnc;
     QString xvfb;
+    std::unique_ptr<XServer> vncDesktop;
+    std::unique_ptr<XConnection> remote;
+    std::unique_ptr<XServer> localDisplay;
+    std::unique_ptr<XConnection> local;
+    std::unique_ptr<QProcess> vemo;
+    QString address; // host:port of the remote desktop
+    unsigned long window = 0;
 };
 
 void ShellE2eTest::initTestCase()
@@ -48,78 +69,118 @@ void ShellE2eTest::initTestCase()
     QVERIFY2(!xvfb.isEmpty(), "Xvfb is missing: run scripts/install-deps.sh");
 }
 
-void ShellE2eTest::windowShowsTheRemoteDesktopAndClosesQuickly()
+void ShellE2eTest::cleanup()
 {
-    const QSize desktop(320, 240);
+    if (vemo)
+        stopProcess(*vemo);
+    vemo.reset();
+    local.reset();
+    localDisplay.reset();
+    remote.reset();
+    vncDesktop.reset();
+    window = 0;
+}
+
+void ShellE2eTest::showRemoteDesktop(const QStringList &security, const QStringList &arguments)
+{
+    startDesktop(security);
+    if (!QTest::currentTestFailed())
+        startVemo(arguments);
+    if (!QTest::currentTestFailed())
+        waitForRemoteScreen();
+}
+
+void ShellE2eTest::startDesktop(const QStringList &security)
+{
     const quint16 rfbPort = freePort();
     QVERIFY(rfbPort);
-    XServer vncDesktop;
-    QVERIFY(vncDesktop.start(xvnc, {QStringLiteral("-rfbport"), QString::number(rfbPort),
-                                    QStringLiteral("-localhost"), QStringLiteral("-SecurityTypes"),
-                                    QStringLiteral("None"), QStringLiteral("-geometry"),
-                                    QStringLiteral("%1x%2").arg(desktop.width()).arg(desktop.height()),
-                                    QStringLiteral("-depth"), QStringLiteral("24"),
-                                    QStringLiteral("-nolisten"), QStringLiteral("tcp")}));
-    XConnection remote(vncDesktop.display);
-    QVERIFY(remote.isOpen());
-    remote.setRootImage(testPattern(desktop.width(), desktop.height()));
-    const QImage remoteScreen = remote.grabRoot();
-    QCOMPARE(remoteScreen, testPattern(desktop.width(), desktop.height()));
+    address = QStringLiteral("127.0.0.1:%1").arg(rfbPort);
+    vncDesktop = std::make_unique<XServer>();
+    QVERIFY(vncDesktop->start(xvnc, QStringList{QStringLiteral("-rfbport"), QString::number(rfbPort),
+                                                QStringLiteral("-localhost"), QStringLiteral("-geometry"),
+                                                QStringLiteral("%1x%2").arg(desktop.width()).arg(desktop.height()),
+                                                QStringLiteral("-depth"), QStringLiteral("24"),
+                                                QStringLiteral("-nolisten"), QStringLiteral("tcp")}
+                                        + security));
+    remote = std::make_unique<XConnection>(vncDesktop->display);
+    QVERIFY(remote->isOpen());
+    remote->setRootImage(testPattern(desktop.width(), desktop.height()));
+    QCOMPARE(remote->grabRoot(), testPattern(desktop.width(), desktop.height()));
+}
 
-    XServer localDisplay;
-    QVERIFY(localDisplay.start(xvfb, {QStringLiteral("-screen"), QStringLiteral("0"),
-                                      QStringLiteral("800x600x24"), QStringLiteral("-nolisten"),
-                                      QStringLiteral("tcp")}));
-    XConnection local(localDisplay.display);
-    QVERIFY(local.isOpen());
+void ShellE2eTest::startVemo(const QStringList &arguments)
+{
+    localDisplay = std::make_unique<XServer>();
+    QVERIFY(localDisplay->start(xvfb, {QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("800x600x24"),
+                                       QStringLiteral("-nolisten"), QStringLiteral("tcp")}));
+    local = std::make_unique<XConnection>(localDisplay->display);
+    QVERIFY(local->isOpen());
 
-    QProcess vemo;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(localDisplay.display));
+    vemo = std::make_unique<QProcess>();
+    QProcessEnvironment env = displayEnvironment(localDisplay->display);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("vemo.performance.info=true"));
     env.remove(QStringLiteral("QT_MESSAGE_PATTERN"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     // In sanitizer builds: leaks of the system's libraries are not ours.
     const QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
     env.insert(QStringLiteral("LSAN_OPTIONS"), (lsan.isEmpty() ? QString() : lsan + QLatin1Char(':'))
                                                    + QStringLiteral("suppressions=" SHELL_LSAN_SUPPRESSIONS));
-    vemo.setProcessEnvironment(env);
-    const QString address = QStringLiteral("127.0.0.1:%1").arg(rfbPort);
-    // Quality 1 is lossless, so the pixels must match exactly.
-    vemo.start(QStringLiteral(VEMO_BINARY), {QStringLiteral("vnc://") + address, QStringLiteral("1")});
-    QVERIFY(vemo.waitForStarted());
-    auto stopVemo = qScopeGuard([&] {
-        if (vemo.state() != QProcess::NotRunning) {
-            vemo.kill();
-            vemo.waitForFinished();
-        }
-    });
+    vemo->setProcessEnvironment(env);
+    vemo->start(QStringLiteral(VEMO_BINARY),
+                arguments + QStringList{QStringLiteral("vnc://") + address, QStringLiteral("1")});
+    QVERIFY(vemo->waitForStarted());
+}
 
+void ShellE2eTest::waitForRemoteScreen()
+{
+    const auto showLog = qScopeGuard([&] {
+        if (QTest::currentTestFailed())
+            qWarning("vemo's output: %s", vemo->readAllStandardError().constData());
+    });
     // The title says the connection stands.
-    unsigned long window = 0;
-    QTRY_VERIFY_WITH_TIMEOUT((window = local.findWindow(vemo.processId(), address + QStringLiteral(" (not encrypted) - vemo"))),
+    QTRY_VERIFY_WITH_TIMEOUT((window = local->findWindow(vemo->processId(), address + QStringLiteral(" (not encrypted) - vemo"))),
                              20000);
-    QTRY_COMPARE_WITH_TIMEOUT(local.windowSize(window), desktop, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(local.grab(window), remoteScreen, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(local->windowSize(window), desktop, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(local->grab(window), remote->grabRoot(), 10000);
+}
+
+void ShellE2eTest::windowShowsTheRemoteDesktopAndClosesQuickly()
+{
+    showRemoteDesktop({QStringLiteral("-SecurityTypes"), QStringLiteral("None")}, {});
+    if (QTest::currentTestFailed())
+        return;
 
     // Changes on the remote desktop follow.
     QImage changed = testPattern(desktop.width(), desktop.height()).mirrored(true, false);
-    remote.setRootImage(changed);
-    QTRY_COMPARE_WITH_TIMEOUT(local.grab(window), remote.grabRoot(), 10000);
+    remote->setRootImage(changed);
+    QTRY_COMPARE_WITH_TIMEOUT(local->grab(window), remote->grabRoot(), 10000);
 
-    local.requestClose(window);
+    local->requestClose(window);
     // The close request has reached the X server's queue for vemo.
     QElapsedTimer sinceClose;
     sinceClose.start();
-    QVERIFY(vemo.waitForFinished(10000));
+    QVERIFY(vemo->waitForFinished(10000));
     const qint64 closeTook = sinceClose.elapsed();
-    QCOMPARE(vemo.exitStatus(), QProcess::NormalExit);
-    const QByteArray log = vemo.readAllStandardError();
-    QVERIFY2(vemo.exitCode() == 0, log.constData());
+    QCOMPARE(vemo->exitStatus(), QProcess::NormalExit);
+    const QByteArray log = vemo->readAllStandardError();
+    QVERIFY2(vemo->exitCode() == 0, log.constData());
     QVERIFY2(log.contains("Exited event loop") && log.contains("Exiting main"), log.constData());
     qInfo("closing took %lld ms", closeTook);
     QVERIFY2(closeTook < 1000, qPrintable(QStringLiteral("closing took %1 ms").arg(closeTook)));
+}
+
+void ShellE2eTest::passwordFileSignsIn()
+{
+    QTemporaryDir files;
+    QVERIFY(files.isValid());
+    // One file for both sides, as vncpasswd makes it for the server.
+    const QString passwordFile = files.filePath(QStringLiteral("passwd"));
+    QVERIFY2(shelltest::makeVncPasswordFile(passwordFile, "e2e-Secret\n"),
+             "vncpasswd failed; is it missing? Run scripts/install-deps.sh");
+
+    showRemoteDesktop({QStringLiteral("-SecurityTypes"), QStringLiteral("VncAuth"), QStringLiteral("-PasswordFile"),
+                       passwordFile},
+                      {QStringLiteral("--passwd"), passwordFile});
 }
 
 QTEST_GUILESS_MAIN(ShellE2eTest)

@@ -3,10 +3,12 @@
 // with exit code 7, so a test can tell exec()'s result from other exits.
 #include "applicationfactory.h"
 #include "qcontent.h"
+#include "securitytypes.h"
 #include "vemo.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTimer>
 #include <QWidget>
 
@@ -51,8 +53,9 @@ public slots:
     void setDocument(const QString &path) { std::printf("document %s\n", qPrintable(path)); }
 };
 
-// Reports the server address that main left for the window, and what the
-// system shows as this process's command line.
+// Reports the server address and connection options that main left for the
+// window, the platform Qt started, and what the system shows as this
+// process's command line.
 class AddressReport : public QWidget
 {
     Q_OBJECT
@@ -61,13 +64,16 @@ public:
     {
         announce("AddressReport");
         const QUrl url = Vemo::serverUrl();
-        std::printf("host=%s\nport=%d\npassword=%s\n", qPrintable(url.host()), url.port(),
-                    qPrintable(url.password()));
+        const ConnectionOptions options = Vemo::connectionOptions();
+        std::printf("host=%s\nport=%d\n", qPrintable(url.host()), url.port());
+        std::printf("user=%s\npassword=%s\n", qPrintable(options.userName),
+                    options.password.isNull() ? "<none>" : qPrintable(options.password));
+        std::printf("quality=%d\nsecurity=%s\ncafile=%s\n", int(options.quality),
+                    qPrintable(SecurityTypes::names(options.securityTypes)), qPrintable(options.caFile));
+        std::printf("platform=%s\n", qPrintable(QGuiApplication::platformName()));
         QFile cmdline(QStringLiteral("/proc/self/cmdline"));
         if (cmdline.open(QIODevice::ReadOnly))
             std::printf("cmdline=%s\n", cmdline.readAll().replace('\0', ' ').trimmed().constData());
-        const QStringList args = QCoreApplication::arguments();
-        std::printf("quality=%s\n", args.size() > 2 ? qPrintable(args.at(2)) : "");
         std::fflush(stdout);
         leaveEventLoopSoon();
     }

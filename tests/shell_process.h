@@ -1,8 +1,10 @@
 // Running the program (or a probe build of its main) as a real process,
-// with argv[0] chosen by the test.
+// with argv[0] chosen by the test; and the other programs the shell tests
+// run.
 #pragma once
 
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStringList>
 
 namespace shelltest {
@@ -28,10 +30,11 @@ inline QStringList execAs(const QString &argv0, const QString &program, const QS
 }
 
 inline ProcessRun runAs(const QString &program, const QString &argv0, const QStringList &args,
-                        const QProcessEnvironment &env)
+                        const QProcessEnvironment &env, const QString &workingDirectory = QString())
 {
     QProcess p;
     p.setProcessEnvironment(env);
+    p.setWorkingDirectory(workingDirectory);
     p.start(QStringLiteral("bash"), execAs(argv0, program, args));
     ProcessRun run;
     if (!p.waitForFinished(30000)) {
@@ -56,5 +59,20 @@ struct EndProcess {
         }
     }
 };
+
+// Writes to 'path' the password file TigerVNC's "vncpasswd -f" makes of
+// 'typed' (one password a line). False when vncpasswd is missing or fails.
+inline bool makeVncPasswordFile(const QString &path, const QByteArray &typed)
+{
+    const QString vncpasswd = QStandardPaths::findExecutable(QStringLiteral("vncpasswd"));
+    if (vncpasswd.isEmpty())
+        return false;
+    QProcess make;
+    make.setStandardOutputFile(path);
+    make.start(vncpasswd, {QStringLiteral("-f")});
+    make.write(typed);
+    make.closeWriteChannel();
+    return make.waitForFinished() && make.exitStatus() == QProcess::NormalExit && make.exitCode() == 0;
+}
 
 } // namespace shelltest

@@ -246,7 +246,7 @@ bool Handshake::vncAuthentication()
     QString secret;
     if (!read(challenge, sizeof challenge) || !host.password(&secret))
         return false;
-    QByteArray bytes = secret.toLocal8Bit();
+    QByteArray bytes = secret.toUtf8();
     secret.fill(QChar(0));
     if (bytes.isEmpty()) {
         rfbClientLog("Reading password failed\n");

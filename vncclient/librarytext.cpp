@@ -86,12 +86,21 @@ QString decodeCutText(const char *bytes, int length)
 
 QByteArray encodeCutText(const QString &text)
 {
-    const qsizetype nul = text.indexOf(QChar(0));
-    const QString head = nul >= 0 ? text.left(nul) : text;
-    for (QChar c : head) {
-        if (c.unicode() > 0xff)
-            return head.toUtf8();
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isNull())
+            break;
+        if (c.unicode() <= 0xff) {
+            bytes += char(c.unicode());
+            continue;
+        }
+        // A pair stands for one character; a lone half counts as one too.
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        bytes += '?';
     }
-    return head.toLatin1();
+    return bytes;
 }
 } // namespace LibraryText

@@ -24,8 +24,10 @@ QString connectionFailed();
 // Clipboard text from the server: UTF-8 when the bytes are valid UTF-8,
 // else ISO 8859-1, the protocol's own encoding.
 QString decodeCutText(const char *bytes, int length);
-// Clipboard text to the server: ISO 8859-1 when every character fits,
-// else UTF-8. Stops at the first U+0000, as the wire copy does.
+// Clipboard text to the server, always ISO 8859-1 as the protocol says:
+// each character (code point; a surrogate pair is one) that ISO 8859-1
+// cannot hold becomes one "?", since servers show UTF-8 bytes as mojibake.
+// Stops at the first U+0000, as the wire copy does.
 QByteArray encodeCutText(const QString &text);
 }
 

@@ -126,7 +126,8 @@ void VncView::requestPassword()
         return;
     changeStatus(Authenticating);
     // The password the user gave up front is used without asking.
-    const QString given = m_url.password().isNull() ? options.password : m_url.password();
+    const QString given =
+        !options.password.isNull() ? options.password : (m_url.password().isEmpty() ? QString() : m_url.password());
     if (!given.isNull()) {
         clientThread.setPassword(given);
         return;
