@@ -94,6 +94,72 @@ Zeigt den Bildschirm eines VNC-Servers.
     </message>
 </context>
 <context>
+    <name>Handshake</name>
+    <message>
+        <source>The program at this address is not a VNC server. Check the port or display number.</source>
+        <translation>Das Programm unter dieser Adresse ist kein VNC-Server. Prüfen Sie Port oder Bildschirmnummer.</translation>
+    </message>
+    <message>
+        <source>The server speaks VeNCrypt %1.%2, which this viewer does not support. Choose other security types on the server.</source>
+        <translation>Der Server spricht VeNCrypt %1.%2, das dieser Betrachter nicht unterstützt. Wählen Sie auf dem Server andere Sicherheitstypen.</translation>
+    </message>
+    <message>
+        <source>The server refused VeNCrypt 0.2. Choose other security types on the server.</source>
+        <translation>Der Server hat VeNCrypt 0.2 abgelehnt. Wählen Sie auf dem Server andere Sicherheitstypen.</translation>
+    </message>
+    <message>
+        <source>The server refused the security type %1 that it offered. Check its TLS settings, or choose other types with --security.</source>
+        <translation>Der Server hat den Sicherheitstyp %1 abgelehnt, den er selbst angeboten hat. Prüfen Sie seine TLS-Einstellungen oder wählen Sie mit --security andere Typen.</translation>
+    </message>
+    <message>
+        <source>The VNC server refused the connection and sent a reason too long to show.</source>
+        <translation>Der VNC-Server hat die Verbindung abgelehnt und einen zu langen Grund gesendet, um ihn anzuzeigen.</translation>
+    </message>
+    <message>
+        <source>The VNC server refused the connection: %1</source>
+        <translation>Der VNC-Server hat die Verbindung abgelehnt: %1</translation>
+    </message>
+    <message>
+        <source>The server asks for a user name and password (it offers %1). Give the user name in the address: vnc://user@host.</source>
+        <translation>Der Server verlangt Benutzername und Passwort (er bietet %1 an). Geben Sie den Benutzernamen in der Adresse an: vnc://benutzer@rechner.</translation>
+    </message>
+    <message>
+        <source>The server offers only unencrypted connections (%1), which --security does not allow. Enable encryption on the server, or allow VncAuth or None with --security.</source>
+        <translation>Der Server bietet nur unverschlüsselte Verbindungen an (%1), die --security nicht erlaubt. Schalten Sie auf dem Server Verschlüsselung ein oder erlauben Sie mit --security VncAuth oder None.</translation>
+    </message>
+    <message>
+        <source>The server refuses the security types that --security allows; it offers %1. Allow one of these with --security.</source>
+        <translation>Der Server lehnt die Sicherheitstypen ab, die --security erlaubt; er bietet %1 an. Erlauben Sie einen davon mit --security.</translation>
+    </message>
+    <message>
+        <source>The server refuses unencrypted connections; it offers %1. Allow one of these with --security.</source>
+        <translation>Der Server lehnt unverschlüsselte Verbindungen ab; er bietet %1 an. Erlauben Sie einen davon mit --security.</translation>
+    </message>
+    <message>
+        <source>The server offers no security type this viewer supports (it offers %1). Enable VncAuth, TLSVnc or X509Vnc on the server.</source>
+        <translation>Der Server bietet keinen Sicherheitstyp an, den dieser Betrachter unterstützt (er bietet %1 an). Schalten Sie auf dem Server VncAuth, TLSVnc oder X509Vnc ein.</translation>
+    </message>
+    <message>
+        <source>The VNC server sent a desktop name longer than 1 MiB. Report it to whoever runs the server.</source>
+        <translation>Der VNC-Server hat einen Bildschirmnamen von mehr als 1 MiB gesendet. Melden Sie das dem Betreiber des Servers.</translation>
+    </message>
+</context>
+<context>
+    <name>PasswordDialog</name>
+    <message>
+        <source>Password</source>
+        <translation>Passwort</translation>
+    </message>
+    <message>
+        <source>The server %1 asks for a password.</source>
+        <translation>Der Server %1 verlangt ein Passwort.</translation>
+    </message>
+    <message>
+        <source>The server %1 asks for the password of %2.</source>
+        <translation>Der Server %1 verlangt das Passwort von %2.</translation>
+    </message>
+</context>
+<context>
     <name>PasswordFile</name>
     <message>
         <source>no such file</source>
@@ -159,6 +225,95 @@ Zeigt den Bildschirm eines VNC-Servers.
     </message>
 </context>
 <context>
+    <name>TlsChannel</name>
+    <message>
+        <source>it is signed by an authority this computer does not trust</source>
+        <translation>es ist von einer Stelle unterschrieben, der dieser Rechner nicht vertraut</translation>
+    </message>
+    <message>
+        <source>it was issued for another host name than %1</source>
+        <translation>es wurde für einen anderen Rechnernamen als %1 ausgestellt</translation>
+    </message>
+    <message>
+        <source>it has expired</source>
+        <translation>es ist abgelaufen</translation>
+    </message>
+    <message>
+        <source>it is not valid yet</source>
+        <translation>es ist noch nicht gültig</translation>
+    </message>
+    <message>
+        <source>it has been revoked</source>
+        <translation>es wurde widerrufen</translation>
+    </message>
+    <message>
+        <source>it is signed with an insecure algorithm</source>
+        <translation>es ist mit einem unsicheren Verfahren unterschrieben</translation>
+    </message>
+    <message>
+        <source>it is not a valid certificate</source>
+        <translation>es ist kein gültiges Zertifikat</translation>
+    </message>
+    <message>
+        <source>The secure connection could not be prepared (out of memory).</source>
+        <translation>Die sichere Verbindung konnte nicht vorbereitet werden (kein Speicher mehr).</translation>
+    </message>
+    <message>
+        <source>No certificate authority could be read from %1. Give a file of PEM certificates with --x509ca.</source>
+        <translation>Aus %1 ließ sich keine Zertifizierungsstelle lesen. Geben Sie mit --x509ca eine Datei mit PEM-Zertifikaten an.</translation>
+    </message>
+    <message>
+        <source>The secure connection could not be prepared (%1).</source>
+        <translation>Die sichere Verbindung konnte nicht vorbereitet werden (%1).</translation>
+    </message>
+    <message>
+        <source>The server did not complete the secure connection in time. Check the network, then connect again.</source>
+        <translation>Der Server hat die sichere Verbindung nicht rechtzeitig aufgebaut. Prüfen Sie das Netz und verbinden Sie sich erneut.</translation>
+    </message>
+    <message>
+        <source>The secure connection to the server failed (%1). Check the server&apos;s TLS settings, or choose other security types with --security.</source>
+        <translation>Die sichere Verbindung zum Server ist gescheitert (%1). Prüfen Sie die TLS-Einstellungen des Servers oder wählen Sie mit --security andere Sicherheitstypen.</translation>
+    </message>
+    <message>
+        <source>The server sent no usable certificate. Choose other security types with --security, or fix the server&apos;s certificate.</source>
+        <translation>Der Server hat kein brauchbares Zertifikat gesendet. Wählen Sie mit --security andere Sicherheitstypen oder berichtigen Sie das Zertifikat des Servers.</translation>
+    </message>
+    <message>
+        <source>The certificate of %1 has changed since you trusted it: someone may be intercepting the connection. If the server&apos;s certificate was replaced on purpose, remove the line for %1 from %2, then connect again.</source>
+        <translation>Das Zertifikat von %1 hat sich geändert, seit Sie ihm vertraut haben: Möglicherweise hört jemand die Verbindung ab. Wurde das Zertifikat des Servers absichtlich ersetzt, entfernen Sie die Zeile für %1 aus %2 und verbinden Sie sich erneut.</translation>
+    </message>
+    <message>
+        <source>The server&apos;s certificate was refused: %1. Check the server&apos;s address; if the server&apos;s certificate authority is your own, give its certificate with --x509ca FILE.</source>
+        <translation>Das Zertifikat des Servers wurde abgelehnt: %1. Prüfen Sie die Adresse des Servers; stammt seine Zertifizierungsstelle von Ihnen, geben Sie ihr Zertifikat mit --x509ca DATEI an.</translation>
+    </message>
+    <message>
+        <source>
+
+Beware: %1.</source>
+        <translation>
+
+Achtung: %1.</translation>
+    </message>
+    <message>
+        <source>The server %1 identifies itself with a certificate that it signed itself, so no authority vouches for it.%2
+
+SHA-256 fingerprint:
+%3
+
+Trust it only if this fingerprint matches the server&apos;s own. Trust this certificate and connect?</source>
+        <translation>Der Server %1 weist sich mit einem Zertifikat aus, das er selbst unterschrieben hat; keine Stelle bürgt dafür.%2
+
+SHA-256-Fingerabdruck:
+%3
+
+Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinstimmt. Diesem Zertifikat vertrauen und verbinden?</translation>
+    </message>
+    <message>
+        <source>The server&apos;s certificate was not trusted, so the connection was ended.</source>
+        <translation>Dem Zertifikat des Servers wurde nicht vertraut, daher wurde die Verbindung beendet.</translation>
+    </message>
+</context>
+<context>
     <name>Vemo</name>
     <message>
         <source>Connecting to %1…</source>
@@ -205,12 +360,20 @@ Zeigt den Bildschirm eines VNC-Servers.
         <translation>Dokument öffnen</translation>
     </message>
     <message>
-        <source>%1 - vemo</source>
-        <translation>%1 – vemo</translation>
-    </message>
-    <message>
         <source>%1 (%2) - vemo</source>
         <translation>%1 (%2) – vemo</translation>
+    </message>
+    <message>
+        <source>not encrypted</source>
+        <translation>unverschlüsselt</translation>
+    </message>
+    <message>
+        <source>encrypted, server verified</source>
+        <translation>verschlüsselt, Server geprüft</translation>
+    </message>
+    <message>
+        <source>encrypted, server not verified</source>
+        <translation>verschlüsselt, Server nicht geprüft</translation>
     </message>
 </context>
 <context>
@@ -261,6 +424,10 @@ Zeigt den Bildschirm eines VNC-Servers.
     <message>
         <source>VNC failure</source>
         <translation>VNC-Fehler</translation>
+    </message>
+    <message>
+        <source>Untrusted certificate</source>
+        <translation>Nicht vertrauenswürdiges Zertifikat</translation>
     </message>
 </context>
 </TS>
