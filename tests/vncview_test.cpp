@@ -435,6 +435,88 @@ private slots:
         QVERIFY(h.log.isEmpty());
         QCOMPARE(h.view->currentStatus(), RemoteView::Disconnected);
     }
+
+    // The server's cursor shape becomes the view's cursor, scaled with the
+    // picture; the picture itself holds no cursor pixels.
+    void serverCursorBecomesTheViewsCursor_data()
+    {
+        QTest::addColumn<QSize>("windowSize");
+        QTest::addColumn<qreal>("factor");
+        QTest::newRow("1:1") << QSize(1000, 800) << 1.0;
+        QTest::newRow("scaled to half") << QSize(320, 240) << 0.5;
+    }
+    void serverCursorBecomesTheViewsCursor()
+    {
+        QFETCH(QSize, windowSize);
+        QFETCH(qreal, factor);
+        QImage shape(16, 12, QImage::Format_ARGB32);
+        shape.fill(Qt::transparent);
+        for (int y = 0; y < 12; ++y) {
+            for (int x = 0; x <= y; ++x)
+                shape.setPixel(x, y, qRgb(x * 16, 255 - y * 20, 128));
+        }
+        TestServer server(640, 480);
+        QVERIFY(server.start());
+        server.setCursor(shape, QPoint(2, 3));
+        Harness h(urlFor(server.port()), windowSize);
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        QTRY_VERIFY(!h.view->cursor().pixmap().isNull());
+        h.view->enableScaling(factor != 1.0);
+        QCOMPARE(h.view->horizontalScale(), float(factor));
+        const QCursor cursor = h.view->cursor();
+        QCOMPARE(cursor.hotSpot(), QPoint(qRound(2 * factor), qRound(3 * factor)));
+        const auto premultiplied = [](const QImage &image) {
+            return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        };
+        const QImage expected = factor == 1.0 ? shape
+                                              : shape.scaled(shape.size() * factor, Qt::IgnoreAspectRatio,
+                                                             Qt::SmoothTransformation);
+        QCOMPARE(premultiplied(cursor.pixmap().toImage()), premultiplied(expected));
+        server.fillRect(QRect(0, 0, 40, 40), 0x336699);
+        QTRY_VERIFY(samePixels(threadOf(h.view).image(), server.framebuffer()));
+    }
+
+    // Quality Low asks for 8-bit BGR233 pixels and shows them in full colour.
+    void lowQualityPutsEightBitPixelsOnTheWire()
+    {
+        TestServer server(64, 48);
+        QVERIFY(server.start());
+        Harness h(urlFor(server.port()));
+        ConnectionOptions options;
+        options.quality = RemoteView::Low;
+        h.view->setConnectionOptions(options);
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        QVERIFY(server.waitForMessages(
+            [](const QList<ClientMessage> &all) {
+                return !all.isEmpty() && all.first().type == ClientMessage::SetPixelFormat;
+            },
+            5000));
+        const ClientMessage format = server.messages().first();
+        QCOMPARE(format.bitsPerPixel, 8);
+        QCOMPARE((QList<int>{format.redMax, format.greenMax, format.blueMax}), (QList<int>{7, 7, 3}));
+        QCOMPARE((QList<int>{format.redShift, format.greenShift, format.blueShift}), (QList<int>{0, 3, 6}));
+        server.fillRect(QRect(8, 8, 16, 16), 0xff00ff);
+        // Each colour within one step of its 3 (blue: 2) bits.
+        const auto close = [&] {
+            const QImage shown = threadOf(h.view).image();
+            const QImage wanted = server.framebuffer();
+            for (int y = 0; y < wanted.height(); ++y) {
+                for (int x = 0; x < wanted.width(); ++x) {
+                    const QRgb a = shown.pixel(x, y);
+                    const QRgb b = wanted.pixel(x, y);
+                    if (qAbs(qRed(a) - qRed(b)) > 37 || qAbs(qGreen(a) - qGreen(b)) > 37
+                        || qAbs(qBlue(a) - qBlue(b)) > 86)
+                        return false;
+                }
+            }
+            return shown.pixel(10, 10) == qRgb(255, 0, 255);
+        };
+        QTRY_VERIFY(close());
+        // No cursor shape from this server: the dot of quality Low shows.
+        QCOMPARE(h.view->cursor().pixmap().size(), QSize(5, 5));
+    }
 };
 
 int main(int, char **)

@@ -47,6 +47,24 @@ const QualitySettings qualityTable[] = {
     {RemoteView::Low, allEncodings, 9, 1, true},
 };
 
+// The colours of the 8-bit BGR233 format: red in bits 0-2, green in 3-5,
+// blue in 6-7, each scaled to the full 0-255 range.
+struct Bgr233Palette
+{
+    QRgb colours[256];
+    Bgr233Palette()
+    {
+        for (int v = 0; v < 256; ++v)
+            colours[v] = qRgb((v & 7) * 255 / 7, ((v >> 3) & 7) * 255 / 7, ((v >> 6) & 3) * 255 / 3);
+    }
+};
+
+const QRgb *bgr233()
+{
+    static const Bgr233Palette palette;
+    return palette.colours;
+}
+
 const QualitySettings &settingsFor(RemoteView::Quality quality)
 {
     for (const QualitySettings &row : qualityTable) {
@@ -87,6 +105,10 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
     rfb->GotFrameBufferUpdate = Hook<&RfbSession::frameBufferUpdated>::call;
     rfb->FinishedFrameBufferUpdate = Hook<&RfbSession::frameBufferUpdateFinished>::call;
     rfb->GotXCutText = Hook<&RfbSession::cutTextReceived>::call;
+    rfb->GotCursorShape = Hook<&RfbSession::cursorShapeReceived>::call;
+    // The server sends its cursor's shape instead of drawing it into the
+    // picture, where it would lag behind the hand.
+    rfb->appData.useRemoteCursor = TRUE;
     rfb->canHandleNewFBSize = 1;
     rfbClientSetClientData(rfb, const_cast<char *>(&clientDataTag), this);
     free(rfb->serverHost);
@@ -184,34 +206,79 @@ rfbBool RfbSession::allocateFrameBuffer()
     }
     // The image owns the pixels; replacing it leaves the old ones alive
     // for as long as a view still paints from them.
+    lowColour = settingsFor(quality).useBGR233;
     QImage buffer;
     uint8_t *bits = nullptr;
     if (w > 0 && h > 0) {
         buffer = QImage(w, h, QImage::Format_RGB32);
-        if (buffer.isNull()) {
+        bool allocated = !buffer.isNull();
+        if (allocated && lowColour) {
+            try {
+                wireBuffer.assign(size_t(w) * size_t(h), 0);
+            } catch (const std::bad_alloc &) {
+                allocated = false;
+            }
+        }
+        if (!allocated) {
             host.fail(Messages::tr("Not enough memory to show the remote desktop (%1 x %2 pixels).").arg(w).arg(h));
             return FALSE;
         }
-        bits = buffer.bits();
-        memset(bits, 0, size_t(buffer.sizeInBytes()));
+        bits = lowColour ? wireBuffer.data() : buffer.bits();
+        buffer.fill(Qt::black);
     }
     pixelBuffer = buffer;
     rfb->frameBuffer = bits;
+    setPixelFormat();
+    return SetFormatAndEncodings(rfb);
+}
 
-    rfb->format.bitsPerPixel = 32;
-    rfb->format.redShift = 16;
-    rfb->format.greenShift = 8;
-    rfb->format.blueShift = 0;
-    rfb->format.redMax = 255;
-    rfb->format.greenMax = 255;
-    rfb->format.blueMax = 255;
-
+void RfbSession::setPixelFormat()
+{
+    rfbPixelFormat &format = rfb->format;
+    format.trueColour = 1;
+    format.bigEndian = 0;
+    if (lowColour) {
+        format.bitsPerPixel = 8;
+        format.depth = 8;
+        format.redMax = 7;
+        format.greenMax = 7;
+        format.blueMax = 3;
+        format.redShift = 0;
+        format.greenShift = 3;
+        format.blueShift = 6;
+    } else {
+        format.bitsPerPixel = 32;
+        format.depth = 24;
+        format.redMax = 255;
+        format.greenMax = 255;
+        format.blueMax = 255;
+        format.redShift = 16;
+        format.greenShift = 8;
+        format.blueShift = 0;
+    }
     const QualitySettings &row = settingsFor(quality);
     rfb->appData.encodingsString = row.encodings;
     rfb->appData.compressLevel = row.compressLevel;
     rfb->appData.qualityLevel = row.qualityLevel;
-    rfb->appData.useBGR233 = row.useBGR233;
-    return SetFormatAndEncodings(rfb);
+    // JPEG needs true colour: libvncserver sends it even to 8-bit clients,
+    // which the library then cannot decode.
+    rfb->appData.enableJPEG = !lowColour;
+}
+
+// Quality Low: the updated parts of the 8-bit frame into the shown one.
+void RfbSession::convertLowColour()
+{
+    const QRgb *palette = bgr233();
+    const int width = pixelBuffer.width();
+    for (const QRect &damaged : damageRects) {
+        const QRect r = damaged & pixelBuffer.rect();
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            const uint8_t *from = wireBuffer.data() + size_t(y) * size_t(width) + size_t(r.left());
+            QRgb *to = reinterpret_cast<QRgb *>(pixelBuffer.scanLine(y)) + r.left();
+            for (int x = 0; x < r.width(); ++x)
+                to[x] = palette[from[x]];
+        }
+    }
 }
 
 // Called before each rectangle is decoded. At the first of a message, ask
@@ -241,6 +308,8 @@ void RfbSession::frameBufferUpdateFinished()
     holdLibraryUpdateRequests(false);
     if (damageRects.empty())
         return;
+    if (lowColour)
+        convertLowColour();
     if (damageRects.size() > 1) {
         QRegion merged;
         for (const QRect &r : damageRects)
@@ -259,4 +328,35 @@ void RfbSession::cutTextReceived(const char *text, int length)
     const QString decoded = LibraryText::decodeCutText(text, length);
     if (!decoded.isEmpty())
         host.showCutText(decoded);
+}
+
+void RfbSession::cursorShapeReceived(int xHot, int yHot, int width, int height, int bytesPerPixel)
+{
+    QImage shape(width, height, QImage::Format_ARGB32);
+    const QRgb *palette = bgr233();
+    if (!shape.isNull() && rfb->rcSource && rfb->rcMask) {
+        for (int y = 0; y < height; ++y) {
+            QRgb *line = reinterpret_cast<QRgb *>(shape.scanLine(y));
+            for (int x = 0; x < width; ++x) {
+                const size_t i = size_t(y) * size_t(width) + size_t(x);
+                QRgb colour;
+                if (bytesPerPixel == 1) {
+                    colour = palette[rfb->rcSource[i]];
+                } else {
+                    uint32_t pixel;
+                    std::memcpy(&pixel, rfb->rcSource + i * 4, 4);
+                    colour = qRgb((pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff);
+                }
+                line[x] = rfb->rcMask[i] ? colour : qRgba(0, 0, 0, 0);
+            }
+        }
+    }
+    // 0.9.14 never frees the mask, and the source only when the next shape
+    // comes: both are ours to free.
+    free(rfb->rcMask);
+    rfb->rcMask = nullptr;
+    free(rfb->rcSource);
+    rfb->rcSource = nullptr;
+    if (!shape.isNull())
+        host.showCursor(shape, QPoint(xHot, yHot));
 }

@@ -59,6 +59,9 @@ private:
     void frameBufferUpdated(int x, int y, int w, int h);
     void frameBufferUpdateFinished();
     void cutTextReceived(const char *text, int length);
+    void cursorShapeReceived(int xHot, int yHot, int width, int height, int bytesPerPixel);
+    void setPixelFormat();
+    void convertLowColour();
     void holdLibraryUpdateRequests(bool hold);
 
     SessionHost &host;
@@ -67,7 +70,11 @@ private:
     rfbClient *rfb = nullptr;
     TlsChannel tls;
     bool tlsUsed = false;
-    QImage pixelBuffer; // owns the pixels lent to the library
+    QImage pixelBuffer; // the frame shown; owns the pixels lent to the library
+    // Quality Low: the library decodes 8-bit BGR233 pixels into this, and
+    // each update is converted into pixelBuffer.
+    bool lowColour = false;
+    std::vector<uint8_t> wireBuffer;
     std::vector<QRect> damageRects; // updated so far in this update message
     bool requestedAhead = false; // next update asked for during this message
     bool holdingUpdateRequests = false; // the library's own request is held back

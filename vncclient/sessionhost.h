@@ -2,6 +2,7 @@
 #define SESSIONHOST_H
 
 #include <QImage>
+#include <QPoint>
 #include <QRect>
 #include <QString>
 
@@ -20,6 +21,9 @@ public:
     // The rectangles of 'frame' that one update message changed.
     virtual void showUpdate(const QImage &frame, const std::vector<QRect> &rects) = 0;
     virtual void showCutText(const QString &text) = 0;
+    // The server's cursor: its picture (transparent where the mask is
+    // clear) and hot spot.
+    virtual void showCursor(const QImage &shape, const QPoint &hotSpot) = 0;
 
     // The password to sign in with, asking the user when none was given.
     // False when the user declined or the thread is stopping.

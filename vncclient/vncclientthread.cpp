@@ -441,6 +441,12 @@ void VncClientThread::showCutText(const QString &text)
         emitBlocking([&] { emit gotCut(text); });
 }
 
+void VncClientThread::showCursor(const QImage &shape, const QPoint &hotSpot)
+{
+    if (!stopped)
+        emit cursorShape(shape, hotSpot);
+}
+
 // Waits for the GUI thread's answer to a question, or for a stop.
 bool VncClientThread::awaitReply()
 {

@@ -70,6 +70,8 @@ public:
 signals:
     void imageUpdated(int x, int y, int w, int h);
     void gotCut(const QString &text);
+    // Queued: the picture is the receiver's own.
+    void cursorShape(const QImage &shape, const QPoint &hotSpot);
     void passwordRequest();
     // The receiver asks the user and answers with answerQuestion().
     void certificateQuestion(const QString &question);
@@ -94,6 +96,7 @@ private:
     int wakeDescriptor() const override;
     void showUpdate(const QImage &frame, const std::vector<QRect> &rects) override;
     void showCutText(const QString &text) override;
+    void showCursor(const QImage &shape, const QPoint &hotSpot) override;
     bool password(QString *password) override;
     bool confirm(const QString &question) override;
     void fail(const QString &message) override;

@@ -38,6 +38,7 @@ VncView::VncView(QWidget *parent, const QUrl &url)
     connect(&clientThread, SIGNAL(passwordRequest()), this, SLOT(requestPassword()), Qt::BlockingQueuedConnection);
     connect(&clientThread, &VncClientThread::certificateQuestion, this, &VncView::askAboutCertificate,
             Qt::BlockingQueuedConnection);
+    connect(&clientThread, &VncClientThread::cursorShape, this, &VncView::setRemoteCursor, Qt::QueuedConnection);
     connect(&clientThread, SIGNAL(outputErrorMessage(QString)), this, SLOT(outputErrorMessage(QString)));
 
     clipboard = QApplication::clipboard();
@@ -71,6 +72,7 @@ bool VncView::canShowDotCursor() const { return true; }
 void VncView::setDotCursorMode(RemoteView::DotCursorState cursorState)
 {
     RemoteView::setDotCursorMode(cursorState);
+    applyCursor();
 }
 
 QSize VncView::remoteScreenSize() const { return frame.size(); }

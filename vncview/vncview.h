@@ -61,6 +61,7 @@ private slots:
     void setCut(const QString &text);
     void requestPassword();
     void askAboutCertificate(const QString &question);
+    void setRemoteCursor(const QImage &shape, const QPoint &hotSpot);
     void outputErrorMessage(const QString &message);
     void clipboardSelectionChanged();
     void clipboardDataChanged();
@@ -85,10 +86,13 @@ private:
     QRect widgetRect(const QRect &framebufferRect) const;
     void disconnectThread();
     void closeDialogs();
+    void applyCursor();
 
     VncClientThread clientThread;
     ConnectionOptions options;
     QPointer<QDialog> openDialog; // a question to the user, while one is open
+    QImage remoteCursor; // the server's cursor, null until it sends one
+    QPoint remoteHotSpot;
     QClipboard *clipboard;
     bool firstUpdateDone;
     int buttonMask;

@@ -142,6 +142,7 @@ void VncView::scaleResize(int w, int h)
     const QSize scaled(int(frame.width() * horizontalFactor), int(frame.height() * verticalFactor));
     setMaximumSize(scaled);
     resize(scaled);
+    applyCursor(); // scaled with the picture
 }
 
 void VncView::enableScaling(bool scale)
@@ -155,6 +156,7 @@ void VncView::enableScaling(bool scale)
     }
     horizontalFactor = 1.0f;
     verticalFactor = 1.0f;
+    applyCursor();
     // Before the first frame a maximum of 0 x 0 would keep the view empty.
     if (!frame.isNull()) {
         setMaximumSize(frame.size());

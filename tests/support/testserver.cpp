@@ -307,6 +307,35 @@ QSize TestServer::size() const
     return s;
 }
 
+void TestServer::setCursor(const QImage &shape, const QPoint &hotSpot)
+{
+    d->tasks.call([&] {
+        const int w = shape.width();
+        const int h = shape.height();
+        const int rowBytes = (w + 7) / 8;
+        auto *cursor = static_cast<rfbCursorPtr>(calloc(1, sizeof(rfbCursor)));
+        cursor->width = uint16_t(w);
+        cursor->height = uint16_t(h);
+        cursor->xhot = uint16_t(hotSpot.x());
+        cursor->yhot = uint16_t(hotSpot.y());
+        cursor->source = static_cast<unsigned char *>(calloc(size_t(rowBytes) * h, 1));
+        cursor->mask = static_cast<unsigned char *>(calloc(size_t(rowBytes) * h, 1));
+        cursor->richSource = static_cast<unsigned char *>(calloc(size_t(w) * h, 4));
+        cursor->foreRed = cursor->foreGreen = cursor->foreBlue = 0xffff;
+        cursor->cleanup = cursor->cleanupSource = cursor->cleanupMask = cursor->cleanupRichSource = TRUE;
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const QRgb c = shape.pixel(x, y);
+                const quint32 pixel = d->toServerPixel(c & 0xffffff);
+                memcpy(cursor->richSource + (size_t(y) * w + x) * 4, &pixel, 4);
+                if (qAlpha(c))
+                    cursor->mask[y * rowBytes + x / 8] |= uint8_t(0x80 >> (x % 8));
+            }
+        }
+        rfbSetCursor(d->screen, cursor);
+    });
+}
+
 void TestServer::fillRect(const QRect &r, quint32 rgb)
 {
     d->tasks.call([&] {

@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QList>
+#include <QPoint>
 #include <QRect>
 #include <QString>
 
@@ -43,6 +44,9 @@ public:
     // New desktop size with pattern content; clients get a size change.
     void resize(int width, int height);
     void sendCutText(const QByteArray &bytes);
+    // The cursor sent to clients that take cursor shapes: 'shape' in
+    // ARGB32, transparent where alpha is 0.
+    void setCursor(const QImage &shape, const QPoint &hotSpot);
     // Closes every client connection at once; with reset, by TCP RST.
     void dropConnections(bool reset = false);
 
