@@ -103,23 +103,13 @@ bool Handshake::negotiateSecurity()
     QList<quint32> offered;
     quint32 chosen = Invalid;
     if (client->major == 3 && client->minor >= 7) {
-        quint8 count = 0;
-        quint8 types[255];
-        if (!readU8(&count))
+        if (!readTypeList(&offered))
             return false;
-        if (count == 0) {
-            readReason();
-            return false;
-        }
-        if (!read(types, count))
-            return false;
-        for (int i = 0; i < count; ++i) {
-            offered << types[i];
-            if (types[i] == 17)
-                DefaultSupportedMessagesUltraVNC(client);
-            if (types[i] == Tight)
-                DefaultSupportedMessagesTightVNC(client);
-        }
+        // Their own security types tell UltraVNC and TightVNC servers apart.
+        if (offered.contains(17))
+            DefaultSupportedMessagesUltraVNC(client);
+        if (offered.contains(Tight))
+            DefaultSupportedMessagesTightVNC(client);
         chosen = chooseTopLevel(preferred, offered);
         if (chosen == Invalid)
             return noCommonType(offered);
@@ -151,6 +141,24 @@ bool Handshake::negotiateSecurity()
     default:
         return noCommonType(offered);
     }
+}
+
+// A list of one-byte security types; an empty one comes with a reason.
+bool Handshake::readTypeList(QList<quint32> *offered)
+{
+    quint8 count = 0;
+    quint8 types[255];
+    if (!readU8(&count))
+        return false;
+    if (count == 0) {
+        readReason();
+        return false;
+    }
+    if (!read(types, count))
+        return false;
+    for (int i = 0; i < count; ++i)
+        *offered << types[i];
+    return true;
 }
 
 bool Handshake::veNCrypt()
@@ -216,19 +224,9 @@ bool Handshake::anonymousTls()
     tlsUsed = true;
     if (!tls.start(client, TlsChannel::Anonymous, settings.server, settings.port, settings.caFile, host))
         return false;
-    quint8 count = 0;
-    quint8 types[255];
-    if (!readU8(&count))
-        return false;
-    if (count == 0) {
-        readReason();
-        return false;
-    }
-    if (!read(types, count))
-        return false;
     QList<quint32> offered;
-    for (int i = 0; i < count; ++i)
-        offered << types[i];
+    if (!readTypeList(&offered))
+        return false;
     const quint32 chosen = choose(preferred.contains(AnonymousTls) ? QList<quint32>{VncAuth, None} : QList<quint32>{},
                                   offered);
     if (chosen == Invalid)

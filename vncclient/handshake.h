@@ -34,6 +34,7 @@ public:
 private:
     bool exchangeVersion();
     bool negotiateSecurity();
+    bool readTypeList(QList<quint32> *offered);
     bool authenticate(quint32 type);
     bool veNCrypt();
     bool anonymousTls();
