@@ -1,0 +1,2 @@
+# The picture: piecewise smooth scaling, and what the VNC view paints.
+vemo_add_test(gridscaler_test SOURCES gridscaler_test.cpp LIBS vncview vemo_testsupport)
