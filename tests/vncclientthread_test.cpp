@@ -585,6 +585,22 @@ private slots:
         QVERIFY(destructionTime(thread) < 1000);
         QVERIFY(server.waitForClientCount(0, 3000));
     }
+
+    // A receiver on the destroying thread, still connected, holds the
+    // connection thread in an emission that waits for this thread.
+    void destroyedWhileAReceiverHereHoldsItsEmission()
+    {
+        TestServer server(64, 64);
+        QVERIFY(server.start());
+        auto thread = std::make_unique<VncClientThread>();
+        Receiver receiver(*thread);
+        startThread(*thread, server);
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
+        server.fillRect(QRect(0, 0, 8, 8), 0xff0000);
+        QThread::msleep(300); // no events handled: the update's emission waits
+        QVERIFY(destructionTime(thread) < 1000);
+        QVERIFY(server.waitForClientCount(0, 3000));
+    }
 };
 
 QTEST_MAIN(VncClientThreadTest)

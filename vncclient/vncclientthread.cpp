@@ -27,6 +27,7 @@
 #include "librarytext.h"
 #include "outgoingevent.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QMutexLocker>
 #include <QTimer>
@@ -67,12 +68,11 @@ VncClientThread::VncClientThread(QObject *parent) : QThread(parent)
 VncClientThread::~VncClientThread()
 {
     stop();
-    if (!wait(500)) {
-        // Destroying a running thread would crash; every blocking point is
-        // interrupted by stop(), so this wait ends.
-        qWarning() << "VncClientThread: connection thread still busy, waiting for it";
-        wait();
-    }
+    // Every blocking point ends on stop() but one: an emission towards a
+    // receiver on this thread, still connected, waits for this thread's
+    // event loop, which is here. Deliver the calls it may be waiting for.
+    while (!wait(10))
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     Handover::acquire(this);
     qDeleteAll(eventQueue);
     if (givenSocket >= 0)
