@@ -124,12 +124,21 @@ ConnectionOptions Vemo::connectionOptions()
     return startupOptions();
 }
 
+// The window takes the remote screen's size when it first shows, and again
+// when the desktop changes size and the new one fits on the screen; a
+// maximized or full-screen window keeps its size.
 void Vemo::remoteSizeChanged(int w, int h)
 {
+    const QSize previous = remoteSize;
     remoteSize = QSize(w, h);
-    if (!sizedToRemote && !remoteSize.isEmpty()) {
-        sizedToRemote = true;
-        resize(windowSizeFor(remoteSize));
+    if (!remoteSize.isEmpty()) {
+        const QSize fitted = windowSizeFor(remoteSize);
+        if (!sizedToRemote) {
+            sizedToRemote = true;
+            resize(fitted);
+        } else if (remoteSize != previous && fitted == remoteSize && !isMaximized() && !isFullScreen()) {
+            resize(fitted);
+        }
     }
     fitView();
 }

@@ -19,9 +19,9 @@
 #include <malloc.h>
 #include <thread>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define VEMO_ASAN 1
-// From the ASan runtime; its header is not installed with GCC here.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define VEMO_SANITIZER_ALLOCATOR 1
+// From the sanitizer runtime; its header is not installed with GCC here.
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
@@ -66,12 +66,12 @@ QString threadNames()
     return parts.join(QStringLiteral(", "));
 }
 
-// Memory the process holds for live data. Under ASan the resident set
-// mostly tracks the quarantine of freed blocks, so the allocator's count
-// of live bytes stands in for it there.
+// Memory the process holds for live data. Under ASan and TSan the resident
+// set mostly tracks freed blocks held back and the detectors' own records,
+// so the allocator's count of live bytes stands in for it there.
 qint64 memoryInUse()
 {
-#ifdef VEMO_ASAN
+#ifdef VEMO_SANITIZER_ALLOCATOR
     return qint64(__sanitizer_get_current_allocated_bytes());
 #else
     // Freed memory the allocator keeps cached is not a leak.
@@ -210,9 +210,10 @@ private slots:
     void initTestCase()
     {
         qInstallMessageHandler(dropDebug);
-        // Smooth scaling runs on Qt's global pool, whose idle threads would
-        // otherwise stay 30 s, each with an event descriptor: no leak, but
-        // they would blur the counts. Without work they end at once.
+        // Qt's image code may run work on its global pool, whose idle
+        // threads would otherwise stay 30 s, each with an event descriptor:
+        // no leak, but they would blur the counts. Without work they end at
+        // once.
         QThreadPool::globalInstance()->setExpiryTimeout(0);
         for (TestServer *s : {&plain, &locked, &streaming, &resizing})
             QVERIFY(s->start());

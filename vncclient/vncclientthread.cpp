@@ -30,7 +30,9 @@
 #include "outgoingevent.h"
 #include "rfbsession.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QMutexLocker>
 #include <QTimer>
 
@@ -74,13 +76,19 @@ VncClientThread::VncClientThread(QObject *parent) : QThread(parent)
 VncClientThread::~VncClientThread()
 {
     stop();
-    if (!wait(250))
-        abort();
-    if (!wait(500)) {
-        // Destroying a running thread would crash; every blocking point is
-        // interrupted by stop(), so this wait ends.
-        qWarning() << "VncClientThread: connection thread still busy, waiting for it";
-        wait();
+    // Every blocking point ends on stop() or, past a short bound, abort()
+    // but one: an emission towards a receiver on this thread, still
+    // connected, waits for this thread's event loop, which is here. Deliver
+    // the calls it may be waiting for.
+    QElapsedTimer clock;
+    clock.start();
+    bool aborted = false;
+    while (!wait(10)) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        if (!aborted && clock.elapsed() > 250) {
+            abort();
+            aborted = true;
+        }
     }
     Handover::acquire(this);
     qDeleteAll(eventQueue);

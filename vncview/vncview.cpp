@@ -17,11 +17,6 @@ VncView::VncView(QWidget *parent, const QUrl &url)
       firstUpdateDone(false),
       buttonMask(0),
       modifierState(0),
-      updateX(0),
-      updateY(0),
-      updateWidth(0),
-      updateHeight(0),
-      repainting(false),
       shuttingDown(false),
       settingClipboard(false),
       horizontalFactor(1.0f),
@@ -63,6 +58,7 @@ void VncView::disconnectThread()
     disconnect(&clientThread, SIGNAL(gotCut(const QString &)), this, SLOT(setCut(const QString &)));
     disconnect(&clientThread, SIGNAL(passwordRequest()), this, SLOT(requestPassword()));
     disconnect(&clientThread, &VncClientThread::certificateQuestion, this, &VncView::askAboutCertificate);
+    disconnect(&clientThread, &VncClientThread::cursorShape, this, &VncView::setRemoteCursor);
     disconnect(&clientThread, SIGNAL(outputErrorMessage(QString)), this, SLOT(outputErrorMessage(QString)));
 }
 

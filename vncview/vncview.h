@@ -2,6 +2,7 @@
 #define VNCVIEW_H
 
 #include "connectionoptions.h"
+#include "gridscaler.h"
 #include "remoteview.h"
 #include "vncclientthread.h"
 
@@ -83,7 +84,10 @@ private:
     void forwardKeyEvent(QKeyEvent *event);
     void releaseHeldInput();
     QPoint toFramebuffer(const QPointF &widgetPos) const;
-    QRect widgetRect(const QRect &framebufferRect) const;
+    QRect takePixels(const QRect &area);
+    bool isScaled() const { return horizontalFactor != 1.0f || verticalFactor != 1.0f; }
+    QSize pictureSize() const;
+    QRect widgetArea(const QRect &framebufferArea);
     void disconnectThread();
     void closeDialogs();
     void applyCursor();
@@ -97,16 +101,15 @@ private:
     bool firstUpdateDone;
     int buttonMask;
     int modifierState;
-    int updateX;
-    int updateY;
-    int updateWidth;
-    int updateHeight;
-    bool repainting;
     bool shuttingDown;
     bool settingClipboard;
     float horizontalFactor;
     float verticalFactor;
+    // The view's own copy of the remote screen, taken while the connection
+    // thread waits; every paint reads this, never the decoder's memory.
     QImage frame;
+    GridScaler scaler;  // the frame's grid at the current scale
+    QImage scaledPart;  // reused by scaled paints
     QPoint lastPointerPos;  // framebuffer position last sent
     QList<int> keysDown;    // keysyms the server holds pressed
     QHash<quint64, int> pressedKeysyms; // keysym each held key went down as

@@ -2,36 +2,54 @@
 #include "vncview.h"
 
 #include "handover.h"
-#include "scalemath.h"
 
 #include <QDebug>
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <cstring>
+
 namespace
 {
 const QSize unlimited(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-
-// Draws the part `source` of `image`, scaled to `scaledSize`, into
-// `target`. Parts of `source` outside the image come out black.
-void drawPart(QPainter &painter, const QImage &image, const QRect &source, const QSize &scaledSize,
-              const QRectF &target)
-{
-    // 1:1 needs neither a copy nor a scaling pass.
-    if (scaledSize == source.size() && target.size() == QSizeF(source.size()) && image.rect().contains(source)) {
-        painter.drawImage(target.topLeft(), image, source);
-        return;
-    }
-    const QImage part =
-        image.copy(source).scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    painter.drawImage(target, part, QRectF(part.rect()));
-}
 } // namespace
 
-QRect VncView::widgetRect(const QRect &r) const
+// Copies what the decoder changed into the view's own frame while the
+// connection thread waits in the hand-over. A new desktop size comes over
+// whole (zero where the server has not drawn yet). Returns the part of the
+// frame that changed.
+QRect VncView::takePixels(const QRect &area)
 {
-    return QRect(roundHalfUp(r.x() * horizontalFactor), roundHalfUp(r.y() * verticalFactor),
-                 roundHalfUp(r.width() * horizontalFactor), roundHalfUp(r.height() * verticalFactor));
+    const QImage decoded = clientThread.image();
+    if (decoded.size() != frame.size() || decoded.format() != frame.format()) {
+        frame = decoded.copy();
+        return frame.rect();
+    }
+    const QRect inside = area & frame.rect();
+    if (inside.isEmpty())
+        return inside;
+    const size_t bytes = size_t(inside.width()) * 4;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        memcpy(frame.scanLine(y) + inside.left() * 4, decoded.constScanLine(y) + inside.left() * 4, bytes);
+    return inside;
+}
+
+// The widget pixels the whole frame covers at the current factors.
+QSize VncView::pictureSize() const
+{
+    if (!isScaled())
+        return frame.size();
+    return QSize(int(frame.width() * horizontalFactor), int(frame.height() * verticalFactor));
+}
+
+// The widget pixels that show any of `area` of the frame: when scaled,
+// every target pixel whose samples reach into it.
+QRect VncView::widgetArea(const QRect &area)
+{
+    if (!isScaled())
+        return area;
+    scaler.setSizes(frame.size(), pictureSize());
+    return scaler.targetsOf(area);
 }
 
 void VncView::updateImage(int x, int y, int w, int h)
@@ -40,19 +58,8 @@ void VncView::updateImage(int x, int y, int w, int h)
     // A late update after shutdown must not reconfigure or reconnect the view.
     if (shuttingDown)
         return;
-    updateX = x;
-    updateY = y;
-    updateWidth = w;
-    updateHeight = h;
-    if (horizontalFactor != 1.0f || verticalFactor != 1.0f) {
-        // Smooth scaling blends neighbours: repaint a pixel more on each side.
-        updateX = x - 1;
-        updateY = y - 1;
-        updateWidth = w + 2;
-        updateHeight = h + 2;
-    }
     const QSize previousSize = frame.size();
-    frame = clientThread.image();
+    const QRect changed = takePixels(QRect(x, y, w, h));
 
     if (!firstUpdateDone) {
         setAttribute(Qt::WA_StaticContents);
@@ -86,37 +93,40 @@ void VncView::updateImage(int x, int y, int w, int h)
         emit changeSize(frame.width(), frame.height());
     }
 
-    repainting = true;
-    repaint(widgetRect(QRect(updateX, updateY, updateWidth, updateHeight)));
-    repainting = false;
+    // Painted now, from the view's own frame; whatever else Qt had pending
+    // is painted with it.
+    repaint(widgetArea(changed));
 }
 
+// Paints the whole region asked for from the view's own frame: pixel for
+// pixel, or sampled on the whole frame's grid, so that each part equals
+// the same part of the whole frame scaled at once. Beyond the picture
+// (while the widget has not caught up with a new desktop size) it is black.
 void VncView::paintEvent(QPaintEvent *event)
 {
-    if (frame.isNull() || frame.format() == QImage::Format_Invalid) {
+    if (frame.isNull()) {
         qDebug() << "no valid image to paint";
         QWidget::paintEvent(event);
         return;
     }
     event->accept();
     QPainter painter(this);
-
-    if (repainting) {
-        const QRect source(updateX, updateY, updateWidth, updateHeight);
-        const QRect target = widgetRect(source);
-        drawPart(painter, frame, source, target.size(), QRectF(target));
-    } else if (event->rect().width() == width() && event->rect().height() == height()) {
-        qDebug() << "Full repaint";
-        const QSize scaled(int(frame.width() * horizontalFactor), int(frame.height() * verticalFactor));
-        drawPart(painter, frame, frame.rect(), scaled, QRectF(rect()));
-    } else {
-        qDebug() << "Partial repaint";
-        const QRect e = event->rect();
-        const QRect source(int(e.x() / horizontalFactor), int(e.y() / verticalFactor),
-                           int(e.width() / horizontalFactor), int(e.height() / verticalFactor));
-        drawPart(painter, frame, source, e.size(), QRectF(e));
+    const QRect picture(QPoint(), pictureSize());
+    if (isScaled())
+        scaler.setSizes(frame.size(), picture.size());
+    for (const QRect &r : event->region()) {
+        const QRect part = r & picture;
+        if (part.isEmpty())
+            continue;
+        if (!isScaled()) {
+            painter.drawImage(part.topLeft(), frame, part);
+            continue;
+        }
+        const QRect done = scaler.scale(frame, part, scaledPart);
+        painter.drawImage(done.topLeft(), scaledPart, QRect(QPoint(), done.size()));
     }
-    QWidget::paintEvent(event);
+    for (const QRect &r : event->region().subtracted(picture))
+        painter.fillRect(r, Qt::black);
 }
 
 void VncView::resizeEvent(QResizeEvent *event)

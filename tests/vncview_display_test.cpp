@@ -1,0 +1,146 @@
+// What the VNC view shows, against a real libvncserver server on the
+// offscreen platform: scaled updates anywhere on the desktop look as the
+// whole desktop scaled at once, no paint leaves stale pixels, and a paint
+// between two updates shows the view's own pixels, not the decoder's.
+#include "samepixels.h"
+#include "scaledreference.h"
+#include "testserver.h"
+#include "viewharness.h"
+
+#include <QApplication>
+#include <QBackingStore>
+#include <QRandomGenerator>
+
+namespace
+{
+char programName[] = "vncview_display_test";
+char placeholder[] = "vnc://unused";
+char qualityText[] = "1"; // lossless, so pixels compare exactly
+char *appArgv[] = {programName, placeholder, qualityText, nullptr};
+int appArgc = 3;
+
+void dropDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtDebugMsg)
+        fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+// What the window's surface holds where the view is, without repainting.
+QImage shown(const ViewHarness &h)
+{
+    auto *surface = dynamic_cast<QImage *>(h.window.backingStore()->paintDevice());
+    return surface ? surface->copy(h.view->geometry()) : QImage();
+}
+
+// The server's desktop as the view should show it: scaled at once to the
+// view's size when scaling, else as it is.
+QImage expected(const TestServer &server, const VncView *view)
+{
+    const QImage desktop = server.framebuffer();
+    if (!view->isScaling())
+        return desktop;
+    return scaledAtOnce(desktop, view->size());
+}
+
+// Waits until the view shows the server's desktop within `levels`; else
+// says where it differs most.
+QString waitShown(const ViewHarness &h, const TestServer &server, int levels)
+{
+    QPoint at;
+    int off = 0;
+    const bool ok = QTest::qWaitFor([&] { return (off = channelDifference(shown(h), expected(server, h.view), &at)) <= levels; },
+                                    5000);
+    return ok ? QString() : QStringLiteral("%1 levels off at %2,%3").arg(off).arg(at.x()).arg(at.y());
+}
+} // namespace
+
+class VncViewDisplayTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { qInstallMessageHandler(dropDebug); }
+
+    // Each update is painted on its own; together they must still form the
+    // whole desktop scaled at once, edges included.
+    void scaledUpdatesMatchTheWholeDesktopScaledAtOnce()
+    {
+        TestServer server(1000, 750);
+        QVERIFY(server.start());
+        ViewHarness h(loopbackUrl(server.port()), QSize(640, 480));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        h.view->enableScaling(true);
+        QCOMPARE(h.view->size(), QSize(640, 480));
+        QString problem = waitShown(h, server, 2);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+
+        const QList<QRect> updates{
+            QRect(0, 0, 7, 5),       QRect(993, 0, 7, 9),    QRect(0, 745, 13, 5),  QRect(995, 743, 5, 7),
+            QRect(999, 0, 1, 750),   QRect(0, 749, 1000, 1), QRect(0, 0, 1, 750),   QRect(0, 0, 1000, 1),
+            QRect(1, 1, 3, 3),       QRect(333, 257, 17, 11), QRect(499, 374, 1, 1), QRect(777, 101, 31, 3),
+            QRect(997, 311, 3, 129), QRect(51, 747, 201, 3), QRect(123, 456, 1, 77), QRect(3, 3, 994, 744)};
+        quint32 colour = 0x2080f0;
+        for (const QRect &r : updates) {
+            colour = (colour * 2654435761u) & 0xffffff;
+            server.fillRect(r, colour);
+            problem = waitShown(h, server, 2);
+            QVERIFY2(problem.isEmpty(), qPrintable(QStringLiteral("after %1,%2 %3x%4: %5")
+                                                       .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height())
+                                                       .arg(problem)));
+        }
+    }
+
+    // The window changes size, and scaling goes on and off as the main
+    // window does it, while updates keep coming. An update that arrives
+    // while the resize's own repaint is pending paints that too.
+    void resizingWhileUpdatesStreamLeavesNoStalePixels()
+    {
+        TestServer server(640, 480);
+        QVERIFY(server.start());
+        ViewHarness h(loopbackUrl(server.port()), QSize(700, 500));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        QRandomGenerator random(17);
+        for (int i = 0; i < 30; ++i) {
+            const QSize size(200 + random.bounded(500), 150 + random.bounded(380));
+            h.window.resize(size);
+            const bool fits = size.width() >= 640 && size.height() >= 480;
+            h.view->enableScaling(!fits);
+            server.fillRect(QRect(random.bounded(600), random.bounded(440), 40, 40), random.generate() & 0xffffff);
+            // The update's hand-over is queued ahead of the resize's repaint.
+            QThread::msleep(20);
+            QCoreApplication::processEvents();
+        }
+        server.fillRect(QRect(0, 0, 1, 1), 0xffffff);
+        const QString problem = waitShown(h, server, 2);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    // While the connection thread decodes the next update (and waits to
+    // hand it over), a paint that Qt raises shows what the view has taken.
+    void aPaintBetweenUpdatesShowsTheViewsOwnPixels()
+    {
+        TestServer server(320, 240);
+        QVERIFY(server.start());
+        ViewHarness h(loopbackUrl(server.port()));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        QVERIFY(waitShown(h, server, 0).isEmpty());
+        const QImage before = server.framebuffer();
+
+        server.fillRect(QRect(0, 0, 320, 240), 0x00ff00);
+        QThread::msleep(300); // decoded by now, waiting for this thread
+        h.view->repaint();
+        QVERIFY(samePixels(shown(h), before));
+        QVERIFY(waitShown(h, server, 0).isEmpty());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(appArgc, appArgv);
+    VncViewDisplayTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "vncview_display_test.moc"
