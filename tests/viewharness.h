@@ -4,6 +4,7 @@
 
 #include "vncview.h"
 
+#include <QBackingStore>
 #include <QElapsedTimer>
 #include <QMetaEnum>
 #include <QStringList>
@@ -21,8 +22,13 @@ struct ViewHarness
         QObject::connect(view, &RemoteView::statusChanged, [this](RemoteView::RemoteStatus s) {
             log << QStringLiteral("status:%1").arg(QMetaEnum::fromType<RemoteView::RemoteStatus>().valueToKey(s));
         });
-        QObject::connect(view, &RemoteView::errorMessage,
-                         [this](const QString &, const QString &message) { errors << message; });
+        QObject::connect(view, &RemoteView::changeSize,
+                         [this](int w, int h) { log << QStringLiteral("changeSize:%1x%2").arg(w).arg(h); });
+        QObject::connect(view, &RemoteView::connected, [this] { log << QStringLiteral("connected"); });
+        QObject::connect(view, &RemoteView::errorMessage, [this](const QString &title, const QString &message) {
+            log << QStringLiteral("error:%1|%2").arg(title, message);
+            errors << message;
+        });
         window.show();
         view->show();
     }
@@ -42,19 +48,27 @@ struct ViewHarness
             [this] { return !errors.isEmpty() && view->currentStatus() == RemoteView::Disconnected; }, ms);
     }
 
+    // What the window's surface holds now, without repainting anything.
+    QImage surface()
+    {
+        auto *image = dynamic_cast<QImage *>(window.backingStore()->paintDevice());
+        return image ? image->copy() : QImage();
+    }
+
     QWidget window;
     VncView *view = nullptr;
     QStringList log;
     QStringList errors;
 };
 
-inline QUrl loopbackUrl(quint16 port, const QString &password = QString())
+// emptyPassword: an empty password in the URL, vnc://:@host.
+inline QUrl loopbackUrl(quint16 port, const QString &password = QString(), bool emptyPassword = false)
 {
     QUrl url;
     url.setScheme("vnc");
     url.setHost("127.0.0.1");
     url.setPort(port);
-    if (!password.isEmpty())
+    if (!password.isEmpty() || emptyPassword)
         url.setPassword(password);
     return url;
 }

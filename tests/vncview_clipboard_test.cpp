@@ -2,7 +2,7 @@
 // test's own Xvfb; other applications' copies come from xclip.
 #include "debugcapture.h"
 #include "testserver.h"
-#include "vncview.h"
+#include "viewharness.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -65,26 +65,10 @@ private:
     QTcpSocket *upstream = nullptr;
 };
 
-struct Harness
+// The view in a small window, on the loopback server at 'port'.
+struct Harness : ViewHarness
 {
-    explicit Harness(quint16 port)
-    {
-        window.resize(400, 300);
-        QUrl url;
-        url.setScheme("vnc");
-        url.setHost("127.0.0.1");
-        url.setPort(port);
-        view = new VncView(&window, url);
-        window.show();
-        view->show();
-    }
-    ~Harness() { delete view; }
-    bool waitConnected()
-    {
-        return QTest::qWaitFor([this] { return view->currentStatus() == RemoteView::Connected; }, 5000);
-    }
-    QWidget window;
-    VncView *view = nullptr;
+    explicit Harness(quint16 port) : ViewHarness(loopbackUrl(port), QSize(400, 300)) {}
 };
 
 QList<QByteArray> cutTexts(const QList<ClientMessage> &all)

@@ -6,7 +6,7 @@
 #include "samepixels.h"
 #include "scaledreference.h"
 #include "testserver.h"
-#include "vncview.h"
+#include "viewharness.h"
 
 #include <QApplication>
 #include <QBackingStore>
@@ -33,64 +33,10 @@ int appArgc = 3;
 
 namespace
 {
-// A window holding one view, with everything the view announces in order.
-struct Harness
-{
-    explicit Harness(const QUrl &url, QSize windowSize = QSize(1000, 800))
-    {
-        window.resize(windowSize);
-        view = new VncView(&window, url);
-        QObject::connect(view, &RemoteView::statusChanged, [this](RemoteView::RemoteStatus s) {
-            log << QStringLiteral("status:%1").arg(QMetaEnum::fromType<RemoteView::RemoteStatus>().valueToKey(s));
-        });
-        QObject::connect(view, &RemoteView::changeSize,
-                         [this](int w, int h) { log << QStringLiteral("changeSize:%1x%2").arg(w).arg(h); });
-        QObject::connect(view, &RemoteView::connected, [this] { log << QStringLiteral("connected"); });
-        QObject::connect(view, &RemoteView::errorMessage, [this](const QString &title, const QString &message) {
-            log << QStringLiteral("error:%1|%2").arg(title, message);
-        });
-        window.show();
-        view->show();
-    }
-
-    // The view announces its shutdown; the log must still exist then.
-    ~Harness() { delete view; }
-
-    bool waitConnected(int ms = 5000)
-    {
-        return QTest::qWaitFor([this] { return view->currentStatus() == RemoteView::Connected; }, ms);
-    }
-
-    // What the window's surface holds now, without repainting anything.
-    QImage surface()
-    {
-        auto *image = dynamic_cast<QImage *>(window.backingStore()->paintDevice());
-        return image ? image->copy() : QImage();
-    }
-
-    QWidget window;
-    VncView *view = nullptr;
-    QStringList log;
-};
-
+using Harness = ViewHarness;
 QUrl urlFor(quint16 port, const QString &password = QString(), bool emptyPassword = false)
 {
-    QUrl url;
-    url.setScheme("vnc");
-    url.setHost("127.0.0.1");
-    url.setPort(port);
-    if (!password.isEmpty() || emptyPassword)
-        url.setPassword(password);
-    return url;
-}
-
-
-qint64 timeToDestroy(std::unique_ptr<Harness> &harness)
-{
-    QElapsedTimer clock;
-    clock.start();
-    harness.reset();
-    return clock.elapsed();
+    return loopbackUrl(port, password, emptyPassword);
 }
 } // namespace
 
