@@ -86,10 +86,12 @@ QT_QPA_PLATFORM=xcb "$vemo" "$url" "${@:2}" &
 started+=($!)
 vemo_pid=$!
 
-# The title loses its "(connecting)" once the remote screen is shown.
+# Once the remote screen shows, the title says how the session is secured
+# instead of "(connecting)".
 window=""
 for _ in $(seq 100); do
-  window=$(xdotool search --pid "$vemo_pid" --name '^[^(]* - vemo$' 2>/dev/null | head -n 1 || true)
+  window=$(xdotool search --pid "$vemo_pid" --name ' \((not encrypted|encrypted[^)]*)\) - vemo$' 2>/dev/null \
+    | head -n 1 || true)
   [ -n "$window" ] && break
   kill -0 "$vemo_pid" 2>/dev/null || break
   sleep 0.2
