@@ -44,7 +44,13 @@ SCENARIOS = [
     # TigerVNC holds pointer moves back for PointerEventInterval (17 ms).
     ("input, Tiger -PointerEventInterval=0", 1280, 720, "input", False, 2,
      TIGER_TIGHT + ["-PointerEventInterval=0"]),
+    # vemo alone (TigerVNC's viewer does not scale): on a 1280x720 screen it
+    # fits the desktop into its window; compare with "raw 1920x1080".
+    ("raw 1920x1080 fitted into 1280x720", 1920, 1080, "full", True, 1, None),
 ]
+# The screen each scenario runs on, if not the default.
+SCREENS = {"raw 1920x1080 fitted into 1280x720": "1280x720x24"}
+DEFAULT_SCREEN = "2560x1440x24"
 
 
 def proc_cpu_s(pid):
@@ -101,10 +107,10 @@ def stop(proc, grace=3.0):
 
 
 class Xvfb:
-    def __init__(self):
+    def __init__(self, screen):
         r, w = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", "2560x1440x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", screen, "-nolisten", "tcp"],
             pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(w)
         with os.fdopen(r) as f:
@@ -207,8 +213,8 @@ class Server:
 
 
 def viewer_command(opts, viewer, port, quality, tiger_args):
-    if viewer == "vemo":
-        return [opts.vemo, f"vnc://127.0.0.1:{port}", str(quality)]
+    if viewer == "vemo" or opts.against:
+        return [opts.against if viewer == "tiger" else opts.vemo, f"vnc://127.0.0.1:{port}", str(quality)]
     return [opts.tiger] + TIGER_COMMON + tiger_args + [f"127.0.0.1::{port}"]
 
 
@@ -351,7 +357,7 @@ def summarise(values):
     return med, spread
 
 
-def report(results, scenarios, markdown):
+def report(results, scenarios, markdown, other):
     rows = []
     for sc in scenarios:
         name = sc[0]
@@ -361,7 +367,7 @@ def report(results, scenarios, markdown):
             mt, st = summarise([r.get(k, float("nan")) for r in results[name]["tiger"]])
             ratio = mv / mt if mt == mt and mv == mv and mt != 0 else float("nan")
             rows.append((name, k, fmt(mv), sv, fmt(mt), st, fmt(ratio)))
-    head = ("scenario", "metric", "vemo", "(spread)", "TigerVNC", "(spread)", "vemo/TigerVNC")
+    head = ("scenario", "metric", "vemo", "(spread)", other, "(spread)", f"vemo/{other}")
     if markdown:
         print("| " + " | ".join(head) + " |")
         print("|" + "---|" * len(head))
@@ -373,7 +379,7 @@ def report(results, scenarios, markdown):
             print("  ".join(str(c).ljust(widths[i]) for i, c in enumerate(r)))
 
 
-def marginal_memory(results):
+def marginal_memory(results, other):
     """Peak memory growth from 1280x720 to 1920x1080 per byte of framebuffer
     growth: the baseline (libraries, fonts) cancels out."""
     grow = (1920 * 1080 - 1280 * 720) * 4
@@ -382,11 +388,26 @@ def marginal_memory(results):
         if not small or not big:
             continue
         line = []
-        for viewer, label in (("vemo", "vemo"), ("tiger", "TigerVNC")):
+        for viewer, label in (("vemo", "vemo"), ("tiger", other)):
             a = statistics.median(r["VmHWM MiB"] for r in small[viewer])
             b = statistics.median(r["VmHWM MiB"] for r in big[viewer])
             line.append(f"{label} {(b - a) * 1048576 / grow:.2f}")
         print(f"{enc}: VmHWM growth 720p->1080p per framebuffer byte: " + ", ".join(line))
+
+
+def scaling_cost(results, viewers):
+    """vemo's CPU per full-screen update fitted into a smaller window, over
+    the same updates shown pixel for pixel."""
+    scaled, plain = results.get("raw 1920x1080 fitted into 1280x720"), results.get("raw 1920x1080")
+    if not scaled or not plain:
+        return
+    for viewer, label in viewers:
+        if not scaled[viewer] or not plain[viewer]:
+            continue
+        a = statistics.median(r["viewer CPU ms/update"] for r in scaled[viewer])
+        b = statistics.median(r["viewer CPU ms/update"] for r in plain[viewer])
+        print(f"{label} CPU ms per 1920x1080 raw update: fitted into 1280x720 {a:.2f}, 1:1 {b:.2f}, "
+              f"ratio {a / b:.2f}")
 
 
 def main():
@@ -403,10 +424,12 @@ def main():
     ap.add_argument("--vemo", default=os.path.join(ROOT, "build", "shell", "vemo"))
     ap.add_argument("--server", default=os.path.join(ROOT, "build", "bench", "bench_pushserver"))
     ap.add_argument("--tiger", default=shutil.which("xtigervncviewer") or "xtigervncviewer")
+    ap.add_argument("--against", default="",
+                    help="another vemo binary in TigerVNC's place: two builds side by side")
     opts = ap.parse_args()
     if opts.quick:
         opts.repeats, opts.seconds, opts.idle_seconds, opts.events, opts.warmup = 1, 2.0, 5.0, 30, 0.5
-    for path in (opts.vemo, opts.server, opts.tiger):
+    for path in (opts.vemo, opts.server, opts.against or opts.tiger):
         if not os.access(path, os.X_OK):
             sys.exit(f"not found: {path} (build with VEMO_BUILD_BENCH=ON; see bench/README.md)")
     if opts.perf:
@@ -414,7 +437,7 @@ def main():
     words = [w for w in opts.only.split(",") if w]
     scenarios = [s for s in SCENARIOS if not words or any(w in s[0] for w in words)]
 
-    xvfb = Xvfb()
+    xvfbs = {}
     home = tempfile.mkdtemp(prefix="vemo-side-")
     results = {s[0]: {"vemo": [], "tiger": []} for s in scenarios}
     started = time.monotonic()
@@ -422,20 +445,28 @@ def main():
         for rep in range(opts.repeats):
             for sc in scenarios:
                 order = ("vemo", "tiger") if rep % 2 == 0 else ("tiger", "vemo")
+                screen = SCREENS.get(sc[0], DEFAULT_SCREEN)
+                if screen not in xvfbs:
+                    xvfbs[screen] = Xvfb(screen)
                 for viewer in order:
+                    if viewer == "tiger" and sc[6] is None and not opts.against:
+                        continue
                     print(f"[{time.monotonic() - started:5.0f} s] run {rep + 1}/{opts.repeats} "
                           f"{sc[0]}: {viewer}", file=sys.stderr, flush=True)
-                    results[sc[0]][viewer].append(run_once(opts, xvfb, sc, viewer, home))
+                    results[sc[0]][viewer].append(run_once(opts, xvfbs[screen], sc, viewer, home))
     finally:
-        xvfb.close()
+        for xvfb in xvfbs.values():
+            xvfb.close()
     with open("/proc/loadavg") as f:
         load = f.read().split()[:3]
     print(f"{opts.repeats} repetition(s), {opts.seconds:g} s windows, idle {opts.idle_seconds:g} s, "
           f"{os.cpu_count()} cores, load average {' '.join(load)}, {time.monotonic() - started:.0f} s")
-    print("median (min-max over repetitions); vemo/TigerVNC < 1 means vemo uses less "
+    other = "against" if opts.against else "TigerVNC"
+    print(f"median (min-max over repetitions); vemo/{other} < 1 means vemo uses less "
           "(or, for updates/s, delivers fewer)\n")
-    report(results, scenarios, opts.markdown)
-    marginal_memory(results)
+    report(results, scenarios, opts.markdown, other)
+    marginal_memory(results, other)
+    scaling_cost(results, [("vemo", "vemo"), ("tiger", other)])
     shutil.rmtree(home, ignore_errors=True)
 
 
