@@ -167,6 +167,28 @@ int VncClientThread::currentPort() const
     return port;
 }
 
+bool VncClientThread::rearm()
+{
+    if (isRunning())
+        return false;
+    // The ended run's writes, seen through wait() inside Qt.
+    Handover::acquire(this);
+    {
+        QMutexLocker locker(&mutex);
+        qDeleteAll(eventQueue);
+        eventQueue.clear();
+        stopped = false;
+    }
+    passwordRequested = false;
+    encryptedSession = false;
+    verifiedSession = false;
+    QMutexLocker locker(&sideLock);
+    pendingErrorMessage.clear();
+    givenPassword.clear();
+    reply = Reply::Waiting;
+    return true;
+}
+
 void VncClientThread::stop()
 {
     {
@@ -348,6 +370,10 @@ void VncClientThread::messageLoop()
             return;
         if (serverData && !session->handleServerMessage())
             return;
+        if (!resizeReported && session->canResizeDesktop()) {
+            resizeReported = true;
+            emit desktopResizable();
+        }
         drainQueue();
     }
 }
@@ -384,6 +410,7 @@ void VncClientThread::run()
     });
     userMessageGiven = false;
     protocolFault = false;
+    resizeReported = false;
 
     if (attemptConnection()) {
         inMessageLoop = true;
@@ -539,6 +566,11 @@ void VncClientThread::mouseEvent(int x, int y, int buttonMask)
 void VncClientThread::keyEvent(int key, bool pressed)
 {
     enqueue(new OutgoingKeyEvent(key, pressed));
+}
+
+void VncClientThread::desktopSize(int width, int height)
+{
+    enqueue(new OutgoingDesktopSizeEvent(width, height));
 }
 
 void VncClientThread::clientCut(const QString &text)
