@@ -21,15 +21,6 @@ const StickyKey stickyKeys[] = {
 };
 } // namespace
 
-uint32_t KeyTranslator::keysymOf(Sticky modifier)
-{
-    for (const StickyKey &key : stickyKeys) {
-        if (key.modifier == modifier)
-            return key.keysym;
-    }
-    return 0;
-}
-
 void KeyTranslator::setLatched(Sticky modifier, bool on)
 {
     if (on)
@@ -71,7 +62,11 @@ QList<KeyTranslator::Record> KeyTranslator::tap(uint32_t keysym)
 
 QList<KeyTranslator::Record> KeyTranslator::chord(const QList<uint32_t> &keysyms)
 {
-    const QList<uint32_t> all = takeLatch() + keysyms;
+    QList<uint32_t> all = takeLatch();
+    for (uint32_t keysym : keysyms) {
+        if (!all.contains(keysym))
+            all.append(keysym);
+    }
     QList<Record> records;
     for (uint32_t keysym : all)
         records.append({keysym, true});

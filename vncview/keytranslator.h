@@ -39,8 +39,6 @@ public:
     void setLatched(Sticky modifier, bool on);
     int latched() const { return latchedModifiers; }
 
-    static uint32_t keysymOf(Sticky modifier);
-
 private:
     QList<uint32_t> takeLatch();
     // Keeps keysDown in step with what goes out.

@@ -8,8 +8,8 @@
 // click, a held finger a right click, two fingers tapping a middle click,
 // two fingers dragging wheel steps (or panning a picture larger than the
 // window), a pinch a zoom, three fingers tapping the menu. One finger that
-// moves drags with the left button held. Positions are the widget's own;
-// time comes from the events and from holdExpired(), which the owner calls
+// moves drags with the left button held. Positions come out in the space
+// they came in (the view uses the screen's, as it moves itself); time comes from the events and from holdExpired(), which the owner calls
 // once a finger has rested for holdMs: so it runs without a clock.
 class TouchInterpreter
 {

@@ -204,8 +204,8 @@ void VncView::forwardTouchEvent(QTouchEvent *event)
                                                   : p.state() == QEventPoint::Released ? TouchInterpreter::State::Released
                                                   : p.state() == QEventPoint::Updated  ? TouchInterpreter::State::Moved
                                                                                        : TouchInterpreter::State::Stationary;
-            // The window's coordinates: the view itself moves while panning.
-            points.append({p.id(), p.scenePosition(), state});
+            // The screen's coordinates: the view itself moves while panning.
+            points.append({p.id(), p.globalPosition(), state});
         }
         if (event->type() == QEvent::TouchBegin)
             holdTimer.start();
@@ -227,12 +227,12 @@ void VncView::applyTouch(const QList<TouchInterpreter::Output> &outputs)
             if (currentStatus() != Connected || isViewOnly())
                 break;
             buttonMask = o.buttons & 7;
-            lastPointerPos = toFramebuffer(mapFrom(window(), o.pos));
+            lastPointerPos = toFramebuffer(mapFromGlobal(o.pos));
             clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), o.buttons);
             break;
         case TouchInterpreter::Output::Zoom:
             if (parentWidget())
-                zoomBy(o.factor, parentWidget()->mapFrom(window(), o.pos));
+                zoomBy(o.factor, parentWidget()->mapFromGlobal(o.pos));
             break;
         case TouchInterpreter::Output::Pan:
             panBy(o.delta);
