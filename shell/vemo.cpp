@@ -330,7 +330,7 @@ void Vemo::showRetryCountdown()
         return;
     }
     showNotice(failure + QLatin1Char('\n')
-                   + tr("Reconnecting in %n second(s)…", nullptr, retryLeft),
+                   + tr("Reconnecting in %1 s…").arg(retryLeft),
                tr("reconnecting"));
     --retryLeft;
 }

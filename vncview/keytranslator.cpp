@@ -148,6 +148,5 @@ QList<KeyTranslator::Record> KeyTranslator::releaseAll()
     heldByLatch.clear();
     wrapping = false;
     modifierState = 0;
-    latchedModifiers = 0;
     return out;
 }

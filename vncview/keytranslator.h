@@ -33,7 +33,8 @@ public:
     QList<Record> tap(uint32_t keysym);
     // Keysyms pressed in order and released in reverse (Ctrl+Alt+Del).
     QList<Record> chord(const QList<uint32_t> &keysyms);
-    // Releases of every key the server holds down; clears all state.
+    // Releases of every key the server holds down; forgets what is held.
+    // A latch not yet spent stays: the menu that sets it takes the focus.
     QList<Record> releaseAll();
 
     void setLatched(Sticky modifier, bool on);

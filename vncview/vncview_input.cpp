@@ -177,7 +177,6 @@ void VncView::focusOutEvent(QFocusEvent *event)
 // view: let go of everything on the server, or it stays pressed there.
 void VncView::releaseHeldInput()
 {
-    const int latchedBefore = keys.latched();
     const QList<KeyTranslator::Record> releases = keys.releaseAll();
     if (currentStatus() == Connected) {
         sendKeys(releases);
@@ -187,8 +186,6 @@ void VncView::releaseHeldInput()
     (void)touches.cancel();
     holdTimer.stop();
     buttonMask = 0;
-    if (latchedBefore != 0)
-        emit stickyModifiersChanged(0);
 }
 
 void VncView::forwardTouchEvent(QTouchEvent *event)
