@@ -1,8 +1,8 @@
 // The connection thread.
 //
 // Threads: the GUI thread owns this object (configuration, input slots,
-// image(), the error timer, the destructor); the connection thread runs
-// run(), the session and every libvncclient hook.
+// image(), the error timer, rearm() between runs, the destructor); the
+// connection thread runs run(), the session and every libvncclient hook.
 //
 // Locks:
 // - mutex guards host, port, signIn, frameImage and eventQueue, and writes
