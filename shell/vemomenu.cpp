@@ -157,13 +157,14 @@ void Vemo::setFullscreen(bool on)
 
 void Vemo::setRemoteResize(bool on)
 {
-    windowSettings.remoteResize = on;
-    askForRemoteSize();
+    if (on)
+        askForRemoteSize();
 }
 
 void Vemo::askForRemoteSize()
 {
-    if (actions.value(QStringLiteral("remoteResize"))->isChecked() && view->canResizeRemote())
+    const QAction *wanted = actions.value(QStringLiteral("remoteResize"));
+    if (wanted && wanted->isChecked() && view->canResizeRemote())
         view->requestRemoteSize(size());
 }
 
