@@ -48,8 +48,22 @@ struct VemoOptions {
         QStringLiteral("x509ca"),
         CommandLineText::tr("trust the CA certificates in FILE, not the system's"),
         CommandLineText::tr("FILE")};
+    QCommandLineOption viewOnly{QStringLiteral("view-only"),
+                                CommandLineText::tr("show the desktop; send no keys, clicks or clipboard")};
+    QCommandLineOption fullscreen{QStringLiteral("fullscreen"), CommandLineText::tr("start in full screen")};
+    QCommandLineOption remoteResize{QStringLiteral("remote-resize"),
+                                    CommandLineText::tr("ask the server to fit its desktop to the window\n"
+                                                        "(always in full screen)")};
+    QCommandLineOption reconnect{QStringLiteral("reconnect"),
+                                 CommandLineText::tr("after a lost connection, reconnect by itself")};
+    // Its port is the first argument after the options, when it is a number.
+    QCommandLineOption listen{QStringLiteral("listen"),
+                              CommandLineText::tr("wait for a server to connect (default port 5500)")};
 
-    QList<QCommandLineOption> all() const { return {help, passwd, security, x509ca}; }
+    QList<QCommandLineOption> all() const
+    {
+        return {help, passwd, security, x509ca, viewOnly, fullscreen, remoteResize, reconnect, listen};
+    }
 };
 
 QList<QCommandLineOption> qtOptions()
@@ -131,8 +145,24 @@ CommandLine refused(const QString &error)
 
 } // namespace
 
-CommandLine readCommandLine(const QStringList &arguments)
+// "--listen=PORT" as "--listen PORT": the port is an optional value, which
+// QCommandLineParser does not know.
+QStringList withListenPortApart(const QStringList &arguments)
 {
+    QStringList result;
+    for (const QString &argument : arguments) {
+        if (optionName(argument) == QLatin1String("listen") && argument.contains(QLatin1Char('='))) {
+            result << argument.section(QLatin1Char('='), 0, 0) << argument.section(QLatin1Char('='), 1);
+            continue;
+        }
+        result << argument;
+    }
+    return result;
+}
+
+CommandLine readCommandLine(const QStringList &given)
+{
+    const QStringList arguments = withListenPortApart(given);
     const VemoOptions vemo;
     QList<QCommandLineOption> options = vemo.all();
     options << qtOptions();
@@ -149,10 +179,31 @@ CommandLine readCommandLine(const QStringList &arguments)
         return result;
     }
 
-    const QStringList positional = parser.positionalArguments();
+    QStringList positional = parser.positionalArguments();
+    result.window.viewOnly = parser.isSet(vemo.viewOnly);
+    result.window.fullscreen = parser.isSet(vemo.fullscreen);
+    result.window.remoteResize = parser.isSet(vemo.remoteResize);
+    result.window.reconnect = parser.isSet(vemo.reconnect);
+    if (parser.isSet(vemo.listen)) {
+        result.window.listenPort = WindowOptions::defaultListenPort;
+        if (!positional.isEmpty() && !positional.constFirst().contains(QLatin1Char(':'))) {
+            bool ok = false;
+            const int port = positional.constFirst().toInt(&ok, 10);
+            if (!ok || port < 1 || port > 65535)
+                return refused(CommandLineText::tr("invalid port \"%1\" for --listen: give a number from 1 to 65535")
+                                   .arg(shown(positional.constFirst())));
+            result.window.listenPort = port;
+            positional.removeFirst();
+        } else if (!positional.isEmpty()) {
+            return refused(CommandLineText::tr("--listen waits for a server to connect: give no server address "
+                                               "(\"%1\")").arg(shown(positional.constFirst())));
+        }
+        // What is left is the quality.
+        positional.prepend(QString());
+    }
     if (positional.size() > 2)
         return refused(CommandLineText::tr("unexpected argument \"%1\"").arg(shown(positional.at(2))));
-    if (!positional.isEmpty()) {
+    if (!positional.isEmpty() && !positional.constFirst().isNull()) {
         QString error;
         if (!parseServerUrl(positional.at(0), &result.url, &error))
             return refused(error);
@@ -231,6 +282,9 @@ QString usageText(const QString &program)
     };
     return CommandLineText::tr("Usage: %1 [OPTIONS] [URL [QUALITY]]\n"
                                "Shows the desktop of a VNC server.\n").arg(program)
+        + CommandLineText::tr("   or: %1 [OPTIONS] --listen [PORT [QUALITY]]\n"
+                              "waits for a VNC server to connect (x11vnc -connect, vncconfig -connect).\n")
+              .arg(program)
         + QLatin1Char('\n') + CommandLineText::tr("Arguments:") + QLatin1Char('\n') + table(arguments)
         + QLatin1Char('\n') + CommandLineText::tr("Options:") + QLatin1Char('\n') + table(options)
         + QLatin1Char('\n') + CommandLineText::tr("Qt's own options (such as -platform NAME) may be given too.")

@@ -7,7 +7,19 @@
 #include <QStringList>
 #include <QUrl>
 
-// The command line: vemo [OPTIONS] [URL [QUALITY]], the options before or
+// How the window behaves, as the user gave it on the command line.
+struct WindowOptions {
+    static constexpr int defaultListenPort = 5500;
+
+    bool viewOnly = false;     // --view-only: nothing goes to the server
+    bool fullscreen = false;   // --fullscreen
+    bool remoteResize = false; // --remote-resize: the server's desktop follows the window
+    bool reconnect = false;    // --reconnect: retries by itself after a lost connection
+    int listenPort = 0;        // --listen [PORT]: waits for a server there; 0 connects to the URL
+};
+
+// The command line: vemo [OPTIONS] [URL [QUALITY]] or
+// vemo [OPTIONS] --listen [PORT [QUALITY]], the options before or
 // after the URL, and Qt's own options (-platform NAME and the like) anywhere
 // among them; Qt reads those later from the same arguments. Read before any
 // application object exists, so that --help works without a display.
@@ -17,6 +29,7 @@ struct CommandLine {
     Outcome outcome = Run;
     QUrl url;                  // empty when no URL was given
     ConnectionOptions options; // quality Medium unless given; the files named are read
+    WindowOptions window;
     QString error;             // for Error: what is wrong, for the user
 };
 

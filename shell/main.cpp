@@ -110,6 +110,7 @@ static bool handleArguments(int argc, char **argv, int *exitCode)
     if (!commandLine.url.isEmpty())
         Vemo::setServerUrl(commandLine.url);
     Vemo::setConnectionOptions(commandLine.options);
+    Vemo::setWindowOptions(commandLine.window);
     return true;
 }
 

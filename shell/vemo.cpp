@@ -1,16 +1,18 @@
 #include "vemo.h"
 
+#include "listener.h"
 #include "qsoftmenubar.h"
 #include "qtopiaapplication.h"
 #include "serverurl.h"
 #include "vncview.h"
 
-#include <QAction>
 #include <QLabel>
 #include <QLoggingCategory>
-#include <QMenu>
 #include <QPalette>
+#include <QPushButton>
 #include <QScreen>
+
+#include <unistd.h>
 
 // What the window tells the user, for those who cannot look at it (a
 // virtual screen, a test): QT_LOGGING_RULES="vemo.window.info=true".
@@ -27,6 +29,12 @@ QUrl &startupUrl()
 ConnectionOptions &startupOptions()
 {
     static ConnectionOptions options;
+    return options;
+}
+
+WindowOptions &startupWindowOptions()
+{
+    static WindowOptions options;
     return options;
 }
 
@@ -53,6 +61,9 @@ const StatusText statusTexts[] = {
 // Below this a scaled remote screen is of no use.
 const int minimumSide = 64;
 
+// --reconnect waits 1, 2, 4 ... seconds between tries, at most this long.
+const int longestRetrySeconds = 30;
+
 } // namespace
 
 Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
@@ -62,6 +73,7 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
 
     const QUrl url = startupUrl();
     const ConnectionOptions &options = startupOptions();
+    windowSettings = startupWindowOptions();
     address = displayAddress(url);
     setMinimumSize(minimumSide, minimumSide);
     const QSize available = screen()->availableSize();
@@ -76,6 +88,12 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     connect(view, &RemoteView::changeSize, this, &Vemo::remoteSizeChanged);
     connect(view, &RemoteView::statusChanged, this, &Vemo::showStatus);
     connect(view, &RemoteView::errorMessage, this, &Vemo::showError);
+    connect(view, &VncView::sizingChanged, this, &Vemo::fitView);
+    connect(view, &VncView::menuRequested, this, [this] { QSoftMenuBar::toggleMenu(view); });
+    connect(view, &VncView::remoteResizeAvailable, this, [this] {
+        updateMenu();
+        askForRemoteSize();
+    });
 
     notice = new QLabel(this);
     notice->setAlignment(Qt::AlignCenter);
@@ -86,15 +104,40 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     notice->setStyleSheet(QStringLiteral(
         "QLabel { background: rgba(48, 48, 48, 220); color: white;"
         " border: 1px solid rgb(128, 128, 128); border-radius: 6px; }"));
+
+    reconnectButton = new QPushButton(tr("&Reconnect"), this);
+    reconnectButton->setObjectName(QStringLiteral("reconnectButton"));
+    reconnectButton->hide();
+    connect(reconnectButton, &QPushButton::clicked, this, &Vemo::retryNow);
+    retryTimer.setInterval(1000);
+    connect(&retryTimer, &QTimer::timeout, this, &Vemo::showRetryCountdown);
+
+    buildMenu();
+    QSoftMenuBar::setInputMethodEnabled(this, true);
     showStatus(view->currentStatus());
 
     view->setVisible(true);
     view->setConnectionOptions(options);
-    view->startConnecting();
-
-    QAction *openDocument = new QAction(tr("Open Document"), this);
-    QSoftMenuBar::menuFor(this, QSoftMenuBar::AnyFocus)->addAction(openDocument);
-    QSoftMenuBar::setInputMethodEnabled(this, true);
+    view->setViewOnly(windowSettings.viewOnly);
+    if (windowSettings.fullscreen) {
+        setWindowState(windowState() | Qt::WindowFullScreen);
+        // The platform may maximise the window as it shows it.
+        QTimer::singleShot(0, this, [this] { setFullscreen(true); });
+    }
+    if (windowSettings.listenPort > 0) {
+        address = tr("port %1").arg(windowSettings.listenPort);
+        listener = new Listener(this);
+        connect(listener, &Listener::serverConnected, this, &Vemo::acceptServer);
+        if (listener->listen(QHostAddress::Any, quint16(windowSettings.listenPort)))
+            showWaiting();
+        else
+            showError(tr("Cannot wait for servers"),
+                      tr("Port %1 cannot be used: %2. Choose another port with --listen PORT.")
+                          .arg(windowSettings.listenPort)
+                          .arg(listener->errorString()));
+    } else {
+        view->startConnecting();
+    }
 }
 
 Vemo::~Vemo()
@@ -124,6 +167,21 @@ ConnectionOptions Vemo::connectionOptions()
     return startupOptions();
 }
 
+void Vemo::setWindowOptions(const WindowOptions &options)
+{
+    startupWindowOptions() = options;
+}
+
+WindowOptions Vemo::windowOptions()
+{
+    return startupWindowOptions();
+}
+
+quint16 Vemo::listeningPort() const
+{
+    return listener && listener->isListening() ? listener->serverPort() : 0;
+}
+
 // The window takes the remote screen's size when it first shows, and again
 // when the desktop changes size and the new one fits on the screen; a
 // maximized or full-screen window keeps its size.
@@ -131,12 +189,13 @@ void Vemo::remoteSizeChanged(int w, int h)
 {
     const QSize previous = remoteSize;
     remoteSize = QSize(w, h);
-    if (!remoteSize.isEmpty()) {
+    const bool sizedByUser = windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized);
+    if (!remoteSize.isEmpty() && !sizedByUser) {
         const QSize fitted = windowSizeFor(remoteSize);
         if (!sizedToRemote) {
             sizedToRemote = true;
             resize(fitted);
-        } else if (remoteSize != previous && fitted == remoteSize && !isMaximized() && !isFullScreen()) {
+        } else if (remoteSize != previous && fitted == remoteSize) {
             resize(fitted);
         }
     }
@@ -163,6 +222,10 @@ void Vemo::fitView()
 {
     if (remoteSize.isEmpty())
         return;
+    if (!view->isFitting()) {
+        view->keepInWindow();
+        return;
+    }
     const bool fits = remoteSize.width() <= width() && remoteSize.height() <= height();
     if (fits) {
         if (view->isScaling())
@@ -179,12 +242,17 @@ void Vemo::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     fitView();
     placeNotice();
+    askForRemoteSize();
 }
 
 void Vemo::showStatus(RemoteView::RemoteStatus status)
 {
+    updateMenu();
     if (status == RemoteView::Connected) {
         failed = false;
+        retryDelay = 0;
+        retryTimer.stop();
+        reconnectButton->hide();
         notice->hide();
         const QString security = !view->isEncrypted()       ? tr("not encrypted")
                                  : view->isIdentityVerified() ? tr("encrypted, server verified")
@@ -193,9 +261,14 @@ void Vemo::showStatus(RemoteView::RemoteStatus status)
         qCInfo(lcWindow).noquote() << "title:" << windowTitle();
         return;
     }
-    // A failure stays on screen: nothing reconnects after it.
+    // A failure stays on screen until the next try.
     if (failed)
         return;
+    // A listening window that lost its server waits for the next one.
+    if (listener && status == RemoteView::Disconnected) {
+        showWaiting();
+        return;
+    }
     for (const StatusText &s : statusTexts) {
         if (s.status == status)
             showNotice(tr(s.notice).arg(address), tr(s.titleState));
@@ -205,7 +278,10 @@ void Vemo::showStatus(RemoteView::RemoteStatus status)
 void Vemo::showError(const QString &title, const QString &message)
 {
     failed = true;
-    showNotice(title + QLatin1Char('\n') + message, title);
+    failure = title + QLatin1Char('\n') + message;
+    showNotice(failure, title);
+    if (view->connectionLost())
+        offerReconnect();
 }
 
 void Vemo::showNotice(const QString &text, const QString &titleState)
@@ -224,5 +300,76 @@ void Vemo::placeNotice()
     const int margin = 8;
     const int w = qMin(width() - 2 * margin, 420);
     const int h = qMin(notice->heightForWidth(w), height() - 2 * margin);
-    notice->setGeometry((width() - w) / 2, (height() - h) / 2, w, h);
+    const int buttonHeight = reconnectButton->isHidden() ? 0 : reconnectButton->sizeHint().height() + margin;
+    const int top = (height() - h - buttonHeight) / 2;
+    notice->setGeometry((width() - w) / 2, top, w, h);
+    const QSize button = reconnectButton->sizeHint();
+    reconnectButton->setGeometry((width() - button.width()) / 2, top + h + margin, button.width(), button.height());
+}
+
+// After a lost connection: a button, or with --reconnect a countdown to
+// the next try, each wait twice as long as the one before.
+void Vemo::offerReconnect()
+{
+    if (listener) {
+        // The server connects again, or another one does.
+        showNotice(failure + QLatin1Char('\n')
+                       + tr("Waiting for a VNC server to connect on port %1…").arg(listener->serverPort()),
+                   tr("listening"));
+        return;
+    }
+    if (!windowSettings.reconnect) {
+        reconnectButton->show();
+        reconnectButton->raise();
+        reconnectButton->setFocus();
+        placeNotice();
+        return;
+    }
+    retryDelay = retryDelay == 0 ? 1 : qMin(retryDelay * 2, longestRetrySeconds);
+    retryLeft = retryDelay;
+    retryTimer.start();
+    showRetryCountdown();
+}
+
+void Vemo::showRetryCountdown()
+{
+    if (retryLeft <= 0) {
+        retryNow();
+        return;
+    }
+    showNotice(failure + QLatin1Char('\n')
+                   + tr("Reconnecting in %1 s…").arg(retryLeft),
+               tr("reconnecting"));
+    --retryLeft;
+}
+
+void Vemo::retryNow()
+{
+    retryTimer.stop();
+    reconnectButton->hide();
+    if (listener || view->currentStatus() != RemoteView::Disconnected)
+        return;
+    failed = false;
+    failure.clear();
+    view->reconnect();
+}
+
+void Vemo::acceptServer(int socket, const QString &peer)
+{
+    // One server at a time; a second one is turned away.
+    if (view->currentStatus() != RemoteView::Disconnected) {
+        ::close(socket);
+        return;
+    }
+    address = peer;
+    failed = false;
+    failure.clear();
+    if (!view->startConnectingOver(socket, peer))
+        ::close(socket);
+}
+
+void Vemo::showWaiting()
+{
+    showNotice(tr("Waiting for a VNC server to connect on port %1…").arg(listener->serverPort()),
+               tr("listening"));
 }

@@ -27,8 +27,10 @@ foreach(t shell_main_test shell_args_test)
   add_dependencies(${t} shell_probe shell_probe_empty vemo)
 endforeach()
 
-vemo_add_test(shell_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_window_test.cpp
-  LIBS vemoshell vemo_testsupport Qt6::Network TIMEOUT 240)
+foreach(t shell_window_test shell_menu_test)
+  vemo_add_test(${t} SOURCES ${CMAKE_CURRENT_LIST_DIR}/${t}.cpp ${CMAKE_CURRENT_LIST_DIR}/shell_window_support.h
+    LIBS vemoshell vemo_testsupport Qt6::Network TIMEOUT 240)
+endforeach()
 
 # End to end: the vemo program under its own Xvfb against TigerVNC's Xvnc.
 find_package(X11 REQUIRED)
@@ -47,3 +49,9 @@ vemo_add_test(shell_serverurl_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_serve
 vemo_add_test(security_e2e_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/security_e2e_test.cpp ${CMAKE_CURRENT_LIST_DIR}/e2e_servers.cpp
   LIBS vncview Qt6::Network TIMEOUT 300)
+
+# The window against Xvnc: remote resize, reconnecting to a restarted server,
+# a server connecting to a listening window.
+vemo_add_test(window_e2e_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_e2e_test.cpp ${CMAKE_CURRENT_LIST_DIR}/e2e_servers.cpp
+  LIBS vemoshell Qt6::Network TIMEOUT 300)

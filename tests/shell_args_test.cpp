@@ -161,6 +161,14 @@ void ShellArgsTest::acceptedArgumentsReachTheWindow_data()
         << QStringList{"host=h", "port=-1", "user=bob", "password=Pfile123"};
     QTest::newRow("CA file named relative to the working directory") << QStringList{"-x509ca=ca.pem"}
                                                                      << QStringList{"cafile=%DIR%/ca.pem"};
+    QTest::newRow("window options")
+        << QStringList{"--view-only", "vnc://h", "--fullscreen", "--remote-resize", "--reconnect"}
+        << QStringList{"host=h", "port=-1", "window=view-only fullscreen remote-resize reconnect"};
+    QTest::newRow("listen on the default port") << QStringList{"--listen"} << QStringList{"listen=5500"};
+    QTest::newRow("listen on a port, with a quality") << QStringList{"--listen", "5600", "3"}
+                                                      << QStringList{"listen=5600", "quality=3"};
+    QTest::newRow("listen with the port after =") << QStringList{"-listen=5601", "--view-only"}
+                                                  << QStringList{"listen=5601", "window=view-only"};
     QTest::newRow("every URL argument is wiped, even a Qt option's value")
         << QStringList{"vnc://bob:s3cret@h", "1", "-qwindowtitle", "vnc://:other@x"}
         << QStringList{"host=h", "port=-1", "quality=1", "user=bob", "password=s3cret",
@@ -175,6 +183,7 @@ void ShellArgsTest::acceptedArgumentsReachTheWindow()
     QMap<QString, QString> expected{{"host", "localhost"}, {"port", "0"},    {"user", ""},
                                     {"password", "<none>"}, {"quality", "2"}, {"security", ""},
                                     {"cafile", ""},         {"platform", "offscreen"},
+                                    {"window", ""},         {"listen", "0"},
                                     {"cmdline", QStringList(QStringList{"urlreport"} + expanded(args)).join(' ')}};
     for (const QString &difference : expanded(differences))
         expected.insert(difference.section(QLatin1Char('='), 0, 0), difference.section(QLatin1Char('='), 1));
@@ -207,9 +216,16 @@ void ShellArgsTest::refusedArgumentsExitWithTwo_data()
     QTest::newRow("quality not a number") << QStringList{"vnc://h", "high"} << "invalid quality \"high\"";
     QTest::newRow("one argument too many") << QStringList{"vnc://h", "1", "vnc://:pw1234@other"}
                                            << "unexpected argument \"vnc://:xxxxxx@other\"";
-    QTest::newRow("unknown option") << QStringList{"--fullscreen"} << "unknown option \"--fullscreen\"";
-    QTest::newRow("unknown option after the URL") << QStringList{"vnc://:pw1234@h", "1", "-fullscreen=yes"}
-                                                  << "unknown option \"-fullscreen\"";
+    QTest::newRow("unknown option") << QStringList{"--zoom"} << "unknown option \"--zoom\"";
+    QTest::newRow("unknown option after the URL") << QStringList{"vnc://:pw1234@h", "1", "-zoom=yes"}
+                                                  << "unknown option \"-zoom\"";
+    QTest::newRow("value for a window flag") << QStringList{"--fullscreen=yes"}
+                                             << "option \"--fullscreen\" takes no value";
+    QTest::newRow("listen and a URL") << QStringList{"--listen", "vnc://:pw1234@h"}
+                                      << "--listen waits for a server to connect: give no server address "
+                                         "(\"vnc://:xxxxxx@h\")";
+    QTest::newRow("listen on port 0") << QStringList{"--listen", "0"} << "invalid port \"0\" for --listen";
+    QTest::newRow("listen on a word") << QStringList{"--listen=high"} << "invalid port \"high\" for --listen";
     QTest::newRow("value for a flag") << QStringList{"--help=yes"} << "option \"--help\" takes no value";
     QTest::newRow("--passwd without its file") << QStringList{"vnc://h", "--passwd"}
                                                << "option \"--passwd\" needs a value";
@@ -255,6 +271,13 @@ void ShellArgsTest::helpListsEveryOption_data()
         "  --passwd FILE    read the password from FILE (vncpasswd -f); the URL's wins",
         "  --security LIST  allow only these security types, e.g. X509Vnc,VncAuth",
         "  --x509ca FILE    trust the CA certificates in FILE, not the system's",
+        "  --view-only      show the desktop; send no keys, clicks or clipboard",
+        "  --fullscreen     start in full screen",
+        "  --remote-resize  ask the server to fit its desktop to the window",
+        "                   (always in full screen)",
+        "  --reconnect      after a lost connection, reconnect by itself",
+        "  --listen         wait for a server to connect (default port 5500)",
+        "   or: /usr/bin/vemo [OPTIONS] --listen [PORT [QUALITY]]",
         "Qt's own options (such as -platform NAME) may be given too."};
     QTest::newRow("long") << QStringList{"--help"} << "" << english;
     QTest::newRow("short, after a URL") << QStringList{"vnc://h", "-h"} << "" << english;

@@ -70,6 +70,14 @@ public:
                     options.password.isNull() ? "<none>" : qPrintable(options.password));
         std::printf("quality=%d\nsecurity=%s\ncafile=%s\n", int(options.quality),
                     qPrintable(SecurityTypes::names(options.securityTypes)), qPrintable(options.caFile));
+        const WindowOptions window = Vemo::windowOptions();
+        QStringList flags;
+        for (const auto &[set, name] : {std::pair{window.viewOnly, "view-only"}, {window.fullscreen, "fullscreen"},
+                                        {window.remoteResize, "remote-resize"}, {window.reconnect, "reconnect"}}) {
+            if (set)
+                flags << QLatin1String(name);
+        }
+        std::printf("window=%s\nlisten=%d\n", qPrintable(flags.join(QLatin1Char(' '))), window.listenPort);
         std::printf("platform=%s\n", qPrintable(QGuiApplication::platformName()));
         QFile cmdline(QStringLiteral("/proc/self/cmdline"));
         if (cmdline.open(QIODevice::ReadOnly))

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "testserver.h"
+#include "touchscript.h"
 #include "vncview.h"
 
 #include <QApplication>
@@ -71,6 +72,40 @@ inline QList<ClientMessage> ofType(const QList<ClientMessage> &all, ClientMessag
 inline bool waitFor(TestServer &server, ClientMessage::Type type, int count)
 {
     return QTest::qWaitFor([&] { return ofType(server.messages(), type).size() >= count; }, 15000);
+}
+
+inline QStringList pointerOf(const QList<ClientMessage> &all)
+{
+    QStringList out;
+    for (const ClientMessage &m : ofType(all, ClientMessage::Pointer))
+        out << QStringLiteral("%1,%2 %3").arg(m.x).arg(m.y).arg(m.buttonMask);
+    return out;
+}
+
+// Plays a touch script (touchscript.h) on the window as real touch events,
+// positions in the window's coordinates; "hold" waits for what the held
+// finger sends.
+inline void playTouches(Rig &rig, QPointingDevice *device, const QString &script)
+{
+    for (const TouchStep &step : parseTouchScript(script)) {
+        if (step.kind == TouchStep::Hold) {
+            const qsizetype before = ofType(rig.server.messages(), ClientMessage::Pointer).size();
+            (void)QTest::qWaitFor([&] { return ofType(rig.server.messages(), ClientMessage::Pointer).size() >= before + 2; },
+                            5000);
+            continue;
+        }
+        QTest::QTouchEventWidgetSequence touch = QTest::touchEvent(&rig.window, device, false);
+        for (const TouchStep::Point &p : step.points) {
+            const QPoint at = p.pos.toPoint();
+            if (p.change == '+')
+                touch.press(p.id, at, &rig.window);
+            else if (p.change == '-')
+                touch.release(p.id, at, &rig.window);
+            else
+                touch.move(p.id, at, &rig.window);
+        }
+        touch.commit();
+    }
 }
 
 inline QStringList keysOf(const QList<ClientMessage> &all)

@@ -92,6 +92,44 @@ Zeigt den Bildschirm eines VNC-Servers.
         <source>Try &apos;%1 --help&apos;.</source>
         <translation>Mehr dazu mit „%1 --help“.</translation>
     </message>
+    <message>
+        <source>show the desktop; send no keys, clicks or clipboard</source>
+        <translation>nur zeigen; sendet keine Tasten, Klicks, Zwischenablage</translation>
+    </message>
+    <message>
+        <source>start in full screen</source>
+        <translation>startet im Vollbild</translation>
+    </message>
+    <message>
+        <source>ask the server to fit its desktop to the window
+(always in full screen)</source>
+        <translation>bittet den Server, seinen Bildschirm ans Fenster
+anzupassen (im Vollbild immer)</translation>
+    </message>
+    <message>
+        <source>after a lost connection, reconnect by itself</source>
+        <translation>verbindet nach einem Abbruch von selbst neu</translation>
+    </message>
+    <message>
+        <source>wait for a server to connect (default port 5500)</source>
+        <translation>wartet, bis ein Server sich verbindet (Port 5500)</translation>
+    </message>
+    <message>
+        <source>invalid port &quot;%1&quot; for --listen: give a number from 1 to 65535</source>
+        <translation>ungültiger Port „%1“ für --listen: geben Sie eine Zahl von 1 bis 65535 an</translation>
+    </message>
+    <message>
+        <source>--listen waits for a server to connect: give no server address (&quot;%1&quot;)</source>
+        <translation>--listen wartet, bis ein Server sich verbindet: geben Sie keine Serveradresse an („%1“)</translation>
+    </message>
+    <message>
+        <source>   or: %1 [OPTIONS] --listen [PORT [QUALITY]]
+waits for a VNC server to connect (x11vnc -connect, vncconfig -connect).
+</source>
+        <translation>   oder: %1 [OPTIONEN] --listen [PORT [QUALITÄT]]
+wartet, bis ein VNC-Server sich verbindet (x11vnc -connect, vncconfig -connect).
+</translation>
+    </message>
 </context>
 <context>
     <name>Handshake</name>
@@ -374,6 +412,162 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
     <message>
         <source>encrypted, server not verified</source>
         <translation>verschlüsselt, Server nicht geprüft</translation>
+    </message>
+    <message>
+        <source>&amp;Reconnect</source>
+        <translation>&amp;Neu verbinden</translation>
+    </message>
+    <message>
+        <source>port %1</source>
+        <translation>Port %1</translation>
+    </message>
+    <message>
+        <source>Cannot wait for servers</source>
+        <translation>Warten auf Server nicht möglich</translation>
+    </message>
+    <message>
+        <source>Port %1 cannot be used: %2. Choose another port with --listen PORT.</source>
+        <translation>Port %1 ist nicht nutzbar: %2. Wählen Sie mit --listen PORT einen anderen Port.</translation>
+    </message>
+    <message>
+        <source>Waiting for a VNC server to connect on port %1…</source>
+        <translation>Warte auf Port %1, bis ein VNC-Server sich verbindet…</translation>
+    </message>
+    <message>
+        <source>listening</source>
+        <translation>warte auf Server</translation>
+    </message>
+    <message>
+        <source>Reconnecting in %1 s…</source>
+        <translation>Neuer Verbindungsversuch in %1 s…</translation>
+    </message>
+    <message>
+        <source>reconnecting</source>
+        <translation>verbinde neu</translation>
+    </message>
+    <message>
+        <source>&amp;Esc</source>
+        <translation>&amp;Esc</translation>
+    </message>
+    <message>
+        <source>&amp;Tab</source>
+        <translation>&amp;Tab</translation>
+    </message>
+    <message>
+        <source>F&amp;1</source>
+        <translation>F&amp;1</translation>
+    </message>
+    <message>
+        <source>F&amp;2</source>
+        <translation>F&amp;2</translation>
+    </message>
+    <message>
+        <source>F&amp;3</source>
+        <translation>F&amp;3</translation>
+    </message>
+    <message>
+        <source>F&amp;4</source>
+        <translation>F&amp;4</translation>
+    </message>
+    <message>
+        <source>F&amp;5</source>
+        <translation>F&amp;5</translation>
+    </message>
+    <message>
+        <source>F&amp;6</source>
+        <translation>F&amp;6</translation>
+    </message>
+    <message>
+        <source>F&amp;7</source>
+        <translation>F&amp;7</translation>
+    </message>
+    <message>
+        <source>F&amp;8</source>
+        <translation>F&amp;8</translation>
+    </message>
+    <message>
+        <source>F&amp;9</source>
+        <translation>F&amp;9</translation>
+    </message>
+    <message>
+        <source>F1&amp;0</source>
+        <translation>F1&amp;0</translation>
+    </message>
+    <message>
+        <source>F11</source>
+        <translation>F11</translation>
+    </message>
+    <message>
+        <source>F12</source>
+        <translation>F12</translation>
+    </message>
+    <message>
+        <source>&amp;Super</source>
+        <translation>&amp;Super</translation>
+    </message>
+    <message>
+        <source>&amp;Print</source>
+        <translation>&amp;Druck</translation>
+    </message>
+    <message>
+        <source>Hold C&amp;trl for the next key</source>
+        <translation>&amp;Strg für die nächste Taste halten</translation>
+    </message>
+    <message>
+        <source>Hold A&amp;lt for the next key</source>
+        <translation>A&amp;lt für die nächste Taste halten</translation>
+    </message>
+    <message>
+        <source>Hold S&amp;hift for the next key</source>
+        <translation>Umsc&amp;halt für die nächste Taste halten</translation>
+    </message>
+    <message>
+        <source>Hold S&amp;uper for the next key</source>
+        <translation>Su&amp;per für die nächste Taste halten</translation>
+    </message>
+    <message>
+        <source>&amp;Full screen</source>
+        <translation>&amp;Vollbild</translation>
+    </message>
+    <message>
+        <source>Fit to &amp;window</source>
+        <translation>An Fenster &amp;anpassen</translation>
+    </message>
+    <message>
+        <source>&amp;Actual size (1:1)</source>
+        <translation>&amp;Originalgröße (1:1)</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;in</source>
+        <translation>Ver&amp;größern</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;out</source>
+        <translation>Ver&amp;kleinern</translation>
+    </message>
+    <message>
+        <source>&amp;Resize the remote desktop to the window</source>
+        <translation>&amp;Entfernten Bildschirm ans Fenster anpassen</translation>
+    </message>
+    <message>
+        <source>&amp;View only</source>
+        <translation>N&amp;ur ansehen</translation>
+    </message>
+    <message>
+        <source>Send Ctrl+Alt+&amp;Del</source>
+        <translation>Strg+Alt+Ent&amp;f senden</translation>
+    </message>
+    <message>
+        <source>Send &amp;key</source>
+        <translation>&amp;Taste senden</translation>
+    </message>
+    <message>
+        <source>Re&amp;connect</source>
+        <translation>&amp;Neu verbinden</translation>
+    </message>
+    <message>
+        <source>Di&amp;sconnect</source>
+        <translation>Ver&amp;bindung trennen</translation>
     </message>
 </context>
 <context>

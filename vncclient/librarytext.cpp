@@ -74,6 +74,11 @@ QString serverNotFound() { return tr(serverNotFoundText); }
 QString authenticationFailed() { return tr(authFailedText); }
 QString connectionFailed() { return tr(connectionFailedText); }
 
+bool isConnectionLoss(const QString &message)
+{
+    return message == serverNotFound() || message == connectionFailed() || message == tr(closedText);
+}
+
 QString decodeCutText(const char *bytes, int length)
 {
     const QByteArrayView view(bytes, length);

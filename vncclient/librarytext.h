@@ -20,6 +20,9 @@ QString recognise(const QString &line);
 QString serverNotFound();
 QString authenticationFailed();
 QString connectionFailed();
+// Whether a message tells of a connection that broke or could not be made
+// (worth trying again), rather than a refusal (a password, a certificate).
+bool isConnectionLoss(const QString &message);
 
 // Clipboard text from the server: UTF-8 when the bytes are valid UTF-8,
 // else ISO 8859-1, the protocol's own encoding.

@@ -1,5 +1,7 @@
 #include "outgoingevent.h"
 
+#include "desktopsize.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -30,4 +32,11 @@ OutgoingKeyEvent::OutgoingKeyEvent(int key, bool pressed) : key(key), pressed(pr
 void OutgoingKeyEvent::send(rfbClient *client)
 {
     SendKeyEvent(client, uint32_t(key), pressed ? TRUE : FALSE);
+}
+
+OutgoingDesktopSizeEvent::OutgoingDesktopSizeEvent(int width, int height) : width(width), height(height) {}
+
+void OutgoingDesktopSizeEvent::send(rfbClient *client)
+{
+    DesktopSize::request(client, width, height);
 }

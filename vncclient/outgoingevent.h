@@ -49,4 +49,16 @@ private:
     bool pressed;
 };
 
+// Asks the server to change its desktop to width x height.
+class OutgoingDesktopSizeEvent : public OutgoingEvent
+{
+public:
+    OutgoingDesktopSizeEvent(int width, int height);
+    void send(rfbClient *client) override;
+
+private:
+    int width;
+    int height;
+};
+
 #endif

@@ -1,6 +1,7 @@
 #ifndef RFBSESSION_H
 #define RFBSESSION_H
 
+#include "desktopsize.h"
 #include "handshake.h"
 #include "remoteview.h"
 #include "tlschannel.h"
@@ -42,6 +43,8 @@ public:
     void close(bool politely, int ms);
 
     bool encrypted() const { return tlsUsed; }
+    // Whether the server takes requests to change its desktop size.
+    bool canResizeDesktop() const { return DesktopSize::offered(rfb); }
 
     // Largest desktop accepted from a server: any side up to 16384 pixels,
     // at most 128 million pixels (512 MiB) in all, two 8K screens' worth.

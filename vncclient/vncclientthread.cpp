@@ -1,8 +1,8 @@
 // The connection thread.
 //
 // Threads: the GUI thread owns this object (configuration, input slots,
-// image(), the error timer, the destructor); the connection thread runs
-// run(), the session and every libvncclient hook.
+// image(), the error timer, rearm() between runs, the destructor); the
+// connection thread runs run(), the session and every libvncclient hook.
 //
 // Locks:
 // - mutex guards host, port, signIn, frameImage and eventQueue, and writes
@@ -173,6 +173,28 @@ int VncClientThread::currentPort() const
 {
     QMutexLocker locker(&mutex);
     return port;
+}
+
+bool VncClientThread::rearm()
+{
+    if (isRunning())
+        return false;
+    // The ended run's writes, seen through wait() inside Qt.
+    Handover::acquire(this);
+    {
+        QMutexLocker locker(&mutex);
+        qDeleteAll(eventQueue);
+        eventQueue.clear();
+        stopped = false;
+    }
+    passwordRequested = false;
+    encryptedSession = false;
+    verifiedSession = false;
+    QMutexLocker locker(&sideLock);
+    pendingErrorMessage.clear();
+    givenPassword.clear();
+    reply = Reply::Waiting;
+    return true;
 }
 
 void VncClientThread::stop()
@@ -356,6 +378,10 @@ void VncClientThread::messageLoop()
             return;
         if (serverData && !session->handleServerMessage())
             return;
+        if (!resizeReported && session->canResizeDesktop()) {
+            resizeReported = true;
+            emit desktopResizable();
+        }
         drainQueue();
     }
 }
@@ -392,6 +418,7 @@ void VncClientThread::run()
     });
     userMessageGiven = false;
     protocolFault = false;
+    resizeReported = false;
 
     if (attemptConnection()) {
         inMessageLoop = true;
@@ -547,6 +574,11 @@ void VncClientThread::mouseEvent(int x, int y, int buttonMask)
 void VncClientThread::keyEvent(int key, bool pressed)
 {
     enqueue(new OutgoingKeyEvent(key, pressed));
+}
+
+void VncClientThread::desktopSize(int width, int height)
+{
+    enqueue(new OutgoingDesktopSizeEvent(width, height));
 }
 
 void VncClientThread::clientCut(const QString &text)

@@ -49,6 +49,9 @@ public:
     // Speaks RFB over an already connected socket instead of connecting to
     // host and port; the thread takes the socket over. Used once.
     void useSocket(int fd);
+    // Makes a thread whose run has ended ready for another connection (a
+    // reconnect): no state of the last one is kept. False while it runs.
+    bool rearm();
     // Asks the thread to end. Once connected it first sends the input still
     // queued (the releases of held keys) and closes TLS politely; abort()
     // ends a thread that does not get to it, by shutting the socket.
@@ -76,11 +79,16 @@ signals:
     // The receiver asks the user and answers with answerQuestion().
     void certificateQuestion(const QString &question);
     void outputErrorMessage(const QString &message);
+    // The server takes requests to change its desktop size; once per
+    // connection.
+    void desktopResizable();
 
 public slots:
     void mouseEvent(int x, int y, int buttonMask);
     void keyEvent(int key, bool pressed);
     void clientCut(const QString &text);
+    // Asks the server to make its desktop width x height, once it can.
+    void desktopSize(int width, int height);
 
 private slots:
     void checkOutputErrorMessage();
@@ -132,6 +140,7 @@ private:
     std::atomic<bool> encryptedSession{false};
     std::atomic<bool> verifiedSession{false};
     std::atomic<bool> inMessageLoop{false};
+    bool resizeReported = false; // connection thread only
 
     // Guards pendingErrorMessage, password, reply and activeSocket; never
     // held while calling out, so either thread may take it at any time.

@@ -1,6 +1,7 @@
 #include "vncview.h"
 
 #include "handover.h"
+#include "librarytext.h"
 #include "scalemath.h"
 #include "signindialogs.h"
 
@@ -16,7 +17,6 @@ VncView::VncView(QWidget *parent, const QUrl &url)
       clipboard(nullptr),
       firstUpdateDone(false),
       buttonMask(0),
-      modifierState(0),
       shuttingDown(false),
       settingClipboard(false),
       horizontalFactor(1.0f),
@@ -35,6 +35,18 @@ VncView::VncView(QWidget *parent, const QUrl &url)
             Qt::BlockingQueuedConnection);
     connect(&clientThread, &VncClientThread::cursorShape, this, &VncView::setRemoteCursor, Qt::QueuedConnection);
     connect(&clientThread, SIGNAL(outputErrorMessage(QString)), this, SLOT(outputErrorMessage(QString)));
+
+    connect(&clientThread, &VncClientThread::desktopResizable, this, &VncView::noteRemoteResizable,
+            Qt::QueuedConnection);
+
+    // Touches are read as gestures here, not as the mouse Qt would make of them.
+    setAttribute(Qt::WA_AcceptTouchEvents);
+    holdTimer.setSingleShot(true);
+    holdTimer.setInterval(TouchInterpreter::Thresholds().holdMs);
+    connect(&holdTimer, &QTimer::timeout, this, [this] { applyTouch(touches.holdExpired()); });
+    resizeTimer.setSingleShot(true);
+    resizeTimer.setInterval(300);
+    connect(&resizeTimer, &QTimer::timeout, this, &VncView::sendRemoteSize);
 
     clipboard = QApplication::clipboard();
     connect(clipboard, SIGNAL(selectionChanged()), this, SLOT(clipboardSelectionChanged()));
@@ -123,9 +135,11 @@ void VncView::requestPassword()
     if (shuttingDown)
         return;
     changeStatus(Authenticating);
-    // The password the user gave up front is used without asking.
-    const QString given =
-        !options.password.isNull() ? options.password : (m_url.password().isEmpty() ? QString() : m_url.password());
+    // The password the user gave up front, or typed for an earlier
+    // connection of this view, is used without asking.
+    const QString given = !options.password.isNull()   ? options.password
+                          : !m_url.password().isEmpty() ? m_url.password()
+                                                        : signedInPassword;
     if (!given.isNull()) {
         clientThread.setPassword(given);
         return;
@@ -135,9 +149,10 @@ void VncView::requestPassword()
     auto *dialog = new PasswordDialog(window(), hostName(), userName);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
-        if (result == QDialog::Accepted)
-            clientThread.setPassword(dialog->takePassword());
-        else
+        if (result == QDialog::Accepted) {
+            typedPassword = dialog->takePassword();
+            clientThread.setPassword(typedPassword);
+        } else
             clientThread.cancelPassword();
         emit showingPasswordDialog(false);
     });
@@ -179,6 +194,11 @@ void VncView::outputErrorMessage(const QString &message)
     qDebug() << message;
     if (message == QLatin1String("INTERNAL:APPLE_VNC_COMPATIBILTY"))
         return;
+    lost = LibraryText::isConnectionLoss(message);
+    // A refused password is not offered again.
+    if (!lost)
+        signedInPassword.clear();
+    typedPassword.clear();
     beginShutdown();
     emit errorMessage(tr("VNC failure"), message);
 }
@@ -217,14 +237,14 @@ void VncView::setCut(const QString &text)
 
 void VncView::clipboardDataChanged()
 {
-    if (currentStatus() != Connected || clipboard->ownsClipboard() || settingClipboard)
+    if (currentStatus() != Connected || isViewOnly() || clipboard->ownsClipboard() || settingClipboard)
         return;
     clientThread.clientCut(clipboard->text(QClipboard::Clipboard));
 }
 
 void VncView::clipboardSelectionChanged()
 {
-    if (currentStatus() != Connected || clipboard->ownsSelection() || settingClipboard)
+    if (currentStatus() != Connected || isViewOnly() || clipboard->ownsSelection() || settingClipboard)
         return;
     clientThread.clientCut(clipboard->text(QClipboard::Selection));
 }

@@ -3,19 +3,23 @@
 
 #include "connectionoptions.h"
 #include "gridscaler.h"
+#include "keytranslator.h"
 #include "remoteview.h"
+#include "touchinterpreter.h"
 #include "vncclientthread.h"
 
 #include <QHash>
 #include <QImage>
 #include <QList>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 
 class QClipboard;
 class QDialog;
 class QKeyEvent;
 class QMouseEvent;
+class QTouchEvent;
 class QWheelEvent;
 
 // The RFB implementation of RemoteView: owns the connection thread, draws
@@ -48,6 +52,19 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+    // Speaks RFB over a connected socket (a server that connected to us),
+    // which the view takes over; 'peer' names the server.
+    bool startConnectingOver(int socket, const QString &peer);
+    // After a lost connection: whether trying again makes sense (not after
+    // a refused password or certificate, nor the user's own disconnect).
+    bool connectionLost() const { return lost; }
+    // Whether the server takes requests to change its desktop size.
+    bool canResizeRemote() const { return remoteResizable; }
+    // Modifiers latched for the next key (KeyTranslator::Sticky bits).
+    int stickyModifiers() const { return keys.latched(); }
+    // Fitted to the window (the default), or at a zoom of its own.
+    bool isFitting() const { return fitting; }
+
     // Scale factors (widget pixels per framebuffer pixel); 1.0 unless scaling.
     float horizontalScale() const { return horizontalFactor; }
     float verticalScale() const { return verticalFactor; }
@@ -56,6 +73,36 @@ public slots:
     void enableScaling(bool scale) override;
     void setViewOnly(bool viewOnly) override;
     void scaleResize(int w, int h) override;
+
+    // A new connection after the last one ended; false while one runs.
+    bool reconnect();
+    // The user's own end of the session.
+    void disconnectFromServer();
+    // Asks the server to change its desktop to 'size', once the user has
+    // stopped resizing for a moment.
+    void requestRemoteSize(const QSize &size);
+    void setStickyModifier(int modifier, bool on);
+    // A key pressed and released on the server, with the latched modifiers.
+    void sendKeysym(uint keysym);
+    void sendCtrlAltDel();
+    // Sizing: fitted to the window, pixel for pixel, or zoomed in steps;
+    // a picture larger than the window is moved to show another part.
+    void fitToWindow();
+    void showActualSize();
+    void zoomIn();
+    void zoomOut();
+    // 'anchor' (the parent's coordinates) stays where it is.
+    void zoomBy(qreal factor, const QPointF &anchor);
+    void panBy(const QPointF &delta);
+    // Keeps a picture larger than the window covering it.
+    void keepInWindow();
+
+signals:
+    void stickyModifiersChanged(int modifiers);
+    void remoteResizeAvailable();
+    void menuRequested();
+    // Fit or zoom changed; the window lays the view out again.
+    void sizingChanged();
 
 private slots:
     void updateImage(int x, int y, int w, int h);
@@ -66,6 +113,8 @@ private slots:
     void outputErrorMessage(const QString &message);
     void clipboardSelectionChanged();
     void clipboardDataChanged();
+    void sendRemoteSize();
+    void noteRemoteResizable();
 
 protected:
     bool event(QEvent *event) override;
@@ -73,6 +122,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void changeStatus(RemoteView::RemoteStatus s) override;
 
 private:
     friend class VncViewTest; // reaches clientThread to time server events
@@ -82,6 +132,10 @@ private:
     void forwardPointerEvent(QMouseEvent *event);
     void forwardWheelEvent(QWheelEvent *event);
     void forwardKeyEvent(QKeyEvent *event);
+    void forwardTouchEvent(QTouchEvent *event);
+    void applyTouch(const QList<TouchInterpreter::Output> &outputs);
+    void sendKeys(const QList<KeyTranslator::Record> &records);
+    void setZoom(qreal zoom, const QPointF &anchor);
     void releaseHeldInput();
     QPoint toFramebuffer(const QPointF &widgetPos) const;
     QRect takePixels(const QRect &area);
@@ -100,7 +154,6 @@ private:
     QClipboard *clipboard;
     bool firstUpdateDone;
     int buttonMask;
-    int modifierState;
     bool shuttingDown;
     bool settingClipboard;
     float horizontalFactor;
@@ -111,8 +164,19 @@ private:
     GridScaler scaler;  // the frame's grid at the current scale
     QImage scaledPart;  // reused by scaled paints
     QPoint lastPointerPos;  // framebuffer position last sent
-    QList<int> keysDown;    // keysyms the server holds pressed
-    QHash<quint64, int> pressedKeysyms; // keysym each held key went down as
+
+    KeyTranslator keys;
+    TouchInterpreter touches;
+    QTimer holdTimer;       // a finger resting long enough right-clicks
+    QTimer resizeTimer;     // remote resizes wait for the user to stop
+    QSize wantedRemoteSize;
+    bool remoteResizable = false;
+    bool lost = false;
+    bool fitting = true;
+    QPointF panLeft;        // the part of a pan smaller than a pixel
+    // Typed into the dialog; kept for reconnects once it signed in.
+    QString typedPassword;
+    QString signedInPassword;
 };
 
 #endif

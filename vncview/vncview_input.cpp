@@ -1,14 +1,13 @@
-// Pointer and keyboard input: Qt events to RFB pointer and key events.
+// Pointer and keyboard input: Qt events to RFB pointer and key events; the
+// key translator and the touch interpreter decide what each one means.
 #include "vncview.h"
 
-#include "keytable.h"
 #include "scalemath.h"
 
+#include <QDebug>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
-
-#include <rfb/rfbclient.h>
 
 namespace
 {
@@ -60,6 +59,12 @@ bool VncView::event(QEvent *event)
     case QEvent::Wheel:
         forwardWheelEvent(static_cast<QWheelEvent *>(event));
         return true;
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+        forwardTouchEvent(static_cast<QTouchEvent *>(event));
+        return true;
     default:
         return RemoteView::event(event);
     }
@@ -82,7 +87,8 @@ QPoint VncView::toFramebuffer(const QPointF &widgetPos) const
 // remote screen, and the server is not listening yet.
 void VncView::forwardPointerEvent(QMouseEvent *event)
 {
-    if (currentStatus() != Connected)
+    // The touch interpreter has seen the touches this mouse event stands for.
+    if (currentStatus() != Connected || event->pointingDevice()->type() == QInputDevice::DeviceType::TouchScreen)
         return;
     const int bits = maskOf(event->button());
     switch (event->type()) {
@@ -116,52 +122,49 @@ void VncView::forwardKeyEvent(QKeyEvent *event)
 {
     if (currentStatus() != Connected)
         return;
-    const int k = event->key();
-    const bool pressed = event->type() == QEvent::KeyPress;
-    const KeyTable::Entry entry = KeyTable::lookup(k);
-
-    if (pressed)
-        modifierState |= entry.modifierBit;
-    else
-        modifierState &= ~entry.modifierBit;
-
-    const int heldModifiers = KeyTable::AltGrBit | KeyTable::AltBit | KeyTable::MetaBit | KeyTable::ControlBit;
-    const bool shift = modifierState & KeyTable::ShiftBit;
-    // A key comes up as the keysym it went down as: with Shift let go first
-    // its text (or Meta's Alt_L) is another, and the server would keep the
-    // first one pressed for ever.
-    const quint64 physicalKey = event->nativeScanCode() ? quint64(event->nativeScanCode())
-                                                        : quint64(uint32_t(k)) << 32;
-    uint32_t v;
-    if (!pressed && pressedKeysyms.contains(physicalKey)) {
-        v = uint32_t(pressedKeysyms.take(physicalKey));
-    } else if (entry.keysym == KeyTable::metaLeft && shift) {
-        v = KeyTable::altLeft;
-    } else if (entry.keysym != 0) {
-        v = entry.keysym;
-    } else if ((modifierState & heldModifiers) && (k < Qt::Key_A || k > Qt::Key_Z || shift)) {
-        v = uint32_t(k);
-    } else if (k > 0xff || event->text().isEmpty()) {
-        rfbClientLog("Unknown keysym: 0x%x\n", k);
-        RemoteView::event(event);
+    const int latchedBefore = keys.latched();
+    bool unknown = false;
+    const QList<KeyTranslator::Record> records =
+        keys.translate(event->key(), event->type() == QEvent::KeyPress, event->text(), event->nativeScanCode(),
+                       &unknown);
+    if (unknown) {
+        qDebug("Unknown keysym: 0x%x", unsigned(event->key()));
         // Nothing is sent for a key without a keysym.
+        RemoteView::event(event);
         return;
-    } else {
-        v = event->text().at(0).unicode();
     }
-    // Control with a letter yields a control character; send the letter.
-    if (v <= 26)
-        v += 0x60;
+    sendKeys(records);
+    if (keys.latched() != latchedBefore)
+        emit stickyModifiersChanged(keys.latched());
+}
 
-    if (pressed) {
-        if (!keysDown.contains(int(v)))
-            keysDown.append(int(v));
-        if (!pressedKeysyms.contains(physicalKey))
-            pressedKeysyms.insert(physicalKey, int(v));
-    } else {
-        keysDown.removeAll(int(v));
-    }
-    clientThread.keyEvent(int(v), pressed);
+void VncView::sendKeys(const QList<KeyTranslator::Record> &records)
+{
+    for (const KeyTranslator::Record &r : records)
+        clientThread.keyEvent(int(r.keysym), r.down);
+}
+
+void VncView::setStickyModifier(int modifier, bool on)
+{
+    keys.setLatched(KeyTranslator::Sticky(modifier), on);
+    emit stickyModifiersChanged(keys.latched());
+}
+
+void VncView::sendKeysym(uint keysym)
+{
+    if (currentStatus() != Connected || isViewOnly())
+        return;
+    sendKeys(keys.tap(keysym));
+    emit stickyModifiersChanged(keys.latched());
+}
+
+void VncView::sendCtrlAltDel()
+{
+    if (currentStatus() != Connected || isViewOnly())
+        return;
+    // Control_L, Alt_L, Delete.
+    sendKeys(keys.chord({0xFFE3, 0xFFE9, 0xFFFF}));
+    emit stickyModifiersChanged(keys.latched());
 }
 
 void VncView::focusOutEvent(QFocusEvent *event)
@@ -174,14 +177,66 @@ void VncView::focusOutEvent(QFocusEvent *event)
 // view: let go of everything on the server, or it stays pressed there.
 void VncView::releaseHeldInput()
 {
+    const QList<KeyTranslator::Record> releases = keys.releaseAll();
     if (currentStatus() == Connected) {
-        for (int keysym : std::as_const(keysDown))
-            clientThread.keyEvent(keysym, false);
+        sendKeys(releases);
         if (buttonMask != 0)
             clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), 0);
     }
-    keysDown.clear();
-    pressedKeysyms.clear();
+    (void)touches.cancel();
+    holdTimer.stop();
     buttonMask = 0;
-    modifierState = 0;
+}
+
+void VncView::forwardTouchEvent(QTouchEvent *event)
+{
+    event->accept();
+    QList<TouchInterpreter::Output> outputs;
+    if (event->type() == QEvent::TouchCancel) {
+        outputs = touches.cancel();
+    } else {
+        QList<TouchInterpreter::Point> points;
+        for (const QEventPoint &p : event->points()) {
+            const TouchInterpreter::State state = p.state() == QEventPoint::Pressed    ? TouchInterpreter::State::Pressed
+                                                  : p.state() == QEventPoint::Released ? TouchInterpreter::State::Released
+                                                  : p.state() == QEventPoint::Updated  ? TouchInterpreter::State::Moved
+                                                                                       : TouchInterpreter::State::Stationary;
+            // The screen's coordinates: the view itself moves while panning.
+            points.append({p.id(), p.globalPosition(), state});
+        }
+        if (event->type() == QEvent::TouchBegin)
+            holdTimer.start();
+        const QWidget *parent = parentWidget();
+        touches.setPannable(parent && (width() > parent->width() || height() > parent->height()));
+        outputs = touches.touch(points, event->timestamp());
+    }
+    if (!touches.waitingForHold())
+        holdTimer.stop();
+    applyTouch(outputs);
+}
+
+void VncView::applyTouch(const QList<TouchInterpreter::Output> &outputs)
+{
+    for (const TouchInterpreter::Output &o : outputs) {
+        switch (o.kind) {
+        case TouchInterpreter::Output::Pointer:
+            // The view-only state holds back what reaches the server only.
+            if (currentStatus() != Connected || isViewOnly())
+                break;
+            buttonMask = o.buttons & 7;
+            lastPointerPos = toFramebuffer(mapFromGlobal(o.pos));
+            clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), o.buttons);
+            break;
+        case TouchInterpreter::Output::Zoom:
+            if (parentWidget())
+                zoomBy(o.factor, parentWidget()->mapFromGlobal(o.pos));
+            break;
+        case TouchInterpreter::Output::Pan:
+            panBy(o.delta);
+            break;
+        case TouchInterpreter::Output::Menu:
+            emit menuRequested();
+            break;
+        }
+    }
 }

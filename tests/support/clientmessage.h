@@ -8,7 +8,7 @@
 
 struct ClientMessage
 {
-    enum Type { SetPixelFormat, SetEncodings, UpdateRequest, Key, Pointer, CutText, Other };
+    enum Type { SetPixelFormat, SetEncodings, UpdateRequest, Key, Pointer, CutText, DesktopSize, Other };
     Type type = Other;
     // Which accepted connection sent it, counted from 1.
     int connection = 0;
@@ -21,7 +21,7 @@ struct ClientMessage
     int redShift = 0, greenShift = 0, blueShift = 0;
     // SetEncodings, exactly as sent, pseudo-encodings included
     QList<qint32> encodings;
-    // UpdateRequest
+    // UpdateRequest; DesktopSize: the size asked for
     bool incremental = false;
     QRect area;
     // Key

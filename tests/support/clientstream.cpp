@@ -93,6 +93,8 @@ qsizetype messageLength(const QByteArray &buf)
         if (have < 8)
             return 0;
         return u32(buf, 4) > kMaxCutText ? -1 : 8 + qsizetype(u32(buf, 4));
+    case 251: // SetDesktopSize: 16 bytes for each screen
+        return have < 8 ? 0 : 8 + 16 * qsizetype(u8(buf, 6));
     default:
         return -1;
     }
@@ -111,6 +113,12 @@ ClientMessage decodeMessage(const QByteArray &buf)
         return keyMessage(buf);
     case 5:
         return pointerMessage(buf);
+    case 251: {
+        ClientMessage m;
+        m.type = ClientMessage::DesktopSize;
+        m.area = QRect(0, 0, u16(buf, 2), u16(buf, 4));
+        return m;
+    }
     default:
         return cutTextMessage(buf, u32(buf, 4));
     }

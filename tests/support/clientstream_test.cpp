@@ -66,6 +66,8 @@ QString describe(const ClientMessage &m)
         return QString("pointer %1,%2 buttons %3").arg(m.x).arg(m.y).arg(m.buttonMask);
     case ClientMessage::CutText:
         return "cut " + QString::fromLatin1(m.text.toHex());
+    case ClientMessage::DesktopSize:
+        return QString("desktop size %1x%2").arg(m.area.width()).arg(m.area.height());
     case ClientMessage::Other:
         break;
     }
@@ -128,6 +130,10 @@ void ClientStreamTest::parsesWhatTheClientSent_data()
         << v38 + bytes({1}) + clientInit + bytes({4, 1, 0, 0}) + be32(0x62) + bytes({150, 0, 0, 0})
                + bytes({4, 1, 0, 0}) + be32(0x63)
         << false << QStringList {"key 62 down", "other 150"};
+    QTest::newRow("desktop size with its screens")
+        << v38 + bytes({1}) + clientInit + bytes({251, 0}) + be16(1024) + be16(768) + bytes({2, 0})
+               + QByteArray(32, '\x01') + bytes({4, 1, 0, 0}) + be32(0x61)
+        << false << QStringList {"desktop size 1024x768", "key 61 down"};
     QTest::newRow("absurd cut text length ends parsing")
         << v38 + bytes({1}) + clientInit + bytes({6, 0, 0, 0}) + be32(0x7fffffff) + QByteArray(64, 'x')
         << false << QStringList {"other 6"};

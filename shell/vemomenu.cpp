@@ -1,0 +1,176 @@
+// The soft-key menu: what the window offers besides the remote screen.
+// Each action has a mnemonic, so the menu (opened with the menu key or a
+// three-finger tap) is usable from the keyboard.
+#include "vemo.h"
+
+#include "keytranslator.h"
+#include "qsoftmenubar.h"
+#include "vncview.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+
+namespace {
+
+struct SentKey {
+    const char *text;
+    uint keysym;
+};
+
+// Keys an on-screen keyboard rarely has.
+const SentKey sentKeys[] = {
+    {QT_TRANSLATE_NOOP("Vemo", "&Esc"), 0xFF1B},   {QT_TRANSLATE_NOOP("Vemo", "&Tab"), 0xFF09},
+    {QT_TRANSLATE_NOOP("Vemo", "F&1"), 0xFFBE},    {QT_TRANSLATE_NOOP("Vemo", "F&2"), 0xFFBF},
+    {QT_TRANSLATE_NOOP("Vemo", "F&3"), 0xFFC0},    {QT_TRANSLATE_NOOP("Vemo", "F&4"), 0xFFC1},
+    {QT_TRANSLATE_NOOP("Vemo", "F&5"), 0xFFC2},    {QT_TRANSLATE_NOOP("Vemo", "F&6"), 0xFFC3},
+    {QT_TRANSLATE_NOOP("Vemo", "F&7"), 0xFFC4},    {QT_TRANSLATE_NOOP("Vemo", "F&8"), 0xFFC5},
+    {QT_TRANSLATE_NOOP("Vemo", "F&9"), 0xFFC6},    {QT_TRANSLATE_NOOP("Vemo", "F1&0"), 0xFFC7},
+    {QT_TRANSLATE_NOOP("Vemo", "F11"), 0xFFC8},    {QT_TRANSLATE_NOOP("Vemo", "F12"), 0xFFC9},
+    {QT_TRANSLATE_NOOP("Vemo", "&Super"), 0xFFEB}, {QT_TRANSLATE_NOOP("Vemo", "&Print"), 0xFF61},
+};
+
+struct StickyModifier {
+    const char *name; // the action's object name
+    const char *text;
+    KeyTranslator::Sticky modifier;
+};
+
+const StickyModifier stickyModifiers[] = {
+    {"stickyControl", QT_TRANSLATE_NOOP("Vemo", "Hold C&trl for the next key"), KeyTranslator::StickyControl},
+    {"stickyAlt", QT_TRANSLATE_NOOP("Vemo", "Hold A&lt for the next key"), KeyTranslator::StickyAlt},
+    {"stickyShift", QT_TRANSLATE_NOOP("Vemo", "Hold S&hift for the next key"), KeyTranslator::StickyShift},
+    {"stickySuper", QT_TRANSLATE_NOOP("Vemo", "Hold S&uper for the next key"), KeyTranslator::StickySuper},
+};
+
+} // namespace
+
+QAction *Vemo::addAction(QMenu *menu, const QString &text, bool checkable)
+{
+    auto *action = new QAction(text, menu);
+    action->setCheckable(checkable);
+    menu->addAction(action);
+    return action;
+}
+
+void Vemo::buildMenu()
+{
+    QMenu *menu = QSoftMenuBar::menuFor(this, QSoftMenuBar::AnyFocus);
+    // Kept as the platform's first entry; this window opens no documents.
+    menu->addAction(new QAction(tr("Open Document"), this));
+    menu->addSeparator();
+
+    const auto named = [this](QAction *action, const char *name) {
+        action->setObjectName(QLatin1String(name));
+        actions.insert(QLatin1String(name), action);
+        return action;
+    };
+    connect(named(addAction(menu, tr("&Full screen"), true), "fullscreen"), &QAction::toggled, this,
+            &Vemo::setFullscreen);
+    auto *sizing = new QActionGroup(this);
+    sizing->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    QAction *fit = named(addAction(menu, tr("Fit to &window"), true), "fit");
+    QAction *actual = named(addAction(menu, tr("&Actual size (1:1)"), true), "actualSize");
+    sizing->addAction(fit);
+    sizing->addAction(actual);
+    connect(fit, &QAction::triggered, view, &VncView::fitToWindow);
+    connect(actual, &QAction::triggered, view, &VncView::showActualSize);
+    connect(named(addAction(menu, tr("Zoom &in")), "zoomIn"), &QAction::triggered, view, &VncView::zoomIn);
+    connect(named(addAction(menu, tr("Zoom &out")), "zoomOut"), &QAction::triggered, view, &VncView::zoomOut);
+    connect(named(addAction(menu, tr("&Resize the remote desktop to the window"), true), "remoteResize"),
+            &QAction::toggled, this, &Vemo::setRemoteResize);
+    connect(named(addAction(menu, tr("&View only"), true), "viewOnly"), &QAction::toggled, view,
+            &VncView::setViewOnly);
+    menu->addSeparator();
+
+    connect(named(addAction(menu, tr("Send Ctrl+Alt+&Del")), "ctrlAltDel"), &QAction::triggered, view,
+            &VncView::sendCtrlAltDel);
+    QMenu *keys = menu->addMenu(tr("Send &key"));
+    keys->setObjectName(QStringLiteral("sendKey"));
+    for (const SentKey &key : sentKeys) {
+        const uint keysym = key.keysym;
+        connect(addAction(keys, tr(key.text)), &QAction::triggered, view, [this, keysym] { view->sendKeysym(keysym); });
+    }
+    for (const StickyModifier &sticky : stickyModifiers) {
+        const KeyTranslator::Sticky modifier = sticky.modifier;
+        connect(named(addAction(menu, tr(sticky.text), true), sticky.name), &QAction::toggled, view,
+                [this, modifier](bool on) { view->setStickyModifier(modifier, on); });
+    }
+    connect(view, &VncView::stickyModifiersChanged, this, &Vemo::updateMenu);
+    connect(view, &VncView::sizingChanged, this, &Vemo::updateMenu);
+    menu->addSeparator();
+
+    connect(named(addAction(menu, tr("Re&connect")), "reconnect"), &QAction::triggered, this, &Vemo::retryNow);
+    connect(named(addAction(menu, tr("Di&sconnect")), "disconnect"), &QAction::triggered, view,
+            &VncView::disconnectFromServer);
+
+    actions.value(QStringLiteral("remoteResize"))->setChecked(windowSettings.remoteResize);
+    actions.value(QStringLiteral("viewOnly"))->setChecked(windowSettings.viewOnly);
+    updateMenu();
+}
+
+// Checks and enabled states from the view and the window.
+void Vemo::updateMenu()
+{
+    const bool connected = view->currentStatus() == RemoteView::Connected;
+    const bool disconnected = view->currentStatus() == RemoteView::Disconnected;
+    const bool sending = connected && !view->isViewOnly();
+    const auto set = [this](const char *name, bool enabled, int checked = -1) {
+        QAction *action = actions.value(QLatin1String(name));
+        const QSignalBlocker quiet(action);
+        action->setEnabled(enabled);
+        if (checked >= 0)
+            action->setChecked(checked);
+    };
+    set("fullscreen", true, isFullScreen());
+    set("fit", connected, view->isFitting());
+    set("actualSize", connected, !view->isFitting() && view->horizontalScale() == 1.0f);
+    set("zoomIn", connected);
+    set("zoomOut", connected);
+    set("remoteResize", view->canResizeRemote());
+    set("ctrlAltDel", sending);
+    for (const StickyModifier &sticky : stickyModifiers)
+        set(sticky.name, sending, (view->stickyModifiers() & sticky.modifier) != 0);
+    set("reconnect", disconnected && !listener);
+    set("disconnect", !disconnected);
+    if (QMenu *keys = findChild<QMenu *>(QStringLiteral("sendKey")))
+        keys->setEnabled(sending);
+}
+
+void Vemo::setFullscreen(bool on)
+{
+    if (on == isFullScreen())
+        return;
+    QAction *resize = actions.value(QStringLiteral("remoteResize"));
+    if (on) {
+        // Full screen asks the server to fit its desktop to the screen,
+        // unless the user turns that off again.
+        remoteResizeBeforeFullscreen = resize->isChecked();
+        showFullScreen();
+        resize->setChecked(true);
+    } else {
+        showNormal();
+        resize->setChecked(remoteResizeBeforeFullscreen);
+    }
+    updateMenu();
+}
+
+void Vemo::setRemoteResize(bool on)
+{
+    if (on)
+        askForRemoteSize();
+}
+
+void Vemo::askForRemoteSize()
+{
+    const QAction *wanted = actions.value(QStringLiteral("remoteResize"));
+    if (wanted && wanted->isChecked() && view->canResizeRemote())
+        view->requestRemoteSize(size());
+}
+
+void Vemo::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        updateMenu();
+}

@@ -1,0 +1,189 @@
+// The input classes on their own, without a server or a window: what the
+// touch interpreter makes of finger movements, and how the key translator
+// wraps keys in sticky modifiers.
+#include "keytranslator.h"
+#include "touchinterpreter.h"
+#include "touchscript.h"
+
+#include <QtTest>
+
+namespace
+{
+QStringList runTouches(TouchInterpreter &interpreter, const QString &script)
+{
+    QStringList out;
+    for (const TouchStep &step : parseTouchScript(script)) {
+        QList<TouchInterpreter::Output> outputs;
+        if (step.kind == TouchStep::Hold) {
+            outputs = interpreter.holdExpired();
+        } else if (step.kind == TouchStep::Cancel) {
+            outputs = interpreter.cancel();
+        } else {
+            QList<TouchInterpreter::Point> points;
+            for (const TouchStep::Point &p : step.points) {
+                const auto state = p.change == '+'   ? TouchInterpreter::State::Pressed
+                                   : p.change == '-' ? TouchInterpreter::State::Released
+                                                     : TouchInterpreter::State::Moved;
+                points.append({p.id, p.pos, state});
+            }
+            outputs = interpreter.touch(points, step.time);
+        }
+        for (const TouchInterpreter::Output &o : outputs) {
+            const QString pos = QStringLiteral("%1,%2").arg(o.pos.x()).arg(o.pos.y());
+            switch (o.kind) {
+            case TouchInterpreter::Output::Pointer:
+                out << QStringLiteral("p %1 %2").arg(pos).arg(o.buttons);
+                break;
+            case TouchInterpreter::Output::Zoom:
+                out << QStringLiteral("zoom %1 at %2").arg(o.factor, 0, 'f', 2).arg(pos);
+                break;
+            case TouchInterpreter::Output::Pan:
+                out << QStringLiteral("pan %1,%2").arg(o.delta.x()).arg(o.delta.y());
+                break;
+            case TouchInterpreter::Output::Menu:
+                out << QStringLiteral("menu");
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+// Key steps: "latch:ctrl" (or alt, shift, super), "press:KEY:text",
+// "release:KEY:text" with KEY a Qt key code in hex, "tap:KEYSYM",
+// "chord:KEYSYM,KEYSYM...", "releaseAll"; keysyms in hex.
+QStringList runKeys(KeyTranslator &keys, const QStringList &steps)
+{
+    const QHash<QString, KeyTranslator::Sticky> sticky{{"ctrl", KeyTranslator::StickyControl},
+                                                       {"alt", KeyTranslator::StickyAlt},
+                                                       {"shift", KeyTranslator::StickyShift},
+                                                       {"super", KeyTranslator::StickySuper}};
+    QStringList out;
+    for (const QString &step : steps) {
+        const QStringList part = step.split(QLatin1Char(':'));
+        QList<KeyTranslator::Record> records;
+        if (part[0] == QLatin1String("latch"))
+            keys.setLatched(sticky.value(part[1]), true);
+        else if (part[0] == QLatin1String("press") || part[0] == QLatin1String("release"))
+            records = keys.translate(part[1].toInt(nullptr, 16), part[0] == QLatin1String("press"), part.value(2), 0);
+        else if (part[0] == QLatin1String("tap"))
+            records = keys.tap(part[1].toUInt(nullptr, 16));
+        else if (part[0] == QLatin1String("chord")) {
+            QList<uint32_t> keysyms;
+            for (const QString &k : part[1].split(QLatin1Char(',')))
+                keysyms << k.toUInt(nullptr, 16);
+            records = keys.chord(keysyms);
+        } else if (part[0] == QLatin1String("releaseAll"))
+            records = keys.releaseAll();
+        for (const KeyTranslator::Record &r : records)
+            out << QStringLiteral("%1:%2").arg(r.down ? "d" : "u").arg(r.keysym, 0, 16);
+    }
+    return out;
+}
+} // namespace
+
+class InputInterpretersTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void gestures_data()
+    {
+        QTest::addColumn<bool>("pannable");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList tap{"p 10,10 1", "p 10,10 0"};
+        QTest::newRow("tap is a left click where the finger went down")
+            << false << "1+10,10 @0; 1>13,12 @40; 1- @80" << tap;
+        QTest::newRow("double tap clicks twice on the same spot")
+            << false << "1+10,10 @0; 1- @80; 1+14,12 @200; 1- @260" << tap + tap;
+        QTest::newRow("a late second tap clicks where it is")
+            << false << "1+10,10 @0; 1- @80; 1+14,12 @600; 1- @660"
+            << tap + QStringList{"p 14,12 1", "p 14,12 0"};
+        QTest::newRow("drag holds the left button from where it began")
+            << false << "1+10,10 @0; 1>40,10 @40; 1>60,20 @60; 1- @80"
+            << QStringList{"p 10,10 1", "p 40,10 1", "p 60,20 1", "p 60,20 0"};
+        QTest::newRow("a finger held still right-clicks once")
+            << false << "1+10,10 @0; 1>14,10 @100; hold; 1>50,50 @800; 1- @900"
+            << QStringList{"p 10,10 4", "p 10,10 0"};
+        QTest::newRow("the hold time passing during a drag changes nothing")
+            << false << "1+10,10 @0; 1>40,10 @40; hold; 1- @900"
+            << QStringList{"p 10,10 1", "p 40,10 1", "p 40,10 0"};
+        QTest::newRow("a second finger during a drag is ignored")
+            << false << "1+10,10 @0; 1>40,10 @40; 2+80,80 @50; 1- @60; 2- @70"
+            << QStringList{"p 10,10 1", "p 40,10 1", "p 40,10 0"};
+        QTest::newRow("a cancelled drag lets go of the button")
+            << false << "1+10,10 @0; 1>40,10 @40; cancel"
+            << QStringList{"p 10,10 1", "p 40,10 1", "p 40,10 0"};
+        QTest::newRow("two-finger tap is a middle click between them")
+            << false << "1+10,10 @0; 2+50,10 @20; 1- @100; 2- @110" << QStringList{"p 30,10 2", "p 30,10 0"};
+        QTest::newRow("two fingers moved up turn the wheel down, a step per 40 pixels")
+            << false << "1+10,100 2+50,100 @0; 1>10,55 2>50,55 @30; 1>10,10 2>50,10 @60; 1- 2- @90"
+            << QStringList{"p 30,100 16", "p 30,100 0", "p 30,100 16", "p 30,100 0"};
+        QTest::newRow("two fingers moved right turn the wheel left")
+            << false << "1+10,100 2+50,100 @0; 1>55,100 2>95,100 @30; 1- 2- @90"
+            << QStringList{"p 30,100 32", "p 30,100 0"};
+        QTest::newRow("two fingers pan a picture larger than the window")
+            << true << "1+10,100 2+50,100 @0; 1>10,80 2>50,80 @30; 1>10,70 2>50,70 @60; 1- 2- @90"
+            << QStringList{"pan 0,-20", "pan 0,-10"};
+        QTest::newRow("pinch zooms around the fingers")
+            << false << "1+10,50 2+50,50 @0; 1>-20,50 2>80,50 @30; 1- 2- @90" << QStringList{"zoom 2.50 at 30,50"};
+        QTest::newRow("three-finger tap opens the menu")
+            << false << "1+10,10 2+50,10 3+90,10 @0; 1- 2- 3- @80" << QStringList{"menu"};
+        QTest::newRow("three fingers that move do nothing")
+            << false << "1+10,10 2+50,10 3+90,10 @0; 1>10,90 2>50,90 3>90,90 @40; 1- 2- 3- @80" << QStringList();
+    }
+    void gestures()
+    {
+        QFETCH(bool, pannable);
+        QFETCH(QString, script);
+        QFETCH(QStringList, expected);
+        TouchInterpreter interpreter;
+        interpreter.setPannable(pannable);
+        QCOMPARE(runTouches(interpreter, script), expected);
+        // Every sequence leaves the interpreter ready for the next: a tap.
+        QCOMPARE(runTouches(interpreter, "1+5,5 @5000; 1- @5050"), (QStringList{"p 5,5 1", "p 5,5 0"}));
+    }
+
+    void stickyModifiers_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("latchedAfter");
+        const QString keyA = QString::number(Qt::Key_A, 16);
+        const QString keyShift = QString::number(Qt::Key_Shift, 16);
+        QTest::newRow("a latch wraps the next key from press to release")
+            << QStringList{"latch:ctrl", "latch:alt", "press:" + keyA + ":a", "release:" + keyA + ":a",
+                           "press:" + keyA + ":a", "release:" + keyA + ":a"}
+            << QStringList{"d:ffe3", "d:ffe9", "d:61", "u:61", "u:ffe9", "u:ffe3", "d:61", "u:61"} << 0;
+        QTest::newRow("a modifier key does not spend the latch")
+            << QStringList{"latch:super", "press:" + keyShift, "press:" + keyA + ":A", "release:" + keyA + ":A",
+                           "release:" + keyShift}
+            << QStringList{"d:ffe1", "d:ffeb", "d:41", "u:41", "u:ffeb", "u:ffe1"} << 0;
+        QTest::newRow("a tap from the menu is wrapped too")
+            << QStringList{"latch:shift", "tap:ffc2"} << QStringList{"d:ffe1", "d:ffc2", "u:ffc2", "u:ffe1"} << 0;
+        QTest::newRow("Ctrl+Alt+Del: pressed in order, released in reverse")
+            << QStringList{"chord:ffe3,ffe9,ffff"}
+            << QStringList{"d:ffe3", "d:ffe9", "d:ffff", "u:ffff", "u:ffe9", "u:ffe3"} << 0;
+        QTest::newRow("a latched modifier already held is not sent twice")
+            << QStringList{"latch:ctrl", "chord:ffe3,ffe9,ffff"}
+            << QStringList{"d:ffe3", "d:ffe9", "d:ffff", "u:ffff", "u:ffe9", "u:ffe3"} << 0;
+        QTest::newRow("letting go of everything releases the wrap")
+            << QStringList{"latch:ctrl", "latch:shift", "press:" + keyA + ":a", "releaseAll"}
+            << QStringList{"d:ffe3", "d:ffe1", "d:61", "u:ffe3", "u:ffe1", "u:61"} << 0;
+        QTest::newRow("a latch waits for a key, while the focus comes and goes")
+            << QStringList{"latch:alt", "releaseAll"} << QStringList() << int(KeyTranslator::StickyAlt);
+    }
+    void stickyModifiers()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, expected);
+        QFETCH(int, latchedAfter);
+        KeyTranslator keys;
+        QCOMPARE(runKeys(keys, steps), expected);
+        QCOMPARE(keys.latched(), latchedAfter);
+    }
+};
+
+QTEST_GUILESS_MAIN(InputInterpretersTest)
+#include "input_interpreters_test.moc"

@@ -1,0 +1,78 @@
+// Touch gestures on a real view, as real touch events, checked as the
+// server receives them.
+#include "scalemath.h"
+#include "vncview_input_support.h"
+
+#include <QtTest>
+
+using namespace inputtest;
+
+class VncViewTouchTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Touch gestures on a real view, as the server receives them, at each
+    // kind of sizing: pixel for pixel, fitted (0.75), and zoomed to 2 with
+    // the picture moved so that its point (25,25) is the window's corner.
+    void gesturesReachTheServer_data()
+    {
+        QTest::addColumn<QString>("sizing");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("pointer");
+        QTest::addColumn<QPoint>("viewAt");
+        const struct Sizing { const char *name; QPoint (*remote)(int, int); } sizings[] = {
+            {"1:1", [](int x, int y) { return QPoint(x, y); }},
+            {"fit", [](int x, int y) { return QPoint(roundHalfUp(x / 0.75f), roundHalfUp(y / 0.75f)); }},
+            {"zoom", [](int x, int y) { return QPoint(roundHalfUp((x + 50) / 2.0f), roundHalfUp((y + 50) / 2.0f)); }},
+        };
+        for (const Sizing &s : sizings) {
+            const auto at = [&](int x, int y, int mask) {
+                const QPoint r = s.remote(x, y);
+                return QStringLiteral("%1,%2 %3").arg(r.x()).arg(r.y()).arg(mask);
+            };
+            const QPoint origin = QString(s.name) == "zoom" ? QPoint(-50, -50) : QPoint(0, 0);
+            const auto row = [&](const char *gesture) -> QTestData & {
+                return QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(s.name, gesture))) << QString(s.name);
+            };
+            row("tap") << "1+30,40; 1-" << QStringList{at(30, 40, 1), at(30, 40, 0)} << origin;
+            row("double tap") << "1+30,40; 1-; 1+33,42; 1-"
+                               << QStringList{at(30, 40, 1), at(30, 40, 0), at(30, 40, 1), at(30, 40, 0)} << origin;
+            row("drag") << "1+30,40; 1>60,40; 1>60,70; 1-"
+                         << QStringList{at(30, 40, 1), at(60, 40, 1), at(60, 70, 1), at(60, 70, 0)} << origin;
+            row("long press") << "1+30,40; hold; 1-" << QStringList{at(30, 40, 4), at(30, 40, 0)} << origin;
+            row("two-finger tap") << "1+20,40 2+60,40; 1- 2-" << QStringList{at(40, 40, 2), at(40, 40, 0)} << origin;
+        }
+        QTest::newRow("1:1, two-finger drag up") << "1:1" << "1+20,100 2+60,100; 1>20,55 2>60,55; 1- 2-"
+                                                 << QStringList{"40,100 16", "40,100 0"} << QPoint(0, 0);
+        QTest::newRow("fit, two-finger drag left") << "fit" << "1+60,100 2+100,100; 1>15,100 2>55,100; 1- 2-"
+                                                   << QStringList{"107,133 64", "107,133 0"} << QPoint(0, 0);
+        QTest::newRow("zoom, two-finger drag pans") << "zoom" << "1+20,60 2+60,60; 1>20,40 2>60,40; 1- 2-"
+                                                    << QStringList() << QPoint(-50, -70);
+    }
+    void gesturesReachTheServer()
+    {
+        QFETCH(QString, sizing);
+        QFETCH(QString, script);
+        QFETCH(QStringList, pointer);
+        QFETCH(QPoint, viewAt);
+        const bool fit = sizing == "fit";
+        Rig rig(fit ? 400 : 200, fit ? 400 : 150, sizing == "zoom" ? QSize(100, 100) : fit ? QSize(300, 300) : QSize(800, 600));
+        QVERIFY(rig.connect());
+        if (fit)
+            rig.view->enableScaling(true);
+        if (sizing == "zoom")
+            rig.view->zoomBy(2.0, QPointF(50, 50));
+        QCOMPARE(rig.view->horizontalScale(), fit ? 0.75f : sizing == "zoom" ? 2.0f : 1.0f);
+        QCOMPARE(rig.view->pos(), sizing == "zoom" ? QPoint(-50, -50) : QPoint(0, 0));
+        rig.server.clearMessages();
+        static QPointingDevice *device = QTest::createTouchDevice();
+        playTouches(rig, device, script);
+        QCOMPARE(pointerOf(beforeSentinel(rig)), pointer);
+        QCOMPARE(rig.view->pos(), viewAt);
+    }
+
+};
+
+QTEST_MAIN(VncViewTouchTest)
+#include "vncview_touch_test.moc"

@@ -1,0 +1,152 @@
+#include "keytranslator.h"
+
+#include "keytable.h"
+
+#include <Qt>
+
+namespace
+{
+struct StickyKey
+{
+    KeyTranslator::Sticky modifier;
+    uint32_t keysym;
+};
+
+// The left-hand keys: Control_L, Alt_L, Shift_L, Super_L.
+const StickyKey stickyKeys[] = {
+    {KeyTranslator::StickyControl, 0xFFE3},
+    {KeyTranslator::StickyAlt, KeyTable::altLeft},
+    {KeyTranslator::StickyShift, 0xFFE1},
+    {KeyTranslator::StickySuper, 0xFFEB},
+};
+} // namespace
+
+void KeyTranslator::setLatched(Sticky modifier, bool on)
+{
+    if (on)
+        latchedModifiers |= modifier;
+    else
+        latchedModifiers &= ~modifier;
+}
+
+// The latched modifiers the next key is wrapped in; the latch is spent.
+// A modifier the server already holds is left alone.
+QList<uint32_t> KeyTranslator::takeLatch()
+{
+    QList<uint32_t> wrap;
+    for (const StickyKey &key : stickyKeys) {
+        if ((latchedModifiers & key.modifier) && !keysDown.contains(key.keysym))
+            wrap.append(key.keysym);
+    }
+    latchedModifiers = 0;
+    return wrap;
+}
+
+QList<KeyTranslator::Record> KeyTranslator::noted(const QList<Record> &records)
+{
+    for (const Record &r : records) {
+        if (r.down) {
+            if (!keysDown.contains(r.keysym))
+                keysDown.append(r.keysym);
+        } else {
+            keysDown.removeAll(r.keysym);
+        }
+    }
+    return records;
+}
+
+QList<KeyTranslator::Record> KeyTranslator::tap(uint32_t keysym)
+{
+    return chord({keysym});
+}
+
+QList<KeyTranslator::Record> KeyTranslator::chord(const QList<uint32_t> &keysyms)
+{
+    QList<uint32_t> all = takeLatch();
+    for (uint32_t keysym : keysyms) {
+        if (!all.contains(keysym))
+            all.append(keysym);
+    }
+    QList<Record> records;
+    for (uint32_t keysym : all)
+        records.append({keysym, true});
+    for (auto it = all.crbegin(); it != all.crend(); ++it)
+        records.append({*it, false});
+    return noted(records);
+}
+
+QList<KeyTranslator::Record> KeyTranslator::translate(int k, bool pressed, const QString &text, quint32 scanCode,
+                                                      bool *unknown)
+{
+    if (unknown)
+        *unknown = false;
+    const KeyTable::Entry entry = KeyTable::lookup(k);
+    if (pressed)
+        modifierState |= entry.modifierBit;
+    else
+        modifierState &= ~entry.modifierBit;
+
+    const int heldModifiers = KeyTable::AltGrBit | KeyTable::AltBit | KeyTable::MetaBit | KeyTable::ControlBit;
+    const bool shift = modifierState & KeyTable::ShiftBit;
+    // A key comes up as the keysym it went down as: with Shift let go first
+    // its text (or Meta's Alt_L) is another, and the server would keep the
+    // first one pressed for ever.
+    const quint64 physicalKey = scanCode ? quint64(scanCode) : quint64(uint32_t(k)) << 32;
+    uint32_t v;
+    if (!pressed && pressedKeysyms.contains(physicalKey)) {
+        v = pressedKeysyms.take(physicalKey);
+    } else if (entry.keysym == KeyTable::metaLeft && shift) {
+        v = KeyTable::altLeft;
+    } else if (entry.keysym != 0) {
+        v = entry.keysym;
+    } else if ((modifierState & heldModifiers) && (k < Qt::Key_A || k > Qt::Key_Z || shift)) {
+        v = uint32_t(k);
+    } else if (k > 0xff || text.isEmpty()) {
+        if (unknown)
+            *unknown = true;
+        return {};
+    } else {
+        v = text.at(0).unicode();
+    }
+    // Control with a letter yields a control character; send the letter.
+    if (v <= 26)
+        v += 0x60;
+
+    QList<Record> out;
+    if (pressed) {
+        // A latch wraps the next key that is no modifier itself, from its
+        // press to its release.
+        if (latchedModifiers && entry.modifierBit == 0 && !wrapping) {
+            heldByLatch = takeLatch();
+            wrappingKey = physicalKey;
+            wrapping = true;
+            for (uint32_t keysym : std::as_const(heldByLatch))
+                out.append({keysym, true});
+        }
+        if (!pressedKeysyms.contains(physicalKey))
+            pressedKeysyms.insert(physicalKey, v);
+        out.append({v, true});
+    } else {
+        out.append({v, false});
+        if (wrapping && physicalKey == wrappingKey) {
+            for (auto it = heldByLatch.crbegin(); it != heldByLatch.crend(); ++it)
+                out.append({*it, false});
+            heldByLatch.clear();
+            wrapping = false;
+        }
+    }
+    return noted(out);
+}
+
+QList<KeyTranslator::Record> KeyTranslator::releaseAll()
+{
+    QList<Record> out;
+    for (uint32_t keysym : std::as_const(keysDown))
+        out.append({keysym, false});
+    keysDown.clear();
+    pressedKeysyms.clear();
+    heldByLatch.clear();
+    wrapping = false;
+    modifierState = 0;
+    return out;
+}

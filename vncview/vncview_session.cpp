@@ -1,0 +1,73 @@
+// The session around the connection: starting over a socket a server
+// opened, reconnecting after a loss, and asking the server to fit its
+// desktop to the window.
+#include "vncview.h"
+
+#include <QDebug>
+
+bool VncView::startConnectingOver(int socket, const QString &peer)
+{
+    if (clientThread.isRunning() || !clientThread.rearm())
+        return false;
+    m_host = peer;
+    clientThread.useSocket(socket);
+    shuttingDown = false;
+    firstUpdateDone = false;
+    lost = false;
+    return startConnecting();
+}
+
+bool VncView::reconnect()
+{
+    if (currentStatus() != Disconnected || !clientThread.rearm())
+        return false;
+    shuttingDown = false;
+    firstUpdateDone = false;
+    lost = false;
+    return startConnecting();
+}
+
+void VncView::disconnectFromServer()
+{
+    if (currentStatus() == Disconnected)
+        return;
+    lost = false;
+    beginShutdown();
+}
+
+void VncView::changeStatus(RemoteView::RemoteStatus s)
+{
+    if (s == Connected && !typedPassword.isNull()) {
+        // Signed in with it: a reconnect of this window uses it unasked.
+        signedInPassword = typedPassword;
+        typedPassword.clear();
+    }
+    if (s == Disconnected || s == Disconnecting) {
+        remoteResizable = false;
+        resizeTimer.stop();
+    }
+    RemoteView::changeStatus(s);
+}
+
+void VncView::requestRemoteSize(const QSize &size)
+{
+    wantedRemoteSize = size;
+    resizeTimer.start();
+}
+
+// The timer's end: the size the window settled on goes out, when the
+// server can take it and it differs from what is shown.
+void VncView::sendRemoteSize()
+{
+    if (currentStatus() != Connected || !remoteResizable || wantedRemoteSize.isEmpty()
+        || wantedRemoteSize == frame.size())
+        return;
+    qDebug() << "asking the server for a desktop of" << wantedRemoteSize;
+    clientThread.desktopSize(wantedRemoteSize.width(), wantedRemoteSize.height());
+}
+
+void VncView::noteRemoteResizable()
+{
+    remoteResizable = true;
+    emit remoteResizeAvailable();
+}
