@@ -204,8 +204,8 @@ rfbBool RfbSession::allocateFrameBuffer()
         host.fail(Messages::tr("The remote desktop is too large to show (%1 x %2 pixels).").arg(w).arg(h));
         return FALSE;
     }
-    // The image owns the pixels; replacing it leaves the old ones alive
-    // for as long as a view still paints from them.
+    // A new image for each size: one that a view still copies from stays
+    // valid until it lets go.
     lowColour = settingsFor(quality).useBGR233;
     QImage buffer;
     uint8_t *bits = nullptr;
