@@ -111,6 +111,7 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
     rfb->appData.useRemoteCursor = TRUE;
     rfb->canHandleNewFBSize = 1;
     rfbClientSetClientData(rfb, const_cast<char *>(&clientDataTag), this);
+    continuousUpdates.attach(rfb);
     free(rfb->serverHost);
     rfb->serverHost = strdup(settings.server.toUtf8().constData());
     rfb->serverPort = settings.port;
@@ -135,7 +136,21 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
 
 bool RfbSession::handleServerMessage()
 {
-    return HandleRFBServerMessage(rfb);
+    if (!HandleRFBServerMessage(rfb))
+        return false;
+    switch (continuousUpdates.fault()) {
+    case ContinuousUpdates::Fault::None:
+        break;
+    case ContinuousUpdates::Fault::Malformed:
+        host.fail(Messages::tr("The VNC server sent a message this viewer does not understand."));
+        return false;
+    case ContinuousUpdates::Fault::Lost:
+        return false;
+    }
+    // Updates come unasked from now on.
+    if (continuousUpdates.active())
+        holdLibraryUpdateRequests(true);
+    return true;
 }
 
 bool RfbSession::hasPendingInput() const
@@ -196,8 +211,8 @@ void RfbSession::holdLibraryUpdateRequests(bool hold)
 rfbBool RfbSession::allocateFrameBuffer()
 {
     // A new size within an update message: the library asks for the whole
-    // new desktop next, which must go out.
-    holdLibraryUpdateRequests(false);
+    // new desktop next, which must go out, unless updates come unasked.
+    holdLibraryUpdateRequests(continuousUpdates.active());
     const int w = rfb->width;
     const int h = rfb->height;
     if (w < 0 || h < 0 || w > maximumSide || h > maximumSide || qint64(w) * h > maximumPixels) {
@@ -229,7 +244,7 @@ rfbBool RfbSession::allocateFrameBuffer()
     pixelBuffer = buffer;
     rfb->frameBuffer = bits;
     setPixelFormat();
-    return SetFormatAndEncodings(rfb);
+    return SetFormatAndEncodings(rfb) && continuousUpdates.resized(rfb);
 }
 
 void RfbSession::setPixelFormat()
@@ -283,10 +298,11 @@ void RfbSession::convertLowColour()
 
 // Called before each rectangle is decoded. At the first of a message, ask
 // for the next update at once (the library asks only after the whole
-// message): the server prepares it while we decode and paint.
+// message): the server prepares it while we decode and paint. Not while
+// updates come unasked.
 void RfbSession::rectangleStarting(int, int, int, int)
 {
-    if (!requestedAhead) {
+    if (!requestedAhead && !continuousUpdates.active()) {
         requestedAhead = true;
         if (SendIncrementalFramebufferUpdateRequest(rfb))
             holdLibraryUpdateRequests(true);
@@ -305,7 +321,7 @@ void RfbSession::frameBufferUpdated(int x, int y, int w, int h)
 void RfbSession::frameBufferUpdateFinished()
 {
     requestedAhead = false;
-    holdLibraryUpdateRequests(false);
+    holdLibraryUpdateRequests(continuousUpdates.active());
     if (damageRects.empty())
         return;
     if (lowColour)

@@ -1,6 +1,7 @@
 #ifndef RFBSESSION_H
 #define RFBSESSION_H
 
+#include "continuousupdates.h"
 #include "handshake.h"
 #include "remoteview.h"
 #include "tlschannel.h"
@@ -78,6 +79,7 @@ private:
     std::vector<QRect> damageRects; // updated so far in this update message
     bool requestedAhead = false; // next update asked for during this message
     bool holdingUpdateRequests = false; // the library's own request is held back
+    ContinuousUpdates continuousUpdates;
 };
 
 #endif
