@@ -1,6 +1,9 @@
 #include "continuousupdates.h"
 
+#include <cstring>
 #include <mutex>
+
+#include <time.h>
 
 namespace
 {
@@ -19,6 +22,17 @@ void put32(uint8_t *at, uint32_t value)
     put16(at, value >> 16);
     put16(at + 2, value & 0xffff);
 }
+
+int64_t monotonicNs()
+{
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// Longer than the bytes of one small update take to come in one go, far
+// shorter than any round trip the server measures.
+constexpr int64_t answerDelayNs = 2000000;
 
 uint32_t get32(const uint8_t *at)
 {
@@ -72,6 +86,8 @@ bool ContinuousUpdates::resized(rfbClient *client)
 
 bool ContinuousUpdates::enable(rfbClient *client)
 {
+    if (!sendAnswers(client))
+        return false;
     uint8_t message[10] = {enableContinuousUpdates, 1};
     put16(message + 2, 0);
     put16(message + 4, 0);
@@ -94,15 +110,41 @@ void ContinuousUpdates::fence(rfbClient *client)
         failure = Fault::Malformed;
         return;
     }
-    uint8_t answer[9 + maximumFencePayload] = {fenceMessage};
-    if (length > 0 && !ReadFromRFBServer(client, reinterpret_cast<char *>(answer + 9), length)) {
+    uint8_t payload[maximumFencePayload];
+    if (length > 0 && !ReadFromRFBServer(client, reinterpret_cast<char *>(payload), length)) {
         failure = Fault::Lost;
         return;
     }
     // A response to a fence of ours: we send none.
     if (!(flags & Request))
         return;
+    const size_t size = 9 + length;
+    if (heldBytes + size > sizeof held)
+        sendAnswers(client);
+    uint8_t *answer = held + heldBytes;
+    std::memset(answer, 0, 9);
+    answer[0] = fenceMessage;
     put32(answer + 4, flags & answeredFlags);
     answer[8] = uint8_t(length);
-    WriteToRFBServer(client, reinterpret_cast<const char *>(answer), 9 + length);
+    std::memcpy(answer + 9, payload, length);
+    if (heldBytes == 0)
+        heldSince = monotonicNs();
+    heldBytes += size;
+    // Nothing after the fence may be handled before its answer is out.
+    if (flags & BlockAfter)
+        sendAnswers(client);
+}
+
+bool ContinuousUpdates::sendAnswers(rfbClient *client)
+{
+    if (heldBytes == 0)
+        return true;
+    const size_t size = heldBytes;
+    heldBytes = 0;
+    return WriteToRFBServer(client, reinterpret_cast<const char *>(held), unsigned(size));
+}
+
+bool ContinuousUpdates::sendOverdueAnswers(rfbClient *client)
+{
+    return heldBytes == 0 || monotonicNs() - heldSince < answerDelayNs || sendAnswers(client);
 }

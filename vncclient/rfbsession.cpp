@@ -153,6 +153,11 @@ bool RfbSession::handleServerMessage()
     return true;
 }
 
+bool RfbSession::sendFenceAnswers()
+{
+    return !rfb || continuousUpdates.sendAnswers(rfb);
+}
+
 bool RfbSession::hasPendingInput() const
 {
     if (rfb->buffered > 0)
@@ -244,7 +249,7 @@ rfbBool RfbSession::allocateFrameBuffer()
     pixelBuffer = buffer;
     rfb->frameBuffer = bits;
     setPixelFormat();
-    return SetFormatAndEncodings(rfb) && continuousUpdates.resized(rfb);
+    return continuousUpdates.sendAnswers(rfb) && SetFormatAndEncodings(rfb) && continuousUpdates.resized(rfb);
 }
 
 void RfbSession::setPixelFormat()
@@ -302,6 +307,14 @@ void RfbSession::convertLowColour()
 // updates come unasked.
 void RfbSession::rectangleStarting(int, int, int, int)
 {
+    // The library may now wait for the rest of the update: fence answers
+    // go out if nothing more is here, or if they waited long enough.
+    if (hasPendingInput())
+        continuousUpdates.sendOverdueAnswers(rfb);
+    else
+        continuousUpdates.sendAnswers(rfb);
+    if (!shownInPart.isValid())
+        shownInPart.start();
     if (!requestedAhead && !continuousUpdates.active()) {
         requestedAhead = true;
         if (SendIncrementalFramebufferUpdateRequest(rfb))
@@ -313,15 +326,28 @@ void RfbSession::frameBufferUpdated(int x, int y, int w, int h)
 {
     // The library's rectangle as it is: it may lie outside the image.
     damageRects.push_back(QRect(x, y, w, h));
+    // A long update (a big picture over a slow link) is shown as it comes,
+    // a screen refresh's worth at a time, not only once it is all here.
+    if (shownInPart.elapsed() >= partialUpdateMs) {
+        showDamage();
+        shownInPart.start();
+    }
 }
 
-// Rectangles are announced once the whole message is decoded: one
-// hand-over to the GUI thread per message, merged where they touch; an
-// empty rectangle is still announced. The list keeps its capacity.
+// Rectangles are announced once the whole message is decoded (or, for a
+// long one, every partialUpdateMs): one hand-over to the GUI thread per
+// message, merged where they touch; an empty rectangle is still announced.
+// The list keeps its capacity.
 void RfbSession::frameBufferUpdateFinished()
 {
     requestedAhead = false;
     holdLibraryUpdateRequests(continuousUpdates.active());
+    shownInPart.invalidate();
+    showDamage();
+}
+
+void RfbSession::showDamage()
+{
     if (damageRects.empty())
         return;
     if (lowColour)
