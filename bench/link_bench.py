@@ -185,7 +185,7 @@ class Bench:
             for _ in range(300):
                 x, y = path[step % len(path)]
                 step += 1
-                chain += ["windowmove", window, str(x), str(y), "sleep", "0.016"]
+                chain += ["windowmove", "--sync", window, str(x), str(y), "sleep", "0.016"]
             p = self.far_client(["xdotool"] + chain)
             while p.poll() is None and not stop.is_set():
                 time.sleep(0.1)
@@ -224,7 +224,12 @@ class Bench:
         try:
             answer = self.ask("wait 30000")
             if answer[0] != "FOUND":
-                raise RuntimeError(f"{which}: no picture within 30 s")
+                shot = os.path.join(self.home, "screen.xwd")
+                subprocess.run(self.in_ns(self.near, ["xwd", "-root", "-silent", "-out", shot]),
+                               env=self.env(self.near_display))
+                shutil.copytree(self.home, self.opts.failures, dirs_exist_ok=True)
+                raise RuntimeError(f"{which}: no picture within 30 s; its log and the screen are in "
+                                   f"{self.opts.failures}")
             result["time to first frame, ms"] = float(answer[1])
             time.sleep(self.opts.warmup)
             d0, u0, drops0 = self.link_bytes()
@@ -236,7 +241,7 @@ class Bench:
             result["link kB/s, down+up"] = (d1 - d0 + u1 - u0) / dt / 1000
             result["link kB/s, up"] = (u1 - u0) / dt / 1000
             result["link drops/s"] = (drops1 - drops0) / dt
-            if scenario == "scroll":
+            if scenario in ("scroll", "pictures"):
                 keys = [float(v) for v in self.ask(f"keys {self.opts.keys} 250")[1:]]
                 got = sorted(v for v in keys if v >= 0)
                 if got:
@@ -292,6 +297,8 @@ def main():
                     "(e.g. 2M,scroll)")
     ap.add_argument("--qualities", default="2,3", help="vemo qualities to compare, of 2 and 3")
     ap.add_argument("--max-minutes", type=float, default=60, help="the whole run ends (cleanly) after this")
+    ap.add_argument("--failures", default="/tmp/vemo-link-failure",
+                    help="where the viewers' logs and the screen go when a viewer shows nothing")
     ap.add_argument("--quick", action="store_true", help="1 repetition, 3 s windows, 5 key presses")
     build = os.path.join(ROOT, "build")
     ap.add_argument("--vemo", default=os.path.join(build, "shell", "vemo"))
