@@ -66,6 +66,11 @@ QString describe(const ClientMessage &m)
         return QString("pointer %1,%2 buttons %3").arg(m.x).arg(m.y).arg(m.buttonMask);
     case ClientMessage::CutText:
         return "cut " + QString::fromLatin1(m.text.toHex());
+    case ClientMessage::EnableContinuousUpdates:
+        return QString("continuous %1 %2,%3 %4x%5").arg(m.enable).arg(m.area.x()).arg(m.area.y())
+            .arg(m.area.width()).arg(m.area.height());
+    case ClientMessage::Fence:
+        return QString("fence %1 %2").arg(m.flags, 0, 16).arg(QString::fromLatin1(m.text.toHex()));
     case ClientMessage::Other:
         break;
     }
@@ -124,10 +129,15 @@ void ClientStreamTest::parsesWhatTheClientSent_data()
     QTest::newRow("empty encodings and cut text")
         << v38 + bytes({1}) + clientInit + setEncodings({}) + bytes({6, 0, 0, 0}) + be32(0)
         << false << QStringList {"encodings ", "cut "};
+    QTest::newRow("continuous updates and fences")
+        << v38 + bytes({1}) + clientInit + bytes({150, 1}) + be16(0) + be16(2) + be16(640) + be16(480)
+               + bytes({248, 0, 0, 0}) + be32(0x80000003) + bytes({2, 'a', 'b'}) + bytes({248, 0, 0, 0}) + be32(0)
+               + bytes({0})
+        << false << QStringList {"continuous 1 0,2 640x480", "fence 80000003 6162", "fence 0 "};
     QTest::newRow("unknown type ends parsing")
-        << v38 + bytes({1}) + clientInit + bytes({4, 1, 0, 0}) + be32(0x62) + bytes({150, 0, 0, 0})
+        << v38 + bytes({1}) + clientInit + bytes({4, 1, 0, 0}) + be32(0x62) + bytes({200, 0, 0, 0})
                + bytes({4, 1, 0, 0}) + be32(0x63)
-        << false << QStringList {"key 62 down", "other 150"};
+        << false << QStringList {"key 62 down", "other 200"};
     QTest::newRow("absurd cut text length ends parsing")
         << v38 + bytes({1}) + clientInit + bytes({6, 0, 0, 0}) + be32(0x7fffffff) + QByteArray(64, 'x')
         << false << QStringList {"other 6"};
