@@ -32,7 +32,7 @@ WIDTH, HEIGHT, TARGET = 1280, 720, (1200, 640, 64)
 PROFILES = {"20M, 20 ms RTT": (20000, 10, 100), "2M, 80 ms RTT": (2000, 40, 100)}
 # vemo quality and the TigerVNC options of the same encoding and quality
 PAIRS = [(2, ["-QualityLevel=7", "-CompressLevel=5"]), (3, ["-QualityLevel=1", "-CompressLevel=9"])]
-TIGER_COMMON = ["-AutoSelect=0", "-FullColor=1", "-RemoteResize=0", "-AlertOnFatalError=0",
+TIGER_COMMON = ["-AutoSelect=0", "-CustomCompressLevel=1", "-FullColor=1", "-RemoteResize=0", "-AlertOnFatalError=0",
                 "-ReconnectOnError=0", "-SecurityTypes=None", "-PreferredEncoding=tight", "-NoJPEG=0"]
 SCENARIOS = ["scroll", "drag", "pictures"]
 
@@ -115,7 +115,7 @@ class Bench:
         self.link.stdin.write("s\n")
         self.link.stdin.flush()
         fields = self.link.stdout.readline().split()
-        return int(fields[1]), int(fields[2]), int(fields[5]) + int(fields[6])
+        return int(fields[1]), int(fields[2]), int(fields[5]) + int(fields[6]), int(fields[3]), int(fields[4])
 
     def in_ns(self, ns, args):
         return ["ip", "netns", "exec", ns] + args
@@ -172,19 +172,20 @@ class Bench:
         time.sleep(1.0)
 
     def drag(self, stop):
-        """Moves the window round a rectangle, 4 px every 16 ms, in chains
-        of xdotool commands (one process per 5 s)."""
+        """Moves the window diagonally, 4 px each way every 16 ms, bouncing
+        inside a box: every move uncovers and covers as much as the last,
+        so any window of time sees the same work. xdotool takes the moves
+        in chains (one process per 5 s)."""
         found = subprocess.run(self.in_ns(self.far, ["xdotool", "search", "--sync", "--name", "vemo-drag"]),
                                env=self.env(self.far_display), capture_output=True, text=True, timeout=20)
         window = found.stdout.split()[0]
-        path = [(x, 20) for x in range(20, 620, 4)] + [(620, y) for y in range(20, 380, 4)] + \
-               [(x, 380) for x in range(620, 20, -4)] + [(20, y) for y in range(380, 20, -4)]
-        step = 0
+        x, y, dx, dy = 20, 20, 4, 4
         while not stop.is_set():
             chain = []
             for _ in range(300):
-                x, y = path[step % len(path)]
-                step += 1
+                x, y = x + dx, y + dy
+                dx = -dx if not 20 < x < 620 else dx
+                dy = -dy if not 20 < y < 380 else dy
                 chain += ["windowmove", "--sync", window, str(x), str(y), "sleep", "0.016"]
             p = self.far_client(["xdotool"] + chain)
             while p.poll() is None and not stop.is_set():
@@ -232,11 +233,13 @@ class Bench:
                                    f"{self.opts.failures}")
             result["time to first frame, ms"] = float(answer[1])
             time.sleep(self.opts.warmup)
-            d0, u0, drops0 = self.link_bytes()
+            d0, u0, drops0, dp0, up0 = self.link_bytes()
             t0 = time.monotonic()
             frames = self.ask(f"count {self.opts.seconds}")
             dt = time.monotonic() - t0
-            d1, u1, drops1 = self.link_bytes()
+            d1, u1, drops1, dp1, up1 = self.link_bytes()
+            result["link packets/s, down"] = (dp1 - dp0) / dt
+            result["link packets/s, up"] = (up1 - up0) / dt
             result["updates shown/s"] = int(frames[1]) / dt
             result["link kB/s, down+up"] = (d1 - d0 + u1 - u0) / dt / 1000
             result["link kB/s, up"] = (u1 - u0) / dt / 1000
