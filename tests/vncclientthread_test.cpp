@@ -309,6 +309,7 @@ private slots:
         startThread(thread, server);
         QTRY_VERIFY_WITH_TIMEOUT(samePixels(receiver.shown, server.framebuffer()), 5000);
         QTest::qWait(100);
+        const QList<qint32> offered = encodingsSent(server);
         server.clearMessages();
         const qsizetype updatesBefore = receiver.updates.size();
         constexpr int changes = 20;
@@ -325,7 +326,10 @@ private slots:
                 QVERIFY(m.incremental);
                 ++requests;
             }
+            // Continuous updates are offered, but this server never confirms.
+            QVERIFY(m.type != ClientMessage::EnableContinuousUpdates && m.type != ClientMessage::Other);
         }
+        QVERIFY(offered.contains(-313) && offered.contains(-312));
         // Each update is asked for once, as it starts; asking again after
         // it would double the server's work and our writes.
         QVERIFY2(requests >= updates && requests <= updates + 1,

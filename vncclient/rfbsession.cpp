@@ -111,6 +111,7 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
     rfb->appData.useRemoteCursor = TRUE;
     rfb->canHandleNewFBSize = 1;
     rfbClientSetClientData(rfb, const_cast<char *>(&clientDataTag), this);
+    continuousUpdates.attach(rfb);
     free(rfb->serverHost);
     rfb->serverHost = strdup(settings.server.toUtf8().constData());
     rfb->serverPort = settings.port;
@@ -135,7 +136,26 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
 
 bool RfbSession::handleServerMessage()
 {
-    return HandleRFBServerMessage(rfb);
+    if (!HandleRFBServerMessage(rfb))
+        return false;
+    switch (continuousUpdates.fault()) {
+    case ContinuousUpdates::Fault::None:
+        break;
+    case ContinuousUpdates::Fault::Malformed:
+        host.fail(Messages::tr("The VNC server sent a message this viewer does not understand."));
+        return false;
+    case ContinuousUpdates::Fault::Lost:
+        return false;
+    }
+    // Updates come unasked from now on.
+    if (continuousUpdates.active())
+        holdLibraryUpdateRequests(true);
+    return true;
+}
+
+bool RfbSession::sendFenceAnswers()
+{
+    return !rfb || continuousUpdates.sendAnswers(rfb);
 }
 
 bool RfbSession::hasPendingInput() const
@@ -196,8 +216,8 @@ void RfbSession::holdLibraryUpdateRequests(bool hold)
 rfbBool RfbSession::allocateFrameBuffer()
 {
     // A new size within an update message: the library asks for the whole
-    // new desktop next, which must go out.
-    holdLibraryUpdateRequests(false);
+    // new desktop next, which must go out, unless updates come unasked.
+    holdLibraryUpdateRequests(continuousUpdates.active());
     const int w = rfb->width;
     const int h = rfb->height;
     if (w < 0 || h < 0 || w > maximumSide || h > maximumSide || qint64(w) * h > maximumPixels) {
@@ -229,7 +249,7 @@ rfbBool RfbSession::allocateFrameBuffer()
     pixelBuffer = buffer;
     rfb->frameBuffer = bits;
     setPixelFormat();
-    return SetFormatAndEncodings(rfb);
+    return continuousUpdates.sendAnswers(rfb) && SetFormatAndEncodings(rfb) && continuousUpdates.resized(rfb);
 }
 
 void RfbSession::setPixelFormat()
@@ -283,10 +303,21 @@ void RfbSession::convertLowColour()
 
 // Called before each rectangle is decoded. At the first of a message, ask
 // for the next update at once (the library asks only after the whole
-// message): the server prepares it while we decode and paint.
+// message): the server prepares it while we decode and paint. Not while
+// updates come unasked.
 void RfbSession::rectangleStarting(int, int, int, int)
 {
-    if (!requestedAhead) {
+    // The library may now wait for the rest of the update: fence answers
+    // go out if nothing more is here, or if they waited long enough, and
+    // the user's input goes out now, not after the whole update.
+    if (hasPendingInput())
+        continuousUpdates.sendOverdueAnswers(rfb);
+    else
+        continuousUpdates.sendAnswers(rfb);
+    host.sendInput();
+    if (!shownInPart.isValid())
+        shownInPart.start();
+    if (!requestedAhead && !continuousUpdates.active()) {
         requestedAhead = true;
         if (SendIncrementalFramebufferUpdateRequest(rfb))
             holdLibraryUpdateRequests(true);
@@ -297,15 +328,28 @@ void RfbSession::frameBufferUpdated(int x, int y, int w, int h)
 {
     // The library's rectangle as it is: it may lie outside the image.
     damageRects.push_back(QRect(x, y, w, h));
+    // A long update (a big picture over a slow link) is shown as it comes,
+    // a screen refresh's worth at a time, not only once it is all here.
+    if (shownInPart.elapsed() >= partialUpdateMs) {
+        showDamage();
+        shownInPart.start();
+    }
 }
 
-// Rectangles are announced once the whole message is decoded: one
-// hand-over to the GUI thread per message, merged where they touch; an
-// empty rectangle is still announced. The list keeps its capacity.
+// Rectangles are announced once the whole message is decoded (or, for a
+// long one, every partialUpdateMs): one hand-over to the GUI thread per
+// message, merged where they touch; an empty rectangle is still announced.
+// The list keeps its capacity.
 void RfbSession::frameBufferUpdateFinished()
 {
     requestedAhead = false;
-    holdLibraryUpdateRequests(false);
+    holdLibraryUpdateRequests(continuousUpdates.active());
+    shownInPart.invalidate();
+    showDamage();
+}
+
+void RfbSession::showDamage()
+{
     if (damageRects.empty())
         return;
     if (lowColour)

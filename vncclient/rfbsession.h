@@ -2,10 +2,12 @@
 #define RFBSESSION_H
 
 #include "desktopsize.h"
+#include "continuousupdates.h"
 #include "handshake.h"
 #include "remoteview.h"
 #include "tlschannel.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QRect>
 
@@ -32,6 +34,9 @@ public:
     bool open(int socket, unsigned readTimeoutSeconds);
     // Reads and handles one server message.
     bool handleServerMessage();
+    // Sends the fence answers held back (see ContinuousUpdates): before the
+    // connection waits for the server, and before input goes out.
+    bool sendFenceAnswers();
     // Bytes already read ahead, by the library or by TLS, that a wait on
     // the socket would not see.
     bool hasPendingInput() const;
@@ -61,6 +66,7 @@ private:
     void rectangleStarting(int x, int y, int w, int h);
     void frameBufferUpdated(int x, int y, int w, int h);
     void frameBufferUpdateFinished();
+    void showDamage();
     void cutTextReceived(const char *text, int length);
     void cursorShapeReceived(int xHot, int yHot, int width, int height, int bytesPerPixel);
     void setPixelFormat();
@@ -80,7 +86,12 @@ private:
     std::vector<uint8_t> wireBuffer;
     std::vector<QRect> damageRects; // updated so far in this update message
     bool requestedAhead = false; // next update asked for during this message
+    // Since the message's first rectangle began, or since part of it was
+    // shown.
+    QElapsedTimer shownInPart;
+    static constexpr int partialUpdateMs = 16;
     bool holdingUpdateRequests = false; // the library's own request is held back
+    ContinuousUpdates continuousUpdates;
 };
 
 #endif

@@ -361,6 +361,8 @@ void VncClientThread::messageLoop()
         // waiting: poll() would not see them.
         bool serverData = session->hasPendingInput();
         if (!serverData) {
+            if (!session->sendFenceAnswers())
+                return;
             pollfd fds[2] = {{session->socket(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
             if (poll(fds, 2, -1) < 0) {
                 if (errno == EINTR)
@@ -395,6 +397,9 @@ void VncClientThread::drainQueue()
         QMutexLocker locker(&mutex);
         batch.swap(eventQueue);
     }
+    // What the server sent before this input is answered before it.
+    if (!batch.isEmpty())
+        session->sendFenceAnswers();
     for (OutgoingEvent *event : std::as_const(batch)) {
         event->send(session->client());
         delete event;

@@ -108,6 +108,7 @@ private:
     bool password(QString *password) override;
     bool confirm(const QString &question) override;
     void fail(const QString &message) override;
+    void sendInput() override { drainQueue(); }
 
     bool attemptConnection();
     void messageLoop();

@@ -8,7 +8,8 @@
 
 struct ClientMessage
 {
-    enum Type { SetPixelFormat, SetEncodings, UpdateRequest, Key, Pointer, CutText, DesktopSize, Other };
+    enum Type { SetPixelFormat, SetEncodings, UpdateRequest, Key, Pointer, CutText, DesktopSize,
+                EnableContinuousUpdates, Fence, Other };
     Type type = Other;
     // Which accepted connection sent it, counted from 1.
     int connection = 0;
@@ -21,15 +22,19 @@ struct ClientMessage
     int redShift = 0, greenShift = 0, blueShift = 0;
     // SetEncodings, exactly as sent, pseudo-encodings included
     QList<qint32> encodings;
-    // UpdateRequest; DesktopSize: the size asked for
+    // UpdateRequest; DesktopSize: the size asked for; EnableContinuousUpdates
+    // (area and enable)
     bool incremental = false;
     QRect area;
+    bool enable = false;
+    // Fence (payload in text)
+    quint32 flags = 0;
     // Key
     quint32 key = 0;
     bool down = false;
     // Pointer
     int x = 0, y = 0, buttonMask = 0;
-    // CutText
+    // CutText; Fence
     QByteArray text;
 };
 

@@ -65,6 +65,24 @@ ClientMessage pointerMessage(const QByteArray &b)
     return m;
 }
 
+ClientMessage continuousUpdatesMessage(const QByteArray &b)
+{
+    ClientMessage m;
+    m.type = ClientMessage::EnableContinuousUpdates;
+    m.enable = u8(b, 1) != 0;
+    m.area = QRect(u16(b, 2), u16(b, 4), u16(b, 6), u16(b, 8));
+    return m;
+}
+
+ClientMessage fenceMessage(const QByteArray &b)
+{
+    ClientMessage m;
+    m.type = ClientMessage::Fence;
+    m.flags = u32(b, 4);
+    m.text = b.mid(9, u8(b, 8));
+    return m;
+}
+
 ClientMessage cutTextMessage(const QByteArray &b, quint32 length)
 {
     ClientMessage m;
@@ -95,6 +113,10 @@ qsizetype messageLength(const QByteArray &buf)
         return u32(buf, 4) > kMaxCutText ? -1 : 8 + qsizetype(u32(buf, 4));
     case 251: // SetDesktopSize: 16 bytes for each screen
         return have < 8 ? 0 : 8 + 16 * qsizetype(u8(buf, 6));
+    case 150:
+        return 10;
+    case 248:
+        return have < 9 ? 0 : 9 + qsizetype(u8(buf, 8));
     default:
         return -1;
     }
@@ -119,6 +141,10 @@ ClientMessage decodeMessage(const QByteArray &buf)
         m.area = QRect(0, 0, u16(buf, 2), u16(buf, 4));
         return m;
     }
+    case 150:
+        return continuousUpdatesMessage(buf);
+    case 248:
+        return fenceMessage(buf);
     default:
         return cutTextMessage(buf, u32(buf, 4));
     }

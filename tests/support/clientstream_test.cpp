@@ -68,6 +68,11 @@ QString describe(const ClientMessage &m)
         return "cut " + QString::fromLatin1(m.text.toHex());
     case ClientMessage::DesktopSize:
         return QString("desktop size %1x%2").arg(m.area.width()).arg(m.area.height());
+    case ClientMessage::EnableContinuousUpdates:
+        return QString("continuous %1 %2,%3 %4x%5").arg(m.enable).arg(m.area.x()).arg(m.area.y())
+            .arg(m.area.width()).arg(m.area.height());
+    case ClientMessage::Fence:
+        return QString("fence %1 %2").arg(m.flags, 0, 16).arg(QString::fromLatin1(m.text.toHex()));
     case ClientMessage::Other:
         break;
     }
@@ -126,10 +131,15 @@ void ClientStreamTest::parsesWhatTheClientSent_data()
     QTest::newRow("empty encodings and cut text")
         << v38 + bytes({1}) + clientInit + setEncodings({}) + bytes({6, 0, 0, 0}) + be32(0)
         << false << QStringList {"encodings ", "cut "};
+    QTest::newRow("continuous updates and fences")
+        << v38 + bytes({1}) + clientInit + bytes({150, 1}) + be16(0) + be16(2) + be16(640) + be16(480)
+               + bytes({248, 0, 0, 0}) + be32(0x80000003) + bytes({2, 'a', 'b'}) + bytes({248, 0, 0, 0}) + be32(0)
+               + bytes({0})
+        << false << QStringList {"continuous 1 0,2 640x480", "fence 80000003 6162", "fence 0 "};
     QTest::newRow("unknown type ends parsing")
-        << v38 + bytes({1}) + clientInit + bytes({4, 1, 0, 0}) + be32(0x62) + bytes({150, 0, 0, 0})
+        << v38 + bytes({1}) + clientInit + bytes({4, 1, 0, 0}) + be32(0x62) + bytes({200, 0, 0, 0})
                + bytes({4, 1, 0, 0}) + be32(0x63)
-        << false << QStringList {"key 62 down", "other 150"};
+        << false << QStringList {"key 62 down", "other 200"};
     QTest::newRow("desktop size with its screens")
         << v38 + bytes({1}) + clientInit + bytes({251, 0}) + be16(1024) + be16(768) + bytes({2, 0})
                + QByteArray(32, '\x01') + bytes({4, 1, 0, 0}) + be32(0x61)

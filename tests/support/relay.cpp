@@ -58,6 +58,11 @@ Relay::Relay(bool passwordRequired, ServerSocketHandler onServerSocket, MessageH
 {
 }
 
+Relay::Relay(quint16 upstreamPort, MessageHandler onMessages)
+    : m_passwordRequired(false), m_upstreamPort(upstreamPort), m_onMessages(std::move(onMessages))
+{
+}
+
 Relay::~Relay()
 {
     stop();
@@ -137,17 +142,22 @@ void Relay::acceptPending()
         UniqueFd net = acceptConnection(m_listen.get());
         if (!net.valid())
             return;
-        int pair[2];
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+        int pair[2] = {-1, -1};
+        UniqueFd ours;
+        if (m_upstreamPort)
+            ours = connectToLoopback(m_upstreamPort);
+        else if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) == 0)
+            ours.reset(pair[0]);
+        if (!ours.valid())
             return;
-        UniqueFd ours(pair[0]);
         setNonBlocking(ours.get());
         setNoDelay(net.get());
         const int id = ++m_accepted;
         m_conns.push_back(std::make_unique<Connection>(id, std::move(net), std::move(ours),
                                                        m_passwordRequired));
         m_open = static_cast<int>(m_conns.size());
-        m_onServerSocket(pair[1]);
+        if (!m_upstreamPort)
+            m_onServerSocket(pair[1]);
     }
 }
 

@@ -1,7 +1,8 @@
 // Accepts TCP connections on 127.0.0.1 and relays each one to a socketpair
-// whose other end goes to libvncserver, recording what the client sends on
-// the way. libvncserver does not keep the client's messages as sent (the
-// encodings list, for one), so they are read here off the wire.
+// whose other end goes to libvncserver (or to a server's port on loopback),
+// recording what the client sends on the way. libvncserver does not keep
+// the client's messages as sent (the encodings list, for one), so they are
+// read here off the wire.
 #pragma once
 
 #include "clientmessage.h"
@@ -25,6 +26,9 @@ public:
     using MessageHandler = std::function<void(const QList<ClientMessage> &)>;
 
     Relay(bool passwordRequired, ServerSocketHandler onServerSocket, MessageHandler onMessages);
+    // Relays to the server on 127.0.0.1:upstreamPort, which must not ask
+    // for a VNC password.
+    Relay(quint16 upstreamPort, MessageHandler onMessages);
     ~Relay();
 
     bool start();
@@ -48,6 +52,7 @@ private:
     void closeAll(bool reset);
 
     const bool m_passwordRequired;
+    const quint16 m_upstreamPort = 0;
     ServerSocketHandler m_onServerSocket;
     MessageHandler m_onMessages;
     UniqueFd m_listen;

@@ -53,6 +53,20 @@ UniqueFd listenOnLoopback(quint16 *port)
     return fd;
 }
 
+UniqueFd connectToLoopback(quint16 port)
+{
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in addr {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    if (!fd.valid() || ::connect(fd.get(), reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0
+        || !setNonBlocking(fd.get()))
+        return {};
+    setNoDelay(fd.get());
+    return fd;
+}
+
 UniqueFd acceptConnection(int listenFd)
 {
     return UniqueFd(::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));

@@ -32,6 +32,9 @@ private:
 // Listening TCP socket on 127.0.0.1, port chosen by the kernel; non-blocking.
 UniqueFd listenOnLoopback(quint16 *port);
 
+// A TCP connection to 127.0.0.1:port, made blocking, then non-blocking.
+UniqueFd connectToLoopback(quint16 port);
+
 // accept4 with CLOEXEC|NONBLOCK; invalid fd when nothing is pending.
 UniqueFd acceptConnection(int listenFd);
 

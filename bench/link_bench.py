@@ -1,0 +1,363 @@
+#!/usr/bin/env python3
+"""vemo next to TigerVNC's viewer over an emulated slow link (run as root).
+
+Two network namespaces of our own, joined by TUN devices and bench_linkemu
+(one-way delay, rate limit, drop-tail queue: this kernel has no netem). The
+far one runs Xvnc 1280x720 with a workload (an xterm scrolling text, a
+window dragged by xdotool, full-screen picture changes) and a key target
+square; the near one runs an Xvfb on which the viewers show it, one at a
+time, alternating which goes first, and bench_linkwatch, which measures on
+that screen: time to first frame, pictures shown per second (XDamage) and
+key-to-screen latency (XTest key press to the target's colour change).
+bench_linkemu counts the bytes on the link. Every process is ended by its
+PID and both namespaces are deleted on every exit path.
+"""
+import argparse
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+NEAR_IP, FAR_IP, RFB_PORT = "10.77.0.1", "10.77.0.2", 5900
+WIDTH, HEIGHT, TARGET = 1280, 720, (1200, 640, 64)
+
+# name: rate kbit/s, one-way delay ms, queue ms
+PROFILES = {"20M, 20 ms RTT": (20000, 10, 100), "2M, 80 ms RTT": (2000, 40, 100)}
+# vemo quality and the TigerVNC options of the same encoding and quality
+PAIRS = [(2, ["-QualityLevel=7", "-CompressLevel=5"]), (3, ["-QualityLevel=1", "-CompressLevel=9"])]
+TIGER_COMMON = ["-AutoSelect=0", "-CustomCompressLevel=1", "-FullColor=1", "-RemoteResize=0", "-AlertOnFatalError=0",
+                "-ReconnectOnError=0", "-SecurityTypes=None", "-PreferredEncoding=tight", "-NoJPEG=0"]
+SCENARIOS = ["scroll", "drag", "pictures"]
+
+# A log scrolling by at 100 lines a second.
+SCROLLER = r"""
+import sys, time
+words = "alpha bravo charlie delta echo foxtrot golf hotel india juliet kilo lima mike".split()
+i = 0
+while True:
+    line = " ".join(words[(i + k) % len(words)] for k in range(i % 9 + 4))
+    sys.stdout.write(f"{i:08d} {line} {i * 7919 % 100003}\n")
+    sys.stdout.flush()
+    i += 1
+    time.sleep(0.01)
+"""
+
+
+class Processes:
+    """Everything started here, ended by PID in reverse order."""
+
+    def __init__(self):
+        self.running = []
+
+    def start(self, args, **kw):
+        p = subprocess.Popen(args, **kw)
+        self.running.append(p)
+        return p
+
+    def stop(self, p, grace=3.0):
+        if p.poll() is None:
+            p.terminate()
+            try:
+                p.wait(grace)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.wait()
+        if p in self.running:
+            self.running.remove(p)
+
+    def stop_all(self):
+        for p in reversed(list(self.running)):
+            self.stop(p)
+
+
+def run(*args):
+    subprocess.run(args, check=True, stdout=subprocess.DEVNULL)
+
+
+class Bench:
+    def __init__(self, opts):
+        self.opts = opts
+        self.procs = Processes()
+        tag = f"vemo-link-{os.getpid()}"
+        self.near, self.far = tag + "-near", tag + "-far"
+        self.namespaces = []
+        self.home = tempfile.mkdtemp(prefix="vemo-link-")
+        self.link = self.watch = None
+        self.mover = None
+
+    # --- set-up and clean-up -------------------------------------------
+    def make_namespaces(self):
+        for ns in (self.near, self.far):
+            run("ip", "netns", "add", ns)
+            self.namespaces.append(ns)
+            run("ip", "-n", ns, "link", "set", "lo", "up")
+
+    def start_link(self, rate, delay, queue):
+        if self.link:
+            self.link.stdin.close()
+            self.procs.stop(self.link)
+        self.link = self.procs.start([self.opts.linkemu, self.near, self.far, str(rate), str(delay), str(queue)],
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, bufsize=1)
+        if self.link.stdout.readline().strip() != "READY":
+            raise RuntimeError("bench_linkemu did not start")
+        for ns, here, there in ((self.near, NEAR_IP, FAR_IP), (self.far, FAR_IP, NEAR_IP)):
+            run("ip", "-n", ns, "addr", "add", here, "peer", there, "dev", "vlink0")
+            run("ip", "-n", ns, "link", "set", "vlink0", "up")
+
+    def link_bytes(self):
+        self.link.stdin.write("s\n")
+        self.link.stdin.flush()
+        fields = self.link.stdout.readline().split()
+        return int(fields[1]), int(fields[2]), int(fields[5]) + int(fields[6]), int(fields[3]), int(fields[4])
+
+    def in_ns(self, ns, args):
+        return ["ip", "netns", "exec", ns] + args
+
+    def x_server(self, ns, args):
+        r, w = os.pipe()
+        p = self.procs.start(self.in_ns(ns, args[:1] + ["-displayfd", str(w)] + args[1:]), pass_fds=(w,),
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(w)
+        with os.fdopen(r) as f:
+            number = f.readline().strip()
+        if not number:
+            raise RuntimeError(f"{args[0]} did not start")
+        return ":" + number
+
+    def env(self, display):
+        return dict(os.environ, DISPLAY=display, HOME=self.home, XDG_RUNTIME_DIR=self.home)
+
+    def far_client(self, args):
+        return self.procs.start(self.in_ns(self.far, args), env=self.env(self.far_display),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def set_up(self):
+        self.make_namespaces()
+        self.far_display = self.x_server(self.far, ["Xvnc", "-geometry", f"{WIDTH}x{HEIGHT}", "-depth", "24",
+                                                    "-SecurityTypes", "None", "-rfbport", str(RFB_PORT),
+                                                    "-AlwaysShared"])
+        self.near_display = self.x_server(self.near, ["Xvfb", "-screen", "0", "1400x800x24", "-nolisten", "tcp"])
+        self.far_client([self.opts.linkdesk, "target"] + [str(v) for v in TARGET])
+        self.watch = self.procs.start(self.in_ns(self.near, [self.opts.linkwatch]), env=self.env(self.near_display),
+                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, bufsize=1)
+
+    def clean_up(self):
+        self.stop_workload()
+        self.procs.stop_all()
+        for ns in self.namespaces:
+            subprocess.run(["ip", "netns", "del", ns], stderr=subprocess.DEVNULL)
+        self.namespaces = []
+        shutil.rmtree(self.home, ignore_errors=True)
+
+    # --- workloads on the far desktop ----------------------------------
+    def start_workload(self, scenario):
+        self.workload = []
+        if scenario == "scroll":
+            self.workload.append(self.far_client(["xterm", "-geometry", "168x47+0+0", "-e", "python3", "-u", "-c",
+                                                  SCROLLER]))
+        elif scenario == "pictures":
+            self.workload.append(self.far_client([self.opts.linkdesk, "pictures", str(WIDTH), str(HEIGHT), "250"]))
+        else:
+            self.workload.append(self.far_client(["xterm", "-geometry", "80x24+20+20", "-T", "vemo-drag", "-e", "sh",
+                                                  "-c", "ls -l /usr/bin | head -23; exec sleep 100000"]))
+            self.mover = threading.Event()
+            threading.Thread(target=self.drag, args=(self.mover,), daemon=True).start()
+        time.sleep(1.0)
+
+    def drag(self, stop):
+        """Moves the window diagonally, 4 px each way every 16 ms, bouncing
+        inside a box: every move uncovers and covers as much as the last,
+        so any window of time sees the same work. xdotool takes the moves
+        in chains (one process per 5 s)."""
+        found = subprocess.run(self.in_ns(self.far, ["xdotool", "search", "--sync", "--name", "vemo-drag"]),
+                               env=self.env(self.far_display), capture_output=True, text=True, timeout=20)
+        window = found.stdout.split()[0]
+        x, y, dx, dy = 20, 20, 4, 4
+        while not stop.is_set():
+            chain = []
+            for _ in range(300):
+                x, y = x + dx, y + dy
+                dx = -dx if not 20 < x < 620 else dx
+                dy = -dy if not 20 < y < 380 else dy
+                chain += ["windowmove", "--sync", window, str(x), str(y), "sleep", "0.016"]
+            p = self.far_client(["xdotool"] + chain)
+            while p.poll() is None and not stop.is_set():
+                time.sleep(0.1)
+            self.procs.stop(p)
+
+    def stop_workload(self):
+        if self.mover:
+            self.mover.set()
+            self.mover = None
+            time.sleep(0.3)
+        for p in getattr(self, "workload", []):
+            self.procs.stop(p)
+        self.workload = []
+
+    # --- one viewer, one run -------------------------------------------
+    def ask(self, command, timeout=60):
+        self.watch.stdin.write(command + "\n")
+        self.watch.stdin.flush()
+        line = self.watch.stdout.readline().split()
+        if not line:
+            raise RuntimeError("bench_linkwatch ended")
+        return line
+
+    def viewer(self, which, quality, tiger_args):
+        if which == "vemo":
+            args = [self.opts.vemo, f"vnc://{FAR_IP}:{RFB_PORT}", str(quality)]
+        else:
+            args = [self.opts.tiger] + TIGER_COMMON + tiger_args + [f"{FAR_IP}::{RFB_PORT}"]
+        log = open(os.path.join(self.home, f"{which}.log"), "a")
+        return self.procs.start(self.in_ns(self.near, args), env=self.env(self.near_display), stdout=log,
+                                stderr=log)
+
+    def run_once(self, scenario, which, quality, tiger_args):
+        proc = self.viewer(which, quality, tiger_args)
+        result = {}
+        try:
+            answer = self.ask("wait 30000")
+            if answer[0] != "FOUND":
+                shot = os.path.join(self.home, "screen.xwd")
+                subprocess.run(self.in_ns(self.near, ["xwd", "-root", "-silent", "-out", shot]),
+                               env=self.env(self.near_display))
+                shutil.copytree(self.home, self.opts.failures, dirs_exist_ok=True)
+                raise RuntimeError(f"{which}: no picture within 30 s; its log and the screen are in "
+                                   f"{self.opts.failures}")
+            result["time to first frame, ms"] = float(answer[1])
+            time.sleep(self.opts.warmup)
+            d0, u0, drops0, dp0, up0 = self.link_bytes()
+            t0 = time.monotonic()
+            frames = self.ask(f"count {self.opts.seconds}")
+            dt = time.monotonic() - t0
+            d1, u1, drops1, dp1, up1 = self.link_bytes()
+            result["link packets/s, down"] = (dp1 - dp0) / dt
+            result["link packets/s, up"] = (up1 - up0) / dt
+            result["updates shown/s"] = int(frames[1]) / dt
+            result["link kB/s, down+up"] = (d1 - d0 + u1 - u0) / dt / 1000
+            result["link kB/s, up"] = (u1 - u0) / dt / 1000
+            result["link drops/s"] = (drops1 - drops0) / dt
+            if scenario in ("scroll", "pictures"):
+                keys = [float(v) for v in self.ask(f"keys {self.opts.keys} 250")[1:]]
+                got = sorted(v for v in keys if v >= 0)
+                if got:
+                    result["key to screen ms, median"] = statistics.median(got)
+                    result["key to screen ms, p90"] = got[min(len(got) - 1, int(0.9 * len(got)))]
+                result["key presses lost"] = len(keys) - len(got)
+        finally:
+            self.procs.stop(proc)
+            time.sleep(0.5)
+        return result
+
+
+def fmt(v):
+    if v != v:
+        return "n/a"
+    return f"{v:.3g}" if abs(v) < 1000 else f"{v:.0f}"
+
+
+def median_of(runs, key):
+    values = [r[key] for r in runs if key in r]
+    return statistics.median(values) if values else float("nan")
+
+
+def report(results, pairs, started):
+    with open("/proc/loadavg") as f:
+        load = " ".join(f.read().split()[:3])
+    print(f"\nmedians over the repetitions; {os.cpu_count()} cores, load average {load}, "
+          f"{time.monotonic() - started:.0f} s\n")
+    head = ["link", "workload", "metric"]
+    for quality, tiger in pairs:
+        level = tiger[0].split("=")[1]
+        head += [f"vemo q{quality}", f"TigerVNC q{level}", "ratio"]
+    print("| " + " | ".join(head) + " |")
+    print("|" + "---|" * len(head))
+    for (profile, scenario), by_pair in results.items():
+        keys = list(dict.fromkeys(k for runs in by_pair.values() for r in runs["vemo"] + runs["tiger"] for k in r))
+        for key in keys:
+            row = [profile, scenario, key]
+            for quality, _ in pairs:
+                runs = by_pair.get(quality, {"vemo": [], "tiger": []})
+                v, t = median_of(runs["vemo"], key), median_of(runs["tiger"], key)
+                row += [fmt(v), fmt(t), fmt(v / t) if t == t and t != 0 else "n/a"]
+            print("| " + " | ".join(row) + " |")
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--repeats", type=int, default=3)
+    ap.add_argument("--seconds", type=float, default=6.0, help="counting window per run")
+    ap.add_argument("--warmup", type=float, default=2.0)
+    ap.add_argument("--keys", type=int, default=15, help="key presses per scrolling run")
+    ap.add_argument("--only", default="", help="comma-separated words: the profiles and workloads naming any "
+                    "(e.g. 2M,scroll)")
+    ap.add_argument("--qualities", default="2,3", help="vemo qualities to compare, of 2 and 3")
+    ap.add_argument("--max-minutes", type=float, default=60, help="the whole run ends (cleanly) after this")
+    ap.add_argument("--failures", default="/tmp/vemo-link-failure",
+                    help="where the viewers' logs and the screen go when a viewer shows nothing")
+    ap.add_argument("--quick", action="store_true", help="1 repetition, 3 s windows, 5 key presses")
+    build = os.path.join(ROOT, "build")
+    ap.add_argument("--vemo", default=os.path.join(build, "shell", "vemo"))
+    ap.add_argument("--linkemu", default=os.path.join(build, "bench", "bench_linkemu"))
+    ap.add_argument("--linkdesk", default=os.path.join(build, "bench", "bench_linkdesk"))
+    ap.add_argument("--linkwatch", default=os.path.join(build, "bench", "bench_linkwatch"))
+    ap.add_argument("--tiger", default=shutil.which("xtigervncviewer") or "xtigervncviewer")
+    opts = ap.parse_args()
+    if opts.quick:
+        opts.repeats, opts.seconds, opts.keys, opts.warmup = 1, 3.0, 5, 1.0
+    if os.geteuid() != 0:
+        sys.exit("needs root: it makes network namespaces and TUN devices")
+    for path in (opts.vemo, opts.linkemu, opts.linkdesk, opts.linkwatch, opts.tiger):
+        if not os.access(path, os.X_OK):
+            sys.exit(f"not found: {path} (build with VEMO_BUILD_BENCH=ON; see bench/README.md)")
+    words = [w for w in opts.only.split(",") if w]
+
+    def pick(names):
+        mine = [w for w in words if any(w in n for n in names)]
+        return [n for n in names if not mine or any(w in n for w in mine)]
+
+    profiles, scenarios = pick(list(PROFILES)), pick(SCENARIOS)
+    pairs = [p for p in PAIRS if str(p[0]) in opts.qualities.split(",")]
+
+    def end(signum, _frame):
+        raise SystemExit(f"ended by signal {signum}")
+
+    for s in (signal.SIGTERM, signal.SIGHUP, signal.SIGALRM):
+        signal.signal(s, end)
+    signal.alarm(int(opts.max_minutes * 60))
+
+    bench = Bench(opts)
+    results = {}
+    started = time.monotonic()
+    try:
+        bench.set_up()
+        for profile in profiles:
+            bench.start_link(*PROFILES[profile])
+            for scenario in scenarios:
+                bench.start_workload(scenario)
+                by_pair = results.setdefault((profile, scenario), {})
+                for rep in range(opts.repeats):
+                    for quality, tiger_args in pairs:
+                        runs = by_pair.setdefault(quality, {"vemo": [], "tiger": []})
+                        order = ("vemo", "tiger") if (rep + quality) % 2 == 0 else ("tiger", "vemo")
+                        for which in order:
+                            print(f"[{time.monotonic() - started:5.0f} s] {profile}, {scenario}, run {rep + 1}, "
+                                  f"{which} (vemo q{quality})", file=sys.stderr, flush=True)
+                            runs[which].append(bench.run_once(scenario, which, quality, tiger_args))
+                bench.stop_workload()
+    finally:
+        signal.alarm(0)
+        bench.clean_up()
+        if results:
+            report(results, pairs, started)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,150 @@
+#include "continuousupdates.h"
+
+#include <cstring>
+#include <mutex>
+
+#include <time.h>
+
+namespace
+{
+const char clientDataTag = 0;
+
+int announced[] = {ContinuousUpdates::continuousUpdatesEncoding, ContinuousUpdates::fenceEncoding, 0};
+
+void put16(uint8_t *at, unsigned value)
+{
+    at[0] = uint8_t(value >> 8);
+    at[1] = uint8_t(value);
+}
+
+void put32(uint8_t *at, uint32_t value)
+{
+    put16(at, value >> 16);
+    put16(at + 2, value & 0xffff);
+}
+
+int64_t monotonicNs()
+{
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// Longer than the bytes of one small update take to come in one go, far
+// shorter than any round trip the server measures.
+constexpr int64_t answerDelayNs = 2000000;
+
+uint32_t get32(const uint8_t *at)
+{
+    return uint32_t(at[0]) << 24 | uint32_t(at[1]) << 16 | uint32_t(at[2]) << 8 | at[3];
+}
+} // namespace
+
+void ContinuousUpdates::attach(rfbClient *client)
+{
+    // The library keeps one list of extensions for the whole process, and
+    // hands each of them every client's unknown messages: registered once,
+    // and a client without our state is left alone.
+    static rfbClientProtocolExtension extension = {announced, nullptr, handleMessage, nullptr, nullptr, nullptr};
+    static std::once_flag registered;
+    std::call_once(registered, [] { rfbClientRegisterExtension(&extension); });
+    rfbClientSetClientData(client, const_cast<char *>(&clientDataTag), this);
+}
+
+rfbBool ContinuousUpdates::handleMessage(rfbClient *client, rfbServerToClientMsg *message)
+{
+    auto *self = static_cast<ContinuousUpdates *>(rfbClientGetClientData(client, const_cast<char *>(&clientDataTag)));
+    if (!self)
+        return FALSE;
+    // A failed write is left to the next read, which reports the lost
+    // connection as it does for any message.
+    switch (message->type) {
+    case endOfContinuousUpdates:
+        self->confirmed(client);
+        return TRUE;
+    case fenceMessage:
+        self->fence(client);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+// The first one says the server can. Another one means it stopped (we never
+// ask it to) or saw the pseudo-encoding again with a new SetEncodings:
+// either way the whole desktop is wanted, unasked.
+void ContinuousUpdates::confirmed(rfbClient *client)
+{
+    enabled = true;
+    enable(client);
+}
+
+bool ContinuousUpdates::resized(rfbClient *client)
+{
+    return !active() || enable(client);
+}
+
+bool ContinuousUpdates::enable(rfbClient *client)
+{
+    if (!sendAnswers(client))
+        return false;
+    uint8_t message[10] = {enableContinuousUpdates, 1};
+    put16(message + 2, 0);
+    put16(message + 4, 0);
+    put16(message + 6, unsigned(client->width));
+    put16(message + 8, unsigned(client->height));
+    return WriteToRFBServer(client, reinterpret_cast<const char *>(message), sizeof message);
+}
+
+void ContinuousUpdates::fence(rfbClient *client)
+{
+    // After the type: 3 bytes padding, u32 flags, u8 payload length.
+    uint8_t header[8];
+    if (!ReadFromRFBServer(client, reinterpret_cast<char *>(header), sizeof header)) {
+        failure = Fault::Lost;
+        return;
+    }
+    const uint32_t flags = get32(header + 3);
+    const unsigned length = header[7];
+    if (length > maximumFencePayload) {
+        failure = Fault::Malformed;
+        return;
+    }
+    uint8_t payload[maximumFencePayload];
+    if (length > 0 && !ReadFromRFBServer(client, reinterpret_cast<char *>(payload), length)) {
+        failure = Fault::Lost;
+        return;
+    }
+    // A response to a fence of ours: we send none.
+    if (!(flags & Request))
+        return;
+    const size_t size = 9 + length;
+    if (heldBytes + size > sizeof held)
+        sendAnswers(client);
+    uint8_t *answer = held + heldBytes;
+    std::memset(answer, 0, 9);
+    answer[0] = fenceMessage;
+    put32(answer + 4, flags & answeredFlags);
+    answer[8] = uint8_t(length);
+    std::memcpy(answer + 9, payload, length);
+    if (heldBytes == 0)
+        heldSince = monotonicNs();
+    heldBytes += size;
+    // Nothing after the fence may be handled before its answer is out.
+    if (flags & BlockAfter)
+        sendAnswers(client);
+}
+
+bool ContinuousUpdates::sendAnswers(rfbClient *client)
+{
+    if (heldBytes == 0)
+        return true;
+    const size_t size = heldBytes;
+    heldBytes = 0;
+    return WriteToRFBServer(client, reinterpret_cast<const char *>(held), unsigned(size));
+}
+
+bool ContinuousUpdates::sendOverdueAnswers(rfbClient *client)
+{
+    return heldBytes == 0 || monotonicNs() - heldSince < answerDelayNs || sendAnswers(client);
+}
