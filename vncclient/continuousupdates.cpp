@@ -3,7 +3,8 @@
 #include <cstring>
 #include <mutex>
 
-#include <time.h>
+#include <gnutls/gnutls.h>
+#include <sys/ioctl.h>
 
 namespace
 {
@@ -22,17 +23,6 @@ void put32(uint8_t *at, uint32_t value)
     put16(at, value >> 16);
     put16(at + 2, value & 0xffff);
 }
-
-int64_t monotonicNs()
-{
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
-}
-
-// Longer than the bytes of one small update take to come in one go, far
-// shorter than any round trip the server measures.
-constexpr int64_t answerDelayNs = 2000000;
 
 uint32_t get32(const uint8_t *at)
 {
@@ -127,12 +117,30 @@ void ContinuousUpdates::fence(rfbClient *client)
     put32(answer + 4, flags & answeredFlags);
     answer[8] = uint8_t(length);
     std::memcpy(answer + 9, payload, length);
-    if (heldBytes == 0)
-        heldSince = monotonicNs();
     heldBytes += size;
     // Nothing after the fence may be handled before its answer is out.
-    if (flags & BlockAfter)
+    if (flags & BlockAfter || !anotherFenceHere(client))
         sendAnswers(client);
+}
+
+// Whether the bytes already read end with a fence request and nothing more
+// is on its way: its answer then follows without a wait for the network.
+// A wrong guess holds an answer until the message in progress is done.
+bool ContinuousUpdates::anotherFenceHere(rfbClient *client)
+{
+    const unsigned here = unsigned(client->buffered);
+    int coming = 0;
+    if (here < 9 || ioctl(client->sock, FIONREAD, &coming) != 0 || coming > 0)
+        return false;
+    if (client->tlsSession && gnutls_record_check_pending(static_cast<gnutls_session_t>(client->tlsSession)) > 0)
+        return false;
+    const auto *end = reinterpret_cast<const uint8_t *>(client->bufoutptr) + here;
+    for (unsigned length = 0; length <= maximumFencePayload && 9 + length <= here; ++length) {
+        const uint8_t *f = end - 9 - length;
+        if (f[0] == fenceMessage && !f[1] && !f[2] && !f[3] && (f[4] & 0x80) && f[8] == length)
+            return true;
+    }
+    return false;
 }
 
 bool ContinuousUpdates::sendAnswers(rfbClient *client)
@@ -142,9 +150,4 @@ bool ContinuousUpdates::sendAnswers(rfbClient *client)
     const size_t size = heldBytes;
     heldBytes = 0;
     return WriteToRFBServer(client, reinterpret_cast<const char *>(held), unsigned(size));
-}
-
-bool ContinuousUpdates::sendOverdueAnswers(rfbClient *client)
-{
-    return heldBytes == 0 || monotonicNs() - heldSince < answerDelayNs || sendAnswers(client);
 }

@@ -31,17 +31,15 @@ public:
     bool active() const { return enabled; }
     // After a new desktop size: the enabled area follows it.
     bool resized(rfbClient *client);
-    // Fence answers are held while more of the server's data is already
-    // here, so that those of one burst leave together: the server brackets
-    // each update with two fences, and an answer of its own for each costs
-    // a packet and its acknowledgement every time, a fifth of the bytes on
-    // a slow link for small updates. Held answers go out before the
-    // connection waits for the network and before anything else we send.
+    // A fence's answer is held when the next fence request is already
+    // here: the server brackets each update with two, and an answer of its
+    // own for each costs a packet and its acknowledgement every time, a
+    // fifth of the bytes on a slow link for small updates. Any other answer
+    // goes out at once: the server counts the bytes it sent before a fence
+    // as on their way until the answer comes, and a late answer slows it.
+    // Held answers go out before anything else we send and before the
+    // connection waits.
     bool sendAnswers(rfbClient *client);
-    // Where the library may wait for the network without telling us (the
-    // start of a rectangle whose bytes may not all be here): the answers
-    // held for longer than a moment go out.
-    bool sendOverdueAnswers(rfbClient *client);
     // Why the last message ended the connection: its bytes did not all
     // come (the library logged why), or they broke the message's format.
     enum class Fault { None, Lost, Malformed };
@@ -70,12 +68,12 @@ private:
     void confirmed(rfbClient *client);
     void fence(rfbClient *client);
     bool enable(rfbClient *client);
+    static bool anotherFenceHere(rfbClient *client);
 
     bool enabled = false;
     // Room for the answers to one burst; a fuller burst sends them early.
     uint8_t held[4 * (9 + maximumFencePayload)];
     size_t heldBytes = 0;
-    int64_t heldSince = 0; // CLOCK_MONOTONIC ns of the oldest held answer
     Fault failure = Fault::None;
 };
 

@@ -307,13 +307,8 @@ void RfbSession::convertLowColour()
 // updates come unasked.
 void RfbSession::rectangleStarting(int, int, int, int)
 {
-    // The library may now wait for the rest of the update: fence answers
-    // go out if nothing more is here, or if they waited long enough, and
-    // the user's input goes out now, not after the whole update.
-    if (hasPendingInput())
-        continuousUpdates.sendOverdueAnswers(rfb);
-    else
-        continuousUpdates.sendAnswers(rfb);
+    // The user's input goes out now, not after the whole update, which
+    // may take long to come.
     host.sendInput();
     if (!shownInPart.isValid())
         shownInPart.start();
