@@ -3,14 +3,15 @@
 
 Two network namespaces of our own, joined by TUN devices and bench_linkemu
 (one-way delay, rate limit, drop-tail queue: this kernel has no netem). The
-far one runs Xvnc 1280x720 with a workload (an xterm scrolling text, a
-window dragged by xdotool, full-screen picture changes) and a key target
-square; the near one runs an Xvfb on which the viewers show it, one at a
-time, alternating which goes first, and bench_linkwatch, which measures on
-that screen: time to first frame, pictures shown per second (XDamage) and
-key-to-screen latency (XTest key press to the target's colour change).
-bench_linkemu counts the bytes on the link. Every process is ended by its
-PID and both namespaces are deleted on every exit path.
+far one runs Xvnc 1280x720 with a workload (an xterm scrolling text with a
+bitmap or an antialiased font, a window dragged by xdotool, full-screen
+picture changes) and a key target square; the near one runs an Xvfb on
+which the viewers show it, one at a time, alternating which goes first, and
+bench_linkwatch, which measures on that screen: time to first frame,
+pictures shown per second (XDamage) and key-to-screen latency (XTest key
+press to the target's colour change). bench_linkemu counts the bytes on the
+link and the time they queue. Every process is ended by its PID and both
+namespaces are deleted on every exit path; --max-minutes bounds the run.
 """
 import argparse
 import os
@@ -301,7 +302,7 @@ def main():
     ap.add_argument("--repeats", type=int, default=3)
     ap.add_argument("--seconds", type=float, default=6.0, help="counting window per run")
     ap.add_argument("--warmup", type=float, default=2.0)
-    ap.add_argument("--keys", type=int, default=15, help="key presses per scrolling run")
+    ap.add_argument("--keys", type=int, default=15, help="key presses per run (not while dragging)")
     ap.add_argument("--only", default="", help="comma-separated words: the profiles and workloads naming any "
                     "(e.g. 2M,scroll)")
     ap.add_argument("--qualities", default="2,3", help="vemo qualities to compare, of 2 and 3")
