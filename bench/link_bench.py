@@ -3,14 +3,15 @@
 
 Two network namespaces of our own, joined by TUN devices and bench_linkemu
 (one-way delay, rate limit, drop-tail queue: this kernel has no netem). The
-far one runs Xvnc 1280x720 with a workload (an xterm scrolling text, a
-window dragged by xdotool, full-screen picture changes) and a key target
-square; the near one runs an Xvfb on which the viewers show it, one at a
-time, alternating which goes first, and bench_linkwatch, which measures on
-that screen: time to first frame, pictures shown per second (XDamage) and
-key-to-screen latency (XTest key press to the target's colour change).
-bench_linkemu counts the bytes on the link. Every process is ended by its
-PID and both namespaces are deleted on every exit path.
+far one runs Xvnc 1280x720 with a workload (an xterm scrolling text with a
+bitmap or an antialiased font, a window dragged by xdotool, full-screen
+picture changes) and a key target square; the near one runs an Xvfb on
+which the viewers show it, one at a time, alternating which goes first, and
+bench_linkwatch, which measures on that screen: time to first frame,
+pictures shown per second (XDamage) and key-to-screen latency (XTest key
+press to the target's colour change). bench_linkemu counts the bytes on the
+link and the time they queue. Every process is ended by its PID and both
+namespaces are deleted on every exit path; --max-minutes bounds the run.
 """
 import argparse
 import os
@@ -116,11 +117,13 @@ class Bench:
             run("ip", "-n", ns, "addr", "add", here, "peer", there, "dev", "vlink0")
             run("ip", "-n", ns, "link", "set", "vlink0", "up")
 
-    def link_bytes(self):
+    def link_counts(self):
+        """Counters of the link since it started: bytes, packets and drops
+        each way, and the time the packets towards the viewer queued."""
         self.link.stdin.write("s\n")
         self.link.stdin.flush()
-        fields = self.link.stdout.readline().split()
-        return int(fields[1]), int(fields[2]), int(fields[5]) + int(fields[6]), int(fields[3]), int(fields[4])
+        f = [int(v) for v in self.link.stdout.readline().split()[1:]]
+        return {"down": f[0], "up": f[1], "down packets": f[2], "drops": f[4] + f[5], "queued ns": f[6]}
 
     def in_ns(self, ns, args):
         return ["ip", "netns", "exec", ns] + args
@@ -238,17 +241,16 @@ class Bench:
                                    f"{self.opts.failures}")
             result["time to first frame, ms"] = float(answer[1])
             time.sleep(self.opts.warmup)
-            d0, u0, drops0, dp0, up0 = self.link_bytes()
+            c0 = self.link_counts()
             t0 = time.monotonic()
             frames = self.ask(f"count {self.opts.seconds}")
             dt = time.monotonic() - t0
-            d1, u1, drops1, dp1, up1 = self.link_bytes()
-            result["link packets/s, down"] = (dp1 - dp0) / dt
-            result["link packets/s, up"] = (up1 - up0) / dt
+            c1 = self.link_counts()
+            d = {k: c1[k] - c0[k] for k in c0}
             result["updates shown/s"] = int(frames[1]) / dt
-            result["link kB/s, down+up"] = (d1 - d0 + u1 - u0) / dt / 1000
-            result["link kB/s, up"] = (u1 - u0) / dt / 1000
-            result["link drops/s"] = (drops1 - drops0) / dt
+            result["link kB/s, down+up"] = (d["down"] + d["up"]) / dt / 1000
+            result["link drops/s"] = d["drops"] / dt
+            result["link queue ms, mean"] = d["queued ns"] / 1e6 / max(1, d["down packets"])
             if scenario != "drag":
                 keys = [float(v) for v in self.ask(f"keys {self.opts.keys} 250")[1:]]
                 got = sorted(v for v in keys if v >= 0)
@@ -300,7 +302,7 @@ def main():
     ap.add_argument("--repeats", type=int, default=3)
     ap.add_argument("--seconds", type=float, default=6.0, help="counting window per run")
     ap.add_argument("--warmup", type=float, default=2.0)
-    ap.add_argument("--keys", type=int, default=15, help="key presses per scrolling run")
+    ap.add_argument("--keys", type=int, default=15, help="key presses per run (not while dragging)")
     ap.add_argument("--only", default="", help="comma-separated words: the profiles and workloads naming any "
                     "(e.g. 2M,scroll)")
     ap.add_argument("--qualities", default="2,3", help="vemo qualities to compare, of 2 and 3")

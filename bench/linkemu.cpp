@@ -11,8 +11,9 @@
 //   much transmission time, a packet that would wait longer is dropped.
 // It prints "READY" once both devices exist (the caller then gives them
 // addresses and brings them up). Each "s" line on stdin is answered with
-// "S down_bytes up_bytes down_packets up_packets down_drops up_drops", down
-// being far to near. It exits when stdin closes.
+// "S down_bytes up_bytes down_packets up_packets down_drops up_drops
+// down_queued_ns up_queued_ns", down being far to near, the last two the
+// time packets waited in the queue, summed. It exits when stdin closes.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -83,7 +84,7 @@ struct Direction
     int from = -1, to = -1;
     int64_t linkFree = 0; // when the link has sent everything queued so far
     std::deque<Packet> inFlight;
-    uint64_t bytes = 0, packets = 0, drops = 0;
+    uint64_t bytes = 0, packets = 0, drops = 0, queuedNs = 0;
 };
 
 struct Link
@@ -106,6 +107,7 @@ struct Link
                 ++d.drops;
                 continue;
             }
+            d.queuedNs += uint64_t(d.linkFree - now);
             d.linkFree += int64_t(n) * nsPerByte;
             d.inFlight.push_back({d.linkFree + delay, std::vector<uint8_t>(buffer.begin(), buffer.begin() + n)});
         }
@@ -185,10 +187,11 @@ int main(int argc, char **argv)
             command.append(chunk, size_t(n));
             for (size_t eol; (eol = command.find('\n')) != std::string::npos; command.erase(0, eol + 1)) {
                 if (command.compare(0, eol, "s") == 0) {
-                    std::printf("S %llu %llu %llu %llu %llu %llu\n", (unsigned long long)down.bytes,
+                    std::printf("S %llu %llu %llu %llu %llu %llu %llu %llu\n", (unsigned long long)down.bytes,
                                 (unsigned long long)up.bytes, (unsigned long long)down.packets,
                                 (unsigned long long)up.packets, (unsigned long long)down.drops,
-                                (unsigned long long)up.drops);
+                                (unsigned long long)up.drops, (unsigned long long)down.queuedNs,
+                                (unsigned long long)up.queuedNs);
                     std::fflush(stdout);
                 }
             }

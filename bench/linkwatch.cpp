@@ -182,8 +182,11 @@ struct Watcher
         std::string out = "KEYS";
         for (int i = 0; i < n; ++i) {
             const int before = colourAtTarget();
+            // Pressed and released at once: a key held while the picture
+            // lags would repeat, and the repeats change the target too.
             XTestFakeKeyEvent(dpy, a, True, 0);
             const double sent = nowMs();
+            XTestFakeKeyEvent(dpy, a, False, 0);
             XFlush(dpy);
             double latency = -1;
             while (nowMs() - sent < 3000) {
@@ -194,8 +197,6 @@ struct Watcher
                 }
                 sleepMs(0.5);
             }
-            XTestFakeKeyEvent(dpy, a, False, 0);
-            XFlush(dpy);
             out += " " + std::to_string(latency);
             sleepMs(gapMs);
         }
