@@ -67,9 +67,42 @@ private slots:
         QCOMPARE(rig.view->pos(), sizing == "zoom" ? QPoint(-50, -50) : QPoint(0, 0));
         rig.server.clearMessages();
         static QPointingDevice *device = QTest::createTouchDevice();
-        playTouches(rig, device, script);
+        playTouches(&rig.window, rig.server, device, script);
         QCOMPARE(pointerOf(beforeSentinel(rig)), pointer);
         QCOMPARE(rig.view->pos(), viewAt);
+    }
+
+    // A pinch in many small steps, faster than frames: the picture is
+    // scaled once or twice, not at every step, the server's point between
+    // the fingers stays there, and a pinch ending near 1:1 lands on it.
+    void pinchScalesOncePerFrame_data()
+    {
+        QTest::addColumn<QList<int>>("spreads"); // each finger's distance from (100,75), step by step
+        QTest::addColumn<float>("zoom");
+        QList<int> apart;
+        for (int d = 44; d <= 60; d += 2)
+            apart << d;
+        QTest::newRow("out, three times as large") << QList<int>{20} + apart << 3.0f;
+        QTest::newRow("out and back to 103 %") << QList<int>{30} + apart + QList<int>{40, 31} << 1.0f;
+    }
+    void pinchScalesOncePerFrame()
+    {
+        QFETCH(QList<int>, spreads);
+        QFETCH(float, zoom);
+        Rig rig(200, 150, QSize(200, 150));
+        QVERIFY(rig.connect());
+        QString script;
+        for (int d : spreads)
+            script += QStringLiteral("1%1%2,75 2%1%3,75; ").arg(script.isEmpty() ? '+' : '>').arg(100 - d).arg(100 + d);
+        rig.view->seen.clear();
+        static QPointingDevice *device = QTest::createTouchDevice();
+        playTouches(&rig.window, rig.server, device, script + "1- 2-", false);
+        QTRY_VERIFY(!rig.view->isFitting());
+        QCOMPARE(rig.view->horizontalScale(), zoom);
+        QVERIFY2(rig.view->seen.count("resize") <= 2, qPrintable(rig.view->seen.join(' ')));
+        rig.server.clearMessages();
+        playTouches(&rig.window, rig.server, device, "1+100,75; 1-");
+        QCOMPARE(pointerOf(beforeSentinel(rig)), (QStringList{"100,75 1", "100,75 0"}));
     }
 
 };
