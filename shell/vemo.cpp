@@ -11,6 +11,8 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <unistd.h>
 
@@ -78,13 +80,23 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     setMinimumSize(minimumSide, minimumSide);
     const QSize available = screen()->availableSize();
     resize(QSize(640, 480).boundedTo(available));
+    // The view scrolls in here when zoomed beyond the window. The bars are
+    // for the mouse: every key goes to the remote screen.
+    area = new QScrollArea(this);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setFocusPolicy(Qt::NoFocus);
+    area->horizontalScrollBar()->setFocusPolicy(Qt::NoFocus);
+    area->verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
+    // The view reads two fingers itself: the area's own pan gesture
+    // would scroll the picture a second time.
+    area->viewport()->ungrabGesture(Qt::PanGesture);
     // Outside the remote screen the window is dark, not a dialog grey.
-    QPalette dark = palette();
+    QPalette dark = area->viewport()->palette();
     dark.setColor(QPalette::Window, Qt::black);
-    setPalette(dark);
-    setAutoFillBackground(true);
+    area->viewport()->setPalette(dark);
 
-    view = new VncView(this, url);
+    view = new VncView(area->viewport(), url);
+    area->setWidget(view);
     connect(view, &RemoteView::changeSize, this, &Vemo::remoteSizeChanged);
     connect(view, &RemoteView::statusChanged, this, &Vemo::showStatus);
     connect(view, &RemoteView::errorMessage, this, &Vemo::showError);
@@ -217,15 +229,15 @@ QSize Vemo::windowSizeFor(const QSize &remote) const
     return remote.scaled(available, Qt::KeepAspectRatio).expandedTo(minimumSize());
 }
 
-// Pixel for pixel while the remote screen fits, scaled to fit otherwise.
+// Pixel for pixel while the remote screen fits, scaled to fit otherwise;
+// a zoom of the user's own has scroll bars where the picture needs them.
 void Vemo::fitView()
 {
-    if (remoteSize.isEmpty())
+    const Qt::ScrollBarPolicy bars = view->isFitting() ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+    area->setHorizontalScrollBarPolicy(bars);
+    area->setVerticalScrollBarPolicy(bars);
+    if (remoteSize.isEmpty() || !view->isFitting())
         return;
-    if (!view->isFitting()) {
-        view->keepInWindow();
-        return;
-    }
     const bool fits = remoteSize.width() <= width() && remoteSize.height() <= height();
     if (fits) {
         if (view->isScaling())
@@ -240,6 +252,7 @@ void Vemo::fitView()
 void Vemo::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    area->setGeometry(rect());
     fitView();
     placeNotice();
     askForRemoteSize();

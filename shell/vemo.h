@@ -15,13 +15,15 @@
 class QAction;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class Listener;
 class VncView;
 
 // The main window: one VncView on the server named at start-up (or on the
 // server that connects to it in listen mode), sized so that the whole
-// remote screen is visible (scaled down when it does not fit), a status
-// line while there is nothing to show, and the soft-key menu.
+// remote screen is visible (scaled down when it does not fit), or zoomed
+// with scroll bars; a status line while there is nothing to show, and the
+// soft-key menu.
 class Vemo : public QWidget
 {
     Q_OBJECT
@@ -71,6 +73,7 @@ private:
     QSize windowSizeFor(const QSize &remote) const;
     void placeNotice();
 
+    QScrollArea *area;
     VncView *view;
     QLabel *notice;
     QPushButton *reconnectButton;

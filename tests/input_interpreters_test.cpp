@@ -1,6 +1,7 @@
 // The input classes on their own, without a server or a window: what the
-// touch interpreter makes of finger movements, and how the key translator
-// wraps keys in sticky modifiers.
+// touch interpreter makes of finger movements, how the key translator
+// wraps keys in sticky modifiers, where a mouse at an edge scrolls.
+#include "edgescroll.h"
 #include "keytranslator.h"
 #include "touchinterpreter.h"
 #include "touchscript.h"
@@ -182,6 +183,19 @@ private slots:
         KeyTranslator keys;
         QCOMPARE(runKeys(keys, steps), expected);
         QCOMPARE(keys.latched(), latchedAfter);
+    }
+
+    // Across the band along an edge the picture scrolls faster and faster
+    // towards the edge, and not at all beyond the band.
+    void edgeScrollingSpeedsUpTowardsTheEdge()
+    {
+        const EdgeScroll edges;
+        int before = 0;
+        for (int x = 16; x >= 0; --x) {
+            const int speed = -edges.step(QPointF(x, 50), QSize(200, 100), QMargins(50, 50, 50, 50)).x();
+            QVERIFY2(x == 16 ? speed == 0 : speed > before, qPrintable(QStringLiteral("%1: %2").arg(x).arg(speed)));
+            before = speed;
+        }
     }
 };
 

@@ -1,11 +1,15 @@
 // The window's menu and what it starts: keys for the server, reconnecting
 // with the password typed once, the server asked to fit its desktop to the
-// window. Real connections on loopback.
+// window, zoom with scroll bars. Real connections on loopback.
+#include "scalemath.h"
 #include "shell_window_support.h"
+#include "vncview_input_support.h"
 
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QtTest>
 
 using namespace shellwindow;
@@ -21,6 +25,8 @@ private slots:
     void reconnectUsesTheTypedPassword();
     void remoteDesktopIsAskedToFitTheWindow_data();
     void remoteDesktopIsAskedToFitTheWindow();
+    void zoomAndScroll_data();
+    void zoomAndScroll();
 };
 
 // Each step: "menu:LETTER" opens the menu with the menu key and picks the
@@ -163,6 +169,96 @@ void ShellMenuTest::remoteDesktopIsAskedToFitTheWindow()
     QCOMPARE(asked(), QList<QSize>{wanted});
     // This server refuses: the picture is scaled instead.
     QTRY_VERIFY(s.view->isScaling() || fullscreen);
+}
+
+// From a window of 320 x 240 on a desktop of that size, steps:
+// "action:NAME" a menu action, "window:WxH" the window resized,
+// "remote:WxH" the server's desktop resized, "scroll:X,Y" the bars moved,
+// "touch:SCRIPT" fingers on the window, "rest" the mouse resting in the
+// lower right corner until the picture stops scrolling. Then the bars
+// shown and their place, and a click at the window's (30,40), which must
+// reach the server at the picture's point there.
+void ShellMenuTest::zoomAndScroll_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<float>("scale");
+    QTest::addColumn<QSize>("viewSize");
+    QTest::addColumn<QString>("bars");
+    QTest::addColumn<QPoint>("offset"); // (-1,-1): as far as the bars go
+    QTest::newRow("zoomed in around the middle") << QStringList{"action:zoomIn"} << 1.25f << QSize(400, 300) << "hv"
+                                                 << QPoint(40, 30);
+    QTest::newRow("zoomed in, fitted again") << QStringList{"action:zoomIn", "action:fit"} << 1.0f << QSize(320, 240)
+                                             << "" << QPoint();
+    QTest::newRow("zoomed out") << QStringList{"action:zoomOut"} << 0.75f << QSize(240, 180) << "" << QPoint();
+    QTest::newRow("zoomed in a narrow window: across only")
+        << QStringList{"window:200x240", "action:zoomIn"} << 0.67f << QSize(214, 160) << "h" << QPoint(7, 0);
+    QTest::newRow("1:1 in a smaller window") << QStringList{"window:200x150", "action:actualSize"} << 1.0f
+                                             << QSize(320, 240) << "hv" << QPoint(60, 45);
+    QTest::newRow("zoomed in, the desktop grows: the same zoom")
+        << QStringList{"action:zoomIn", "remote:400x300"} << 1.25f << QSize(500, 375) << "hv" << QPoint(40, 30);
+    const QStringList scrolled{"action:zoomIn", "action:zoomIn", "action:zoomIn", "scroll:100,60"};
+    QTest::newRow("200 %, scrolled with the bars") << scrolled << 2.0f << QSize(640, 480) << "hv" << QPoint(100, 60);
+    QTest::newRow("then two fingers drag the picture left and up")
+        << scrolled + QStringList{"touch:1+100,100 2+140,100; 1>60,80 2>100,80; 1- 2-"} << 2.0f << QSize(640, 480)
+        << "hv" << QPoint(140, 80);
+    QTest::newRow("then the mouse rests in a corner")
+        << scrolled + QStringList{"rest"} << 2.0f << QSize(640, 480) << "hv" << QPoint(-1, -1);
+}
+
+void ShellMenuTest::zoomAndScroll()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(float, scale);
+    QFETCH(QSize, viewSize);
+    QFETCH(QString, bars);
+    QFETCH(QPoint, offset);
+    Session s;
+    QVERIFY(s.connect());
+    QTRY_COMPARE(s.window->size(), QSize(320, 240));
+    auto *area = s.window->findChild<QScrollArea *>();
+    QScrollBar *across = area->horizontalScrollBar();
+    QScrollBar *down = area->verticalScrollBar();
+    const auto scrolledTo = [&] { return QPoint(across->value(), down->value()); };
+    const auto remote = [&](QPoint inWindow, int mask) {
+        const QPoint p = inWindow + scrolledTo();
+        return QStringLiteral("%1,%2 %3").arg(roundHalfUp(p.x() / scale)).arg(roundHalfUp(p.y() / scale)).arg(mask);
+    };
+    const auto lastPointer = [&] {
+        const QStringList sent = inputtest::pointerOf(s.server.messages());
+        return sent.value(sent.size() - 1); // empty before the first
+    };
+    for (const QString &step : steps) {
+        const QString what = step.section(QLatin1Char(':'), 1);
+        const QStringList xy = what.split(QRegularExpression("[x,]"));
+        const QSize size = xy.size() == 2 ? QSize(xy[0].toInt(), xy[1].toInt()) : QSize();
+        if (step.startsWith("action:")) {
+            s.action(qPrintable(what))->trigger();
+        } else if (step.startsWith("window:")) {
+            s.window->resize(size);
+            QTRY_COMPARE(s.window->size(), size);
+        } else if (step.startsWith("remote:")) {
+            s.server.resize(size.width(), size.height());
+            QTRY_COMPARE(s.view->remoteScreenSize(), size);
+        } else if (step.startsWith("scroll:")) {
+            across->setValue(size.width());
+            down->setValue(size.height());
+        } else if (step.startsWith("touch:")) {
+            static QPointingDevice *device = QTest::createTouchDevice();
+            inputtest::playTouches(s.window.get(), s.server, device, what);
+        } else {
+            const QPoint corner = QPoint(area->viewport()->width(), area->viewport()->height()) - QPoint(2, 2);
+            QTest::mouseMove(s.view, s.view->mapFrom(s.window.get(), corner));
+            QTRY_COMPARE(scrolledTo(), QPoint(across->maximum(), down->maximum()));
+            // The server hears where the resting pointer points now.
+            QTRY_COMPARE(lastPointer(), remote(corner, 0));
+        }
+    }
+    QTRY_COMPARE(QString(across->isVisible() ? "h" : "") + (down->isVisible() ? "v" : ""), bars);
+    QCOMPARE(s.view->horizontalScale(), scale);
+    QCOMPARE(s.view->size(), viewSize);
+    QCOMPARE(scrolledTo(), offset == QPoint(-1, -1) ? QPoint(across->maximum(), down->maximum()) : offset);
+    QTest::mouseClick(s.view, Qt::LeftButton, {}, s.view->mapFrom(s.window.get(), QPoint(30, 40)));
+    QTRY_COMPARE(lastPointer(), remote(QPoint(30, 40), 0));
 }
 
 QTEST_MAIN(ShellMenuTest)

@@ -78,7 +78,7 @@ void ShellWindowTest::defaultServerIsTheFirstLocalDisplay()
     QCOMPARE(view->serverUrl(), QUrl(QStringLiteral("vnc://localhost:0")));
     QCOMPARE(view->hostName(), QStringLiteral("localhost"));
     QCOMPARE(view->portNumber(), 0);
-    QCOMPARE(view->parentWidget(), &window);
+    QCOMPARE(view->window(), &window);
     QCOMPARE(int(QtopiaApplication::inputMethodHint(&window)), 2);
     QVERIFY(QSoftMenuBar::isInputMethodEnabled(&window));
 }

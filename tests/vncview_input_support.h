@@ -82,29 +82,31 @@ inline QStringList pointerOf(const QList<ClientMessage> &all)
     return out;
 }
 
-// Plays a touch script (touchscript.h) on the window as real touch events,
+// Plays a touch script (touchscript.h) on a window as real touch events,
 // positions in the window's coordinates; "hold" waits for what the held
-// finger sends.
-inline void playTouches(Rig &rig, QPointingDevice *device, const QString &script)
+// finger sends. Without 'settle' the events come as a burst, nothing else
+// handled between them.
+inline void playTouches(QWidget *window, TestServer &server, QPointingDevice *device, const QString &script,
+                        bool settle = true)
 {
     for (const TouchStep &step : parseTouchScript(script)) {
         if (step.kind == TouchStep::Hold) {
-            const qsizetype before = ofType(rig.server.messages(), ClientMessage::Pointer).size();
-            (void)QTest::qWaitFor([&] { return ofType(rig.server.messages(), ClientMessage::Pointer).size() >= before + 2; },
+            const qsizetype before = ofType(server.messages(), ClientMessage::Pointer).size();
+            (void)QTest::qWaitFor([&] { return ofType(server.messages(), ClientMessage::Pointer).size() >= before + 2; },
                             5000);
             continue;
         }
-        QTest::QTouchEventWidgetSequence touch = QTest::touchEvent(&rig.window, device, false);
+        QTest::QTouchEventWidgetSequence touch = QTest::touchEvent(window, device, false);
         for (const TouchStep::Point &p : step.points) {
             const QPoint at = p.pos.toPoint();
             if (p.change == '+')
-                touch.press(p.id, at, &rig.window);
+                touch.press(p.id, at, window);
             else if (p.change == '-')
-                touch.release(p.id, at, &rig.window);
+                touch.release(p.id, at, window);
             else
-                touch.move(p.id, at, &rig.window);
+                touch.move(p.id, at, window);
         }
-        touch.commit();
+        touch.commit(settle);
     }
 }
 

@@ -67,11 +67,40 @@ private slots:
         QCOMPARE(rig.view->pos(), sizing == "zoom" ? QPoint(-50, -50) : QPoint(0, 0));
         rig.server.clearMessages();
         static QPointingDevice *device = QTest::createTouchDevice();
-        playTouches(rig, device, script);
+        playTouches(&rig.window, rig.server, device, script);
         QCOMPARE(pointerOf(beforeSentinel(rig)), pointer);
         QCOMPARE(rig.view->pos(), viewAt);
     }
 
+    // A pinch in many small steps, faster than frames, around (100,75):
+    // the picture is scaled once or twice, not at every step, the server's
+    // point between the fingers stays there, and near 1:1 is 1:1.
+    void pinchScalesOncePerFrame_data()
+    {
+        QTest::addColumn<QList<int>>("spreads"); // each finger's distance from the centre
+        QTest::addColumn<float>("zoom");
+        const QList<int> apart{44, 46, 48, 50, 52, 54, 56, 58, 60};
+        QTest::newRow("out, three times as large") << QList<int>{20} + apart << 3.0f;
+        QTest::newRow("out and back to 103 %") << QList<int>{30} + apart + QList<int>{40, 31} << 1.0f;
+    }
+    void pinchScalesOncePerFrame()
+    {
+        QFETCH(QList<int>, spreads);
+        QFETCH(float, zoom);
+        Rig rig(200, 150, QSize(200, 150));
+        QVERIFY(rig.connect());
+        QString script;
+        for (int d : spreads)
+            script += QStringLiteral("1%1%2,75 2%1%3,75; ").arg(script.isEmpty() ? '+' : '>').arg(100 - d).arg(100 + d);
+        rig.view->seen.clear();
+        static QPointingDevice *device = QTest::createTouchDevice();
+        playTouches(&rig.window, rig.server, device, script + "1- 2-", false);
+        QTRY_VERIFY(!rig.view->isFitting());
+        QCOMPARE(rig.view->horizontalScale(), zoom);
+        QVERIFY2(rig.view->seen.count("resize") <= 2, qPrintable(rig.view->seen.join(' ')));
+        playTouches(&rig.window, rig.server, device, "1+100,75; 1-");
+        QCOMPARE(pointerOf(beforeSentinel(rig)), (QStringList{"100,75 1", "100,75 0"}));
+    }
 };
 
 QTEST_MAIN(VncViewTouchTest)

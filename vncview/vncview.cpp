@@ -47,6 +47,11 @@ VncView::VncView(QWidget *parent, const QUrl &url)
     resizeTimer.setSingleShot(true);
     resizeTimer.setInterval(300);
     connect(&resizeTimer, &QTimer::timeout, this, &VncView::sendRemoteSize);
+    pinchTimer.setSingleShot(true);
+    pinchTimer.setInterval(16);
+    connect(&pinchTimer, &QTimer::timeout, this, [this] { setZoom(pinchZoom, pinchAnchor); });
+    edgeTimer.setInterval(30);
+    connect(&edgeTimer, &QTimer::timeout, this, &VncView::scrollAtEdge);
 
     clipboard = QApplication::clipboard();
     connect(clipboard, SIGNAL(selectionChanged()), this, SLOT(clipboardSelectionChanged()));

@@ -2,6 +2,7 @@
 #define VNCVIEW_H
 
 #include "connectionoptions.h"
+#include "edgescroll.h"
 #include "gridscaler.h"
 #include "keytranslator.h"
 #include "remoteview.h"
@@ -19,6 +20,7 @@ class QClipboard;
 class QDialog;
 class QKeyEvent;
 class QMouseEvent;
+class QScrollArea;
 class QTouchEvent;
 class QWheelEvent;
 
@@ -86,7 +88,8 @@ public slots:
     void sendKeysym(uint keysym);
     void sendCtrlAltDel();
     // Sizing: fitted to the window, pixel for pixel, or zoomed in steps;
-    // a picture larger than the window is moved to show another part.
+    // a picture larger than the window is scrolled to show another part
+    // (by the bars of a scroll area holding the view, else by moving it).
     void fitToWindow();
     void showActualSize();
     void zoomIn();
@@ -94,8 +97,6 @@ public slots:
     // 'anchor' (the parent's coordinates) stays where it is.
     void zoomBy(qreal factor, const QPointF &anchor);
     void panBy(const QPointF &delta);
-    // Keeps a picture larger than the window covering it.
-    void keepInWindow();
 
 signals:
     void stickyModifiersChanged(int modifiers);
@@ -135,7 +136,17 @@ private:
     void forwardTouchEvent(QTouchEvent *event);
     void applyTouch(const QList<TouchInterpreter::Output> &outputs);
     void sendKeys(const QList<KeyTranslator::Record> &records);
-    void setZoom(qreal zoom, const QPointF &anchor);
+    void setZoom(qreal wanted, const QPointF &anchor);
+    // A pinch's step: the same as zoomBy(), the picture scaled at most
+    // once a frame however often it is called.
+    void pinchBy(qreal factor, const QPointF &anchor);
+    void applyScale(float factor);
+    QScrollArea *scrollArea() const;
+    QPoint scrollOffset() const;
+    void scrollTo(const QPoint &offset);
+    void followMouse(const QMouseEvent *event);
+    QPoint edgeStep() const;
+    void scrollAtEdge();
     void releaseHeldInput();
     QPoint toFramebuffer(const QPointF &widgetPos) const;
     QRect takePixels(const QRect &area);
@@ -173,7 +184,14 @@ private:
     bool remoteResizable = false;
     bool lost = false;
     bool fitting = true;
+    qreal zoom = 1.0;       // the factor while not fitting
     QPointF panLeft;        // the part of a pan smaller than a pixel
+    QTimer pinchTimer;      // a pinch's zoom waits for the next frame
+    qreal pinchZoom = 0;    // the zoom this touch sequence asks for; 0 before it pinched
+    QPointF pinchAnchor;
+    EdgeScroll edges;
+    QTimer edgeTimer;       // scrolls while the mouse rests at an edge
+    QPointF mouseInWindow;  // where the mouse last was, in the parent's coordinates
     // Typed into the dialog; kept for reconnects once it signed in.
     QString typedPassword;
     QString signedInPassword;

@@ -78,8 +78,10 @@ void VncView::updateImage(int x, int y, int w, int h)
         firstUpdateDone = true;
     } else if (x == 0 && y == 0 && frame.size() != previousSize) {
         if (isScaling()) {
-            // Keep the whole (resized) desktop fitted to the parent.
-            if (parentWidget())
+            // The resized desktop fitted again, or zoomed as much as before.
+            if (!fitting)
+                applyScale(float(zoom));
+            else if (parentWidget())
                 refitToParent();
             emit changeSize(frame.width(), frame.height());
         }
@@ -92,6 +94,9 @@ void VncView::updateImage(int x, int y, int w, int h)
         resize(frame.size());
         emit changeSize(frame.width(), frame.height());
     }
+    // A smaller picture may leave a gap where the window was scrolled to.
+    if (frame.size() != previousSize)
+        scrollTo(scrollOffset());
 
     // Painted now, from the view's own frame; whatever else Qt had pending
     // is painted with it.
@@ -143,13 +148,14 @@ void VncView::scaleResize(int w, int h)
     // Without a frame there is nothing to fit yet.
     if (frame.width() <= 0 || frame.height() <= 0)
         return;
-    verticalFactor = float(h) / frame.height();
-    horizontalFactor = float(w) / frame.width();
-    if (verticalFactor < horizontalFactor)
-        horizontalFactor = verticalFactor;
-    else
-        verticalFactor = horizontalFactor;
-    const QSize scaled(int(frame.width() * horizontalFactor), int(frame.height() * verticalFactor));
+    applyScale(qMin(float(w) / frame.width(), float(h) / frame.height()));
+}
+
+// The same factor both ways, the view sized to the picture.
+void VncView::applyScale(float factor)
+{
+    horizontalFactor = verticalFactor = factor;
+    const QSize scaled = pictureSize();
     setMaximumSize(scaled);
     resize(scaled);
     applyCursor(); // scaled with the picture

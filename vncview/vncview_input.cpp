@@ -59,6 +59,9 @@ bool VncView::event(QEvent *event)
     case QEvent::Wheel:
         forwardWheelEvent(static_cast<QWheelEvent *>(event));
         return true;
+    case QEvent::Leave:
+        edgeTimer.stop();
+        return RemoteView::event(event);
     case QEvent::TouchBegin:
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd:
@@ -72,8 +75,12 @@ bool VncView::event(QEvent *event)
 
 bool VncView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (isViewOnly() && isInputEvent(event->type()))
+    if (isViewOnly() && isInputEvent(event->type())) {
+        // Scrolling at the window's edges is the viewer's own.
+        if (event->type() == QEvent::MouseMove)
+            followMouse(static_cast<QMouseEvent *>(event));
         return true;
+    }
     return RemoteView::eventFilter(watched, event);
 }
 
@@ -104,6 +111,7 @@ void VncView::forwardPointerEvent(QMouseEvent *event)
     }
     lastPointerPos = toFramebuffer(event->position());
     clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), buttonMask);
+    followMouse(event);
 }
 
 void VncView::forwardWheelEvent(QWheelEvent *event)
@@ -204,8 +212,11 @@ void VncView::forwardTouchEvent(QTouchEvent *event)
             // The screen's coordinates: the view itself moves while panning.
             points.append({p.id(), p.globalPosition(), state});
         }
-        if (event->type() == QEvent::TouchBegin)
+        if (event->type() == QEvent::TouchBegin) {
             holdTimer.start();
+            edgeTimer.stop();
+            pinchZoom = 0;
+        }
         const QWidget *parent = parentWidget();
         touches.setPannable(parent && (width() > parent->width() || height() > parent->height()));
         outputs = touches.touch(points, event->timestamp());
@@ -229,7 +240,7 @@ void VncView::applyTouch(const QList<TouchInterpreter::Output> &outputs)
             break;
         case TouchInterpreter::Output::Zoom:
             if (parentWidget())
-                zoomBy(o.factor, parentWidget()->mapFromGlobal(o.pos));
+                pinchBy(o.factor, parentWidget()->mapFromGlobal(o.pos));
             break;
         case TouchInterpreter::Output::Pan:
             panBy(o.delta);
