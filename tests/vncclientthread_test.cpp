@@ -144,9 +144,9 @@ private slots:
         const QList<int> bgr233{8, 7, 7, 3, 0, 3, 6};
         QTest::newRow("high") << int(RemoteView::High) << QList<qint32>{1, 5, 0} << -1 << -1 << rgb32;
         QTest::newRow("medium") << int(RemoteView::Medium) << all << 5 << 7 << rgb32;
-        QTest::newRow("low") << int(RemoteView::Low) << all << 9 << -1 << bgr233;
-        QTest::newRow("unknown behaves like low") << int(RemoteView::Unknown) << all << 9 << -1 << bgr233;
-        QTest::newRow("out of range behaves like low") << 7 << all << 9 << -1 << bgr233;
+        QTest::newRow("low") << int(RemoteView::Low) << all << 6 << -1 << bgr233;
+        QTest::newRow("unknown behaves like low") << int(RemoteView::Unknown) << all << 6 << -1 << bgr233;
+        QTest::newRow("out of range behaves like low") << 7 << all << 6 << -1 << bgr233;
     }
     void qualityChoosesEncodingsAndLevels()
     {
