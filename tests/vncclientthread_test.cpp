@@ -194,6 +194,43 @@ private slots:
                                   5000);
     }
 
+    // Copies that overlap their source, in every direction (the order of
+    // rows and pixels decides), on 32-bit and on 8-bit pixels.
+    void copiedAreasArriveExactly_data()
+    {
+        QTest::addColumn<int>("quality");
+        QTest::addColumn<QPoint>("by");
+        for (const auto &[name, quality] : {std::pair("32 bits", RemoteView::High), std::pair("8 bits", RemoteView::Low)}) {
+            for (const QPoint by : {QPoint(0, -7), QPoint(0, 7), QPoint(-5, 0), QPoint(5, 0), QPoint(3, 4), QPoint(-3, -4)})
+                QTest::addRow("%s, by %d,%d", name, by.x(), by.y()) << int(quality) << by;
+        }
+    }
+    void copiedAreasArriveExactly()
+    {
+        QFETCH(int, quality);
+        QFETCH(QPoint, by);
+        TestServer server(120, 90);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread);
+        startThread(thread, server, RemoteView::Quality(quality));
+        // On 8 bits, both sides as the server rounds them to BGR233.
+        const auto seen = [&](QImage image) {
+            const auto level = [](int v, int max) { return (v * max + 127) / 255; };
+            for (int y = 0; quality == RemoteView::Low && y < image.height(); ++y) {
+                auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+                for (int x = 0; x < image.width(); ++x)
+                    row[x] = qRgb(level(qRed(row[x]), 7), level(qGreen(row[x]), 7), level(qBlue(row[x]), 3));
+            }
+            return image;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(seen(receiver.shown), seen(server.framebuffer())), 5000);
+        receiver.updates.clear();
+        server.copyRect(QRect(20, 20, 60, 40), QPoint(20, 20) + by);
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(seen(receiver.shown), seen(server.framebuffer())), 5000);
+    }
+
     void serverPixelsReadBackExactly()
     {
         TestServer server(200, 120);

@@ -65,6 +65,7 @@ private:
     rfbBool allocateFrameBuffer();
     void rectangleStarting(int x, int y, int w, int h);
     void frameBufferUpdated(int x, int y, int w, int h);
+    void copyRectangle(int fromX, int fromY, int w, int h, int toX, int toY);
     void frameBufferUpdateFinished();
     void showDamage();
     void cutTextReceived(const char *text, int length);

@@ -352,6 +352,17 @@ void TestServer::fillRect(const QRect &r, quint32 rgb)
     });
 }
 
+void TestServer::copyRect(const QRect &from, const QPoint &to)
+{
+    d->tasks.call([&] {
+        if (!d->screen)
+            return;
+        const QRect target(to, from.size());
+        rfbDoCopyRect(d->screen, target.left(), target.top(), target.right() + 1, target.bottom() + 1,
+                      to.x() - from.x(), to.y() - from.y());
+    });
+}
+
 void TestServer::resize(int width, int height)
 {
     d->tasks.call([&] {

@@ -41,6 +41,9 @@ public:
 
     // Paints r (clipped) and tells the clients it changed.
     void fillRect(const QRect &r, quint32 rgb);
+    // Moves the pixels of 'from' to 'to' (they may overlap) and sends the
+    // clients a CopyRect where they take it.
+    void copyRect(const QRect &from, const QPoint &to);
     // New desktop size with pattern content; clients get a size change.
     void resize(int width, int height);
     void sendCutText(const QByteArray &bytes);
