@@ -83,6 +83,14 @@ class Processes:
             self.stop(p)
 
 
+def cpu_seconds(pid):
+    """User and system time of a process so far (ip netns exec execs, so
+    the PID we started is the program's)."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
 def run(*args):
     subprocess.run(args, check=True, stdout=subprocess.DEVNULL)
 
@@ -137,7 +145,7 @@ class Bench:
             number = f.readline().strip()
         if not number:
             raise RuntimeError(f"{args[0]} did not start")
-        return ":" + number
+        return ":" + number, p
 
     def env(self, display):
         return dict(os.environ, DISPLAY=display, HOME=self.home, XDG_RUNTIME_DIR=self.home)
@@ -148,10 +156,10 @@ class Bench:
 
     def set_up(self):
         self.make_namespaces()
-        self.far_display = self.x_server(self.far, ["Xvnc", "-geometry", f"{WIDTH}x{HEIGHT}", "-depth", "24",
+        self.far_display, self.far_server = self.x_server(self.far, ["Xvnc", "-geometry", f"{WIDTH}x{HEIGHT}", "-depth", "24",
                                                     "-SecurityTypes", "None", "-rfbport", str(RFB_PORT),
                                                     "-AlwaysShared"])
-        self.near_display = self.x_server(self.near, ["Xvfb", "-screen", "0", "1400x800x24", "-nolisten", "tcp"])
+        self.near_display, _ = self.x_server(self.near, ["Xvfb", "-screen", "0", "1400x800x24", "-nolisten", "tcp"])
         self.far_client([self.opts.linkdesk, "target"] + [str(v) for v in TARGET])
         self.watch = self.procs.start(self.in_ns(self.near, [self.opts.linkwatch]), env=self.env(self.near_display),
                                       stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, bufsize=1)
@@ -242,15 +250,19 @@ class Bench:
             result["time to first frame, ms"] = float(answer[1])
             time.sleep(self.opts.warmup)
             c0 = self.link_counts()
+            cpu0 = [cpu_seconds(p.pid) for p in (proc, self.far_server)]
             t0 = time.monotonic()
             frames = self.ask(f"count {self.opts.seconds}")
             dt = time.monotonic() - t0
+            cpu1 = [cpu_seconds(p.pid) for p in (proc, self.far_server)]
             c1 = self.link_counts()
             d = {k: c1[k] - c0[k] for k in c0}
             result["updates shown/s"] = int(frames[1]) / dt
             result["link kB/s, down+up"] = (d["down"] + d["up"]) / dt / 1000
             result["link drops/s"] = d["drops"] / dt
             result["link queue ms, mean"] = d["queued ns"] / 1e6 / max(1, d["down packets"])
+            result["viewer CPU %"] = 100 * (cpu1[0] - cpu0[0]) / dt
+            result["Xvnc CPU %"] = 100 * (cpu1[1] - cpu0[1]) / dt
             if scenario != "drag":
                 keys = [float(v) for v in self.ask(f"keys {self.opts.keys} 250")[1:]]
                 got = sorted(v for v in keys if v >= 0)
