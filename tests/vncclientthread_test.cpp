@@ -107,6 +107,26 @@ void startThread(VncClientThread &thread, const Server &server, RemoteView::Qual
     thread.start();
 }
 
+// A test server, a connection thread and its receiver; start() connects
+// them.
+struct Connection
+{
+    TestServer server;
+    VncClientThread thread;
+    Receiver receiver;
+    Connection(int width, int height, const QByteArray &serverPassword = {}, const QString &typed = {})
+        : server(width, height, serverPassword), receiver(thread, typed)
+    {
+    }
+    bool start(RemoteView::Quality quality = RemoteView::High)
+    {
+        if (!server.start())
+            return false;
+        startThread(thread, server, quality);
+        return true;
+    }
+};
+
 // A port on which nothing listens.
 int closedPort()
 {
@@ -155,15 +175,12 @@ private slots:
         QFETCH(int, compressLevel);
         QFETCH(int, qualityLevel);
         QFETCH(QList<int>, format);
-        TestServer server(64, 48);
-        QVERIFY(server.start());
-        VncClientThread thread;
-        Receiver receiver(thread);
-        startThread(thread, server, RemoteView::Quality(quality));
-        QVERIFY(server.waitForMessages([](const QList<ClientMessage> &m) {
+        Connection c(64, 48);
+        QVERIFY(c.start(RemoteView::Quality(quality)));
+        QVERIFY(c.server.waitForMessages([](const QList<ClientMessage> &m) {
             return std::any_of(m.begin(), m.end(), [](const ClientMessage &c) { return c.type == ClientMessage::SetEncodings; });
         }, 5000));
-        const QList<qint32> sent = encodingsSent(server);
+        const QList<qint32> sent = encodingsSent(c.server);
         QList<qint32> real;
         int compress = -1;
         int level = -1;
@@ -178,8 +195,8 @@ private slots:
         QCOMPARE(real, encodings);
         QCOMPARE(compress, compressLevel);
         QCOMPARE(level, qualityLevel);
-        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
-        for (const ClientMessage &m : server.messages()) {
+        QTRY_VERIFY_WITH_TIMEOUT(!c.receiver.updates.isEmpty(), 5000);
+        for (const ClientMessage &m : c.server.messages()) {
             if (m.type == ClientMessage::SetPixelFormat)
                 QCOMPARE(QList<int>({m.bitsPerPixel, m.redMax, m.greenMax, m.blueMax, m.redShift, m.greenShift,
                                      m.blueShift}),
@@ -188,9 +205,10 @@ private slots:
         // Whatever the wire format, the frame shows the server's colours:
         // exact with lossless encodings, close with JPEG or 8 bits.
         if (quality == RemoteView::High)
-            QTRY_VERIFY_WITH_TIMEOUT(samePixels(receiver.shown, server.framebuffer()), 5000);
-        QTRY_VERIFY2_WITH_TIMEOUT(meanChannelError(receiver.shown, server.framebuffer()) < 40,
-                                  qPrintable(QString::number(meanChannelError(receiver.shown, server.framebuffer()))),
+            QTRY_VERIFY_WITH_TIMEOUT(samePixels(c.receiver.shown, c.server.framebuffer()), 5000);
+        QTRY_VERIFY2_WITH_TIMEOUT(meanChannelError(c.receiver.shown, c.server.framebuffer()) < 40,
+                                  qPrintable(QString::number(
+                                      meanChannelError(c.receiver.shown, c.server.framebuffer()))),
                                   5000);
     }
 
@@ -200,8 +218,11 @@ private slots:
     {
         QTest::addColumn<int>("quality");
         QTest::addColumn<QPoint>("by");
-        for (const auto &[name, quality] : {std::pair("32 bits", RemoteView::High), std::pair("8 bits", RemoteView::Low)}) {
-            for (const QPoint by : {QPoint(0, -7), QPoint(0, 7), QPoint(-5, 0), QPoint(5, 0), QPoint(3, 4), QPoint(-3, -4)})
+        const QPoint moves[] = {QPoint(0, -7), QPoint(0, 7), QPoint(-5, 0), QPoint(5, 0), QPoint(3, 4), QPoint(-3, -4)};
+        const std::pair<const char *, RemoteView::Quality> depths[] = {{"32 bits", RemoteView::High},
+                                                                       {"8 bits", RemoteView::Low}};
+        for (const auto &[name, quality] : depths) {
+            for (const QPoint by : moves)
                 QTest::addRow("%s, by %d,%d", name, by.x(), by.y()) << int(quality) << by;
         }
     }
@@ -209,11 +230,8 @@ private slots:
     {
         QFETCH(int, quality);
         QFETCH(QPoint, by);
-        TestServer server(120, 90);
-        QVERIFY(server.start());
-        VncClientThread thread;
-        Receiver receiver(thread);
-        startThread(thread, server, RemoteView::Quality(quality));
+        Connection c(120, 90);
+        QVERIFY(c.start(RemoteView::Quality(quality)));
         // On 8 bits, both sides as the server rounds them to BGR233.
         const auto seen = [&](QImage image) {
             const auto level = [](int v, int max) { return (v * max + 127) / 255; };
@@ -224,32 +242,29 @@ private slots:
             }
             return image;
         };
-        QTRY_VERIFY_WITH_TIMEOUT(samePixels(seen(receiver.shown), seen(server.framebuffer())), 5000);
-        receiver.updates.clear();
-        server.copyRect(QRect(20, 20, 60, 40), QPoint(20, 20) + by);
-        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(samePixels(seen(receiver.shown), seen(server.framebuffer())), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(seen(c.receiver.shown), seen(c.server.framebuffer())), 5000);
+        c.receiver.updates.clear();
+        c.server.copyRect(QRect(20, 20, 60, 40), QPoint(20, 20) + by);
+        QTRY_VERIFY_WITH_TIMEOUT(!c.receiver.updates.isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(seen(c.receiver.shown), seen(c.server.framebuffer())), 5000);
     }
 
     void serverPixelsReadBackExactly()
     {
-        TestServer server(200, 120);
-        QVERIFY(server.start());
-        VncClientThread thread;
-        Receiver receiver(thread);
-        startThread(thread, server);
-        QTRY_VERIFY_WITH_TIMEOUT(samePixels(receiver.shown, server.framebuffer()), 5000);
-        QCOMPARE(thread.image().format(), QImage::Format_RGB32);
+        Connection c(200, 120);
+        QVERIFY(c.start());
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(c.receiver.shown, c.server.framebuffer()), 5000);
+        QCOMPARE(c.thread.image().format(), QImage::Format_RGB32);
 
-        server.fillRect(QRect(10, 20, 30, 40), 0x123456);
-        QTRY_VERIFY_WITH_TIMEOUT(receiver.updates.contains(QRect(10, 20, 30, 40)), 5000);
-        QVERIFY(samePixels(receiver.shown, server.framebuffer()));
+        c.server.fillRect(QRect(10, 20, 30, 40), 0x123456);
+        QTRY_VERIFY_WITH_TIMEOUT(c.receiver.updates.contains(QRect(10, 20, 30, 40)), 5000);
+        QVERIFY(samePixels(c.receiver.shown, c.server.framebuffer()));
         // A rectangle copy is a deep copy of just that part.
-        const QImage part = thread.image(10, 20, 30, 40);
+        const QImage part = c.thread.image(10, 20, 30, 40);
         QCOMPARE(part.size(), QSize(30, 40));
         QCOMPARE(part.pixel(0, 0) & 0xffffff, 0x123456u);
         // Only w selects the whole image.
-        QCOMPARE(thread.image(5, 5, 0, 7).size(), QSize(200, 120));
+        QCOMPARE(c.thread.image(5, 5, 0, 7).size(), QSize(200, 120));
     }
 
     void resizeGivesAZeroedBufferOfTheNewSize()
@@ -339,26 +354,23 @@ private slots:
 
     void oneUpdateRequestPerUpdate()
     {
-        TestServer server(320, 240);
-        QVERIFY(server.start());
-        VncClientThread thread;
-        Receiver receiver(thread);
-        startThread(thread, server);
-        QTRY_VERIFY_WITH_TIMEOUT(samePixels(receiver.shown, server.framebuffer()), 5000);
+        Connection c(320, 240);
+        QVERIFY(c.start());
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(c.receiver.shown, c.server.framebuffer()), 5000);
         QTest::qWait(100);
-        const QList<qint32> offered = encodingsSent(server);
-        server.clearMessages();
-        const qsizetype updatesBefore = receiver.updates.size();
+        const QList<qint32> offered = encodingsSent(c.server);
+        c.server.clearMessages();
+        const qsizetype updatesBefore = c.receiver.updates.size();
         constexpr int changes = 20;
         for (int i = 0; i < changes; ++i) {
             const QRect r(8 * i, 4 * i, 16, 16);
-            server.fillRect(r, 0x102030 + i);
-            QTRY_VERIFY_WITH_TIMEOUT(receiver.updates.contains(r), 5000);
+            c.server.fillRect(r, 0x102030 + i);
+            QTRY_VERIFY_WITH_TIMEOUT(c.receiver.updates.contains(r), 5000);
         }
         QTest::qWait(100);
-        const qsizetype updates = receiver.updates.size() - updatesBefore;
+        const qsizetype updates = c.receiver.updates.size() - updatesBefore;
         int requests = 0;
-        for (const ClientMessage &m : server.messages()) {
+        for (const ClientMessage &m : c.server.messages()) {
             if (m.type == ClientMessage::UpdateRequest) {
                 QVERIFY(m.incremental);
                 ++requests;
@@ -378,11 +390,8 @@ private slots:
     // whole, and the hand-over must hold without the event loop's wake-up.
     void updatesReachAGuiThatOnlyDrainsPostedEvents()
     {
-        TestServer server(160, 120);
-        QVERIFY(server.start());
-        VncClientThread thread;
-        Receiver receiver(thread);
-        startThread(thread, server);
+        Connection c(160, 120);
+        QVERIFY(c.start());
         auto drainUntil = [&](auto done) {
             QElapsedTimer clock;
             clock.start();
@@ -390,87 +399,72 @@ private slots:
                 QCoreApplication::sendPostedEvents();
             return done();
         };
-        QVERIFY(drainUntil([&] { return samePixels(receiver.shown, server.framebuffer()); }));
+        QVERIFY(drainUntil([&] { return samePixels(c.receiver.shown, c.server.framebuffer()); }));
         for (int i = 0; i < 30; ++i) {
             const QRect r(4 * i, 3 * i, 8, 8);
-            server.fillRect(r, 0x405060 + i);
-            QVERIFY(drainUntil([&] { return receiver.updates.contains(r); }));
+            c.server.fillRect(r, 0x405060 + i);
+            QVERIFY(drainUntil([&] { return c.receiver.updates.contains(r); }));
         }
-        QVERIFY(samePixels(receiver.shown, server.framebuffer()));
+        QVERIFY(samePixels(c.receiver.shown, c.server.framebuffer()));
     }
 
     void serverCutTextArrivesDecoded()
     {
-        TestServer server(32, 32);
-        QVERIFY(server.start());
-        VncClientThread thread;
-        Receiver receiver(thread);
-        startThread(thread, server);
-        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
+        Connection c(32, 32);
+        QVERIFY(c.start());
+        QTRY_VERIFY_WITH_TIMEOUT(!c.receiver.updates.isEmpty(), 5000);
 
-        server.sendCutText("abc");
-        server.sendCutText(QByteArray());
-        server.sendCutText("gr\xc3\xbc\xc3\x9f \xe2\x82\xac");
-        server.sendCutText("caf\xe9");
-        QTRY_COMPARE_WITH_TIMEOUT(receiver.cuts.size(), 3, 5000);
-        QCOMPARE(receiver.cuts, (QStringList{"abc", QString::fromUtf8("grüß €"), QString::fromUtf8("café")}));
+        c.server.sendCutText("abc");
+        c.server.sendCutText(QByteArray());
+        c.server.sendCutText("gr\xc3\xbc\xc3\x9f \xe2\x82\xac");
+        c.server.sendCutText("caf\xe9");
+        QTRY_COMPARE_WITH_TIMEOUT(c.receiver.cuts.size(), 3, 5000);
+        QCOMPARE(c.receiver.cuts, (QStringList{"abc", QString::fromUtf8("grüß €"), QString::fromUtf8("café")}));
     }
 
     void rightPasswordConnects()
     {
-        TestServer server(32, 32, "s3cret");
-        QVERIFY(server.start());
-        VncClientThread thread;
-        Receiver receiver(thread, "s3cret");
-        startThread(thread, server);
-        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
-        QCOMPARE(receiver.passwordRequests, 1);
-        QVERIFY(samePixels(receiver.shown, server.framebuffer()));
+        Connection c(32, 32, "s3cret", "s3cret");
+        QVERIFY(c.start());
+        QTRY_VERIFY_WITH_TIMEOUT(!c.receiver.updates.isEmpty(), 5000);
+        QCOMPARE(c.receiver.passwordRequests, 1);
+        QVERIFY(samePixels(c.receiver.shown, c.server.framebuffer()));
     }
 
     void wrongPasswordFailsOnceWithAMessage()
     {
-        TestServer server(32, 32, "s3cret");
-        QVERIFY(server.start());
-        VncClientThread thread;
-        Receiver receiver(thread, "wrong");
-        startThread(thread, server);
-        QTRY_VERIFY_WITH_TIMEOUT(thread.isFinished(), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(receiver.errors, QStringList{"VNC authentication failed."}, 3000);
+        Connection c(32, 32, "s3cret", "wrong");
+        QVERIFY(c.start());
+        QTRY_VERIFY_WITH_TIMEOUT(c.thread.isFinished(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.receiver.errors, QStringList{"VNC authentication failed."}, 3000);
         // libvncserver never throttles: the same refused password is not tried again.
-        QCOMPARE(receiver.passwordRequests, 1);
-        QCOMPARE(server.connectionCount(), 1);
-        QVERIFY(receiver.updates.isEmpty());
+        QCOMPARE(c.receiver.passwordRequests, 1);
+        QCOMPARE(c.server.connectionCount(), 1);
+        QVERIFY(c.receiver.updates.isEmpty());
     }
 
     void emptyPasswordIsRefusedWithAMessage()
     {
-        TestServer server(32, 32, "s3cret");
-        QVERIFY(server.start());
-        VncClientThread thread;
-        Receiver receiver(thread, QString());
-        startThread(thread, server);
-        QTRY_VERIFY_WITH_TIMEOUT(thread.isFinished(), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(receiver.errors, QStringList{"VNC authentication failed."}, 3000);
-        QCOMPARE(server.connectionCount(), 1);
+        Connection c(32, 32, "s3cret", QString());
+        QVERIFY(c.start());
+        QTRY_VERIFY_WITH_TIMEOUT(c.thread.isFinished(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.receiver.errors, QStringList{"VNC authentication failed."}, 3000);
+        QCOMPARE(c.server.connectionCount(), 1);
     }
 
     void inputReachesTheServerInOrder()
     {
-        TestServer server(64, 64);
-        QVERIFY(server.start());
-        VncClientThread thread;
-        Receiver receiver(thread);
-        startThread(thread, server);
-        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
-        server.clearMessages();
+        Connection c(64, 64);
+        QVERIFY(c.start());
+        QTRY_VERIFY_WITH_TIMEOUT(!c.receiver.updates.isEmpty(), 5000);
+        c.server.clearMessages();
 
-        thread.mouseEvent(10, 20, 1);
-        thread.keyEvent(0x61, true);
-        thread.keyEvent(0x61, false);
-        thread.clientCut("caf\u00e9");
-        thread.clientCut(QString());
-        thread.mouseEvent(11, 21, 0);
+        c.thread.mouseEvent(10, 20, 1);
+        c.thread.keyEvent(0x61, true);
+        c.thread.keyEvent(0x61, false);
+        c.thread.clientCut("caf\u00e9");
+        c.thread.clientCut(QString());
+        c.thread.mouseEvent(11, 21, 0);
         auto input = [](const QList<ClientMessage> &all) {
             QList<ClientMessage> result;
             for (const ClientMessage &m : all) {
@@ -479,8 +473,8 @@ private slots:
             }
             return result;
         };
-        QVERIFY(server.waitForMessages([&](const QList<ClientMessage> &m) { return input(m).size() >= 6; }, 5000));
-        const QList<ClientMessage> got = input(server.messages());
+        QVERIFY(c.server.waitForMessages([&](const QList<ClientMessage> &m) { return input(m).size() >= 6; }, 5000));
+        const QList<ClientMessage> got = input(c.server.messages());
         QCOMPARE(got.size(), 6);
         QCOMPARE(got[0].type, ClientMessage::Pointer);
         QCOMPARE(QPoint(got[0].x, got[0].y), QPoint(10, 20));
@@ -496,11 +490,11 @@ private slots:
         QCOMPARE(got[4].text, QByteArray());
         QCOMPARE(got[5].buttonMask, 0);
 
-        thread.stop();
-        thread.keyEvent(0x62, true);
-        thread.mouseEvent(1, 1, 4);
-        QVERIFY(thread.wait(2000));
-        QCOMPARE(input(server.messages()).size(), 6);
+        c.thread.stop();
+        c.thread.keyEvent(0x62, true);
+        c.thread.mouseEvent(1, 1, 4);
+        QVERIFY(c.thread.wait(2000));
+        QCOMPARE(input(c.server.messages()).size(), 6);
     }
 
     void closedPortReportsServerNotFound()
@@ -525,18 +519,15 @@ private slots:
     {
         QFETCH(bool, reset);
         QFETCH(QString, message);
-        TestServer server(32, 32);
-        QVERIFY(server.start());
-        VncClientThread thread;
-        Receiver receiver(thread);
-        startThread(thread, server);
-        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
-        server.dropConnections(reset);
-        QTRY_COMPARE_WITH_TIMEOUT(receiver.errors.size(), 1, 3000);
-        QVERIFY(!receiver.errors.first().isEmpty());
+        Connection c(32, 32);
+        QVERIFY(c.start());
+        QTRY_VERIFY_WITH_TIMEOUT(!c.receiver.updates.isEmpty(), 5000);
+        c.server.dropConnections(reset);
+        QTRY_COMPARE_WITH_TIMEOUT(c.receiver.errors.size(), 1, 3000);
+        QVERIFY(!c.receiver.errors.first().isEmpty());
         if (!message.isEmpty())
-            QCOMPARE(receiver.errors.first(), message);
-        QTRY_VERIFY_WITH_TIMEOUT(thread.isFinished(), 3000);
+            QCOMPARE(c.receiver.errors.first(), message);
+        QTRY_VERIFY_WITH_TIMEOUT(c.thread.isFinished(), 3000);
     }
 
     void stopBeforeStartConnectsNowhere()
