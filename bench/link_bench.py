@@ -156,9 +156,9 @@ class Bench:
 
     def set_up(self):
         self.make_namespaces()
-        self.far_display, self.far_server = self.x_server(self.far, ["Xvnc", "-geometry", f"{WIDTH}x{HEIGHT}", "-depth", "24",
-                                                    "-SecurityTypes", "None", "-rfbport", str(RFB_PORT),
-                                                    "-AlwaysShared"])
+        self.far_display, self.far_server = self.x_server(
+            self.far, ["Xvnc", "-geometry", f"{WIDTH}x{HEIGHT}", "-depth", "24", "-SecurityTypes", "None",
+                       "-rfbport", str(RFB_PORT), "-AlwaysShared"])
         self.near_display, _ = self.x_server(self.near, ["Xvfb", "-screen", "0", "1400x800x24", "-nolisten", "tcp"])
         self.far_client([self.opts.linkdesk, "target"] + [str(v) for v in TARGET])
         self.watch = self.procs.start(self.in_ns(self.near, [self.opts.linkwatch]), env=self.env(self.near_display),

@@ -41,9 +41,10 @@ struct QualitySettings
 const char allEncodings[] = "tight zrle ultra copyrect hextile zlib corre rre raw";
 
 // The last row applies to every other value (Low and Unknown). Low's zlib
-// level is 6, not 9: on 8-bit pixels TigerVNC's server spent a whole core
-// at 9 on a changing picture, and its updates waited for it (four times the
-// key-to-screen time at 20 Mbit/s), for half the bytes; bench/README.md.
+// level is 6, not 9: on 8-bit pixels level 9 halved a changing picture's
+// bytes, but TigerVNC's server then spent a whole core on it and every
+// update waited (four times the key-to-screen time at 20 Mbit/s);
+// bench/README.md.
 const QualitySettings qualityTable[] = {
     {RemoteView::High, "copyrect hextile raw", 0, 9, false},
     {RemoteView::Medium, allEncodings, 5, 7, false},
