@@ -80,7 +80,6 @@ private:
     qreal startSpread = 0;
     qreal lastSpread = 0;
     QPointF wheelLeft;     // movement not yet turned into wheel steps
-    bool moved = false;    // several fingers moved beyond the slop
     // The last tap, for double taps.
     bool tapped = false;
     QPointF lastTapPos;
