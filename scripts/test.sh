@@ -30,7 +30,7 @@ if [ "${VEMO_SKIP_SANITIZERS:-0}" != "1" ]; then
   # Not here: the clipboard test forks xclip from a threaded process, which
   # the detector refuses; the shell window's painting runs Qt's own worker
   # pool, whose hand-overs inside Qt it cannot see.
-  tsan_tests=(vncclientthread_test vncview_test vncview_display_test vncview_input_test
+  tsan_tests=(vncclientthread_test directoutput_test vncview_test vncview_display_test vncview_input_test
               vncview_hostile_test vncview_lifecycle_test)
   cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEMO_SANITIZE=thread \
     -DVEMO_BUILD_BENCH=OFF >/dev/null

@@ -1,7 +1,9 @@
 // The VNC view against servers that misbehave: absurd sizes, rectangles
 // outside the desktop, oversized or malformed cut text, handshakes that
-// stall or break off, garbage, resize storms. Each case ends with the view
-// Disconnected and a message for the user, or keeps working.
+// stall or break off, a rectangle held back, garbage, resize storms. Each
+// case ends with the view Disconnected and a message for the user, or keeps
+// working.
+#include "clientmessage.h"
 #include "hostileserver.h"
 #include "rawserver.h"
 #include "testserver.h"
@@ -82,6 +84,48 @@ class VncViewHostileTest : public QObject
     Q_OBJECT
 
 private slots:
+    // A server that holds back the rest of a rectangle for longer than the
+    // keys may take: keys pressed meanwhile leave at once, in order, and the
+    // rectangle still arrives whole. With requests, and with continuous
+    // updates (confirmed first).
+    void rectangleHeldBack_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("before");
+        QTest::newRow("requests") << QList<QByteArray>{};
+        QTest::newRow("continuous updates") << QList<QByteArray>{QByteArray(1, char(150))};
+    }
+    void rectangleHeldBack()
+    {
+        QFETCH(QList<QByteArray>, before);
+        const QRect all(QPoint(), desktop);
+        const QByteArray later = framebufferUpdate({rawRect(all, laterColour)});
+        QList<Step> script = session(quint16(desktop.width()), quint16(desktop.height()),
+                                     before << framebufferUpdate({rawRect(all, firstColour)}));
+        script << Step::send(later.left(later.size() / 2)) << Step::pause(4000)
+               << Step::send(later.mid(later.size() / 2));
+        RawServer server(script);
+        QVERIFY(server.start());
+        ViewHarness h(loopbackUrl(server.port()));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        QTRY_COMPARE_WITH_TIMEOUT(shownAt(h.view, 1, 1), QRgb(firstColour), 2000);
+        QTest::qWait(100); // into the held-back rectangle
+        QTest::keyClicks(h.view, "ab");
+        auto keys = [&] {
+            const QByteArray sent = server.received().value(0);
+            QList<ClientMessage> messages;
+            ClientStreamParser(1, false).feed(sent.constData(), size_t(sent.size()), &messages);
+            QStringList lines;
+            for (const ClientMessage &m : std::as_const(messages)) {
+                if (m.type == ClientMessage::Key)
+                    lines << QStringLiteral("%1 %2").arg(QChar(char(m.key))).arg(m.down ? "down" : "up");
+            }
+            return lines;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(keys(), (QStringList{"a down", "a up", "b down", "b up"}), 2000);
+        expectOutcome(h, false);
+    }
+
     void initTestCase() { qInstallMessageHandler(dropDebug); }
 
     void absurdSizeAtInitIsRefused_data()

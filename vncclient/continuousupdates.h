@@ -40,6 +40,7 @@ public:
     // Held answers go out before anything else we send and before the
     // connection waits.
     bool sendAnswers(rfbClient *client);
+    bool nothingHeld() const { return heldBytes == 0; }
     // Why the last message ended the connection: its bytes did not all
     // come (the library logged why), or they broke the message's format.
     enum class Fault { None, Lost, Malformed };

@@ -2,8 +2,30 @@
 
 #include "desktopsize.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+
+namespace
+{
+void append16(std::string &to, unsigned value)
+{
+    to += char(value >> 8);
+    to += char(value & 0xff);
+}
+
+void append32(std::string &to, uint32_t value)
+{
+    append16(to, value >> 16);
+    append16(to, value & 0xffff);
+}
+} // namespace
+
+void OutgoingEvent::send(rfbClient *client)
+{
+    const std::string bytes = message();
+    WriteToRFBServer(client, bytes.data(), unsigned(bytes.size()));
+}
 
 OutgoingCutTextEvent::OutgoingCutTextEvent(char *text) : text(text) {}
 
@@ -12,9 +34,15 @@ OutgoingCutTextEvent::~OutgoingCutTextEvent()
     free(text);
 }
 
-void OutgoingCutTextEvent::send(rfbClient *client)
+std::string OutgoingCutTextEvent::message() const
 {
-    SendClientCutText(client, text, text ? int(strlen(text)) : 0);
+    const size_t length = text ? strlen(text) : 0;
+    std::string bytes(4, '\0');
+    bytes[0] = char(rfbClientCutText);
+    bytes.reserve(8 + length);
+    append32(bytes, uint32_t(length));
+    bytes.append(text ? text : "", length);
+    return bytes;
 }
 
 OutgoingPointerEvent::OutgoingPointerEvent(int x, int y, int buttonMask)
@@ -22,16 +50,25 @@ OutgoingPointerEvent::OutgoingPointerEvent(int x, int y, int buttonMask)
 {
 }
 
-void OutgoingPointerEvent::send(rfbClient *client)
+std::string OutgoingPointerEvent::message() const
 {
-    SendPointerEvent(client, x, y, buttonMask);
+    std::string bytes;
+    bytes += char(rfbPointerEvent);
+    bytes += char(buttonMask);
+    append16(bytes, unsigned(std::clamp(x, 0, 0xffff)));
+    append16(bytes, unsigned(std::clamp(y, 0, 0xffff)));
+    return bytes;
 }
 
 OutgoingKeyEvent::OutgoingKeyEvent(int key, bool pressed) : key(key), pressed(pressed) {}
 
-void OutgoingKeyEvent::send(rfbClient *client)
+std::string OutgoingKeyEvent::message() const
 {
-    SendKeyEvent(client, uint32_t(key), pressed ? TRUE : FALSE);
+    std::string bytes(4, '\0');
+    bytes[0] = char(rfbKeyEvent);
+    bytes[1] = pressed ? 1 : 0;
+    append32(bytes, uint32_t(key));
+    return bytes;
 }
 
 OutgoingDesktopSizeEvent::OutgoingDesktopSizeEvent(int width, int height) : width(width), height(height) {}

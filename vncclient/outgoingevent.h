@@ -3,13 +3,20 @@
 
 #include <rfb/rfbclient.h>
 
-// Input waiting to be sent to the server. Records are created on the GUI
-// thread and sent (then deleted) by the connection thread.
+#include <string>
+
+// Input for the server. Records are created on the GUI thread and either
+// written at once (see DirectOutput) or queued, then sent (and deleted) by
+// the connection thread.
 class OutgoingEvent
 {
 public:
     virtual ~OutgoingEvent() = default;
-    virtual void send(rfbClient *client) = 0;
+    // The message as it goes on the wire; empty for one that needs the
+    // connection's state to be made.
+    virtual std::string message() const { return {}; }
+    // Sends it through the library, on the connection thread.
+    virtual void send(rfbClient *client);
 };
 
 class OutgoingCutTextEvent : public OutgoingEvent
@@ -18,7 +25,7 @@ public:
     // Takes ownership of a malloc'ed, NUL-terminated copy of the text.
     explicit OutgoingCutTextEvent(char *text);
     ~OutgoingCutTextEvent() override;
-    void send(rfbClient *client) override;
+    std::string message() const override;
 
 private:
     OutgoingCutTextEvent(const OutgoingCutTextEvent &) = delete;
@@ -30,7 +37,7 @@ class OutgoingPointerEvent : public OutgoingEvent
 {
 public:
     OutgoingPointerEvent(int x, int y, int buttonMask);
-    void send(rfbClient *client) override;
+    std::string message() const override;
 
 private:
     int x;
@@ -42,7 +49,7 @@ class OutgoingKeyEvent : public OutgoingEvent
 {
 public:
     OutgoingKeyEvent(int key, bool pressed);
-    void send(rfbClient *client) override;
+    std::string message() const override;
 
 private:
     int key;

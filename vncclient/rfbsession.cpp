@@ -86,8 +86,9 @@ struct RfbSession::Hook<Member>
     static R call(rfbClient *client, Args... args) { return (from(client)->*Member)(args...); }
 };
 
-RfbSession::RfbSession(SessionHost &host, const HandshakeSettings &settings, RemoteView::Quality quality)
-    : host(host), settings(settings), quality(quality)
+RfbSession::RfbSession(SessionHost &host, DirectOutput &output, const HandshakeSettings &settings,
+                       RemoteView::Quality quality)
+    : host(host), output(output), settings(settings), quality(quality)
 {
 }
 
@@ -141,7 +142,8 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
 
 bool RfbSession::handleServerMessage()
 {
-    if (!HandleRFBServerMessage(rfb))
+    const bool handled = HandleRFBServerMessage(rfb);
+    if (!output.close() || !handled)
         return false;
     switch (continuousUpdates.fault()) {
     case ContinuousUpdates::Fault::None:
@@ -179,6 +181,7 @@ void RfbSession::close(bool politely, int ms)
 {
     if (!rfb)
         return;
+    output.close();
     if (politely) {
         QElapsedTimer clock;
         clock.start();
@@ -220,6 +223,8 @@ void RfbSession::holdLibraryUpdateRequests(bool hold)
 
 rfbBool RfbSession::allocateFrameBuffer()
 {
+    // The library asks for the new desktop next.
+    output.close();
     // A new size within an update message: the library asks for the whole
     // new desktop next, which must go out, unless updates come unasked.
     holdLibraryUpdateRequests(continuousUpdates.active());
@@ -312,8 +317,10 @@ void RfbSession::convertLowColour()
 // updates come unasked.
 void RfbSession::rectangleStarting(int, int, int, int)
 {
-    // The user's input goes out now, not after the whole update, which
-    // may take long to come.
+    // What was written directly during the last rectangle first, then the
+    // input queued meanwhile: it goes out now, not after the whole update,
+    // which may take long to come.
+    output.close();
     host.sendInput();
     if (!shownInPart.isValid())
         shownInPart.start();
@@ -322,6 +329,13 @@ void RfbSession::rectangleStarting(int, int, int, int)
         if (SendIncrementalFramebufferUpdateRequest(rfb))
             holdLibraryUpdateRequests(true);
     }
+    // Input pressed while this rectangle arrives goes out directly. The
+    // library writes nothing until the next rectangle or the update's end:
+    // its own request at the end is held, a new desktop size closes the
+    // output first (allocateFrameBuffer), and no fence answer waits to go
+    // before the input.
+    if (holdingUpdateRequests && continuousUpdates.nothingHeld())
+        output.open(rfb->sock, rfb->tlsSession);
 }
 
 void RfbSession::frameBufferUpdated(int x, int y, int w, int h)
@@ -367,6 +381,7 @@ void RfbSession::copyRectangle(int fromX, int fromY, int w, int h, int toX, int 
 // The list keeps its capacity.
 void RfbSession::frameBufferUpdateFinished()
 {
+    output.close();
     requestedAhead = false;
     holdLibraryUpdateRequests(continuousUpdates.active());
     shownInPart.invalidate();

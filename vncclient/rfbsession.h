@@ -3,6 +3,7 @@
 
 #include "desktopsize.h"
 #include "continuousupdates.h"
+#include "directoutput.h"
 #include "handshake.h"
 #include "remoteview.h"
 #include "tlschannel.h"
@@ -20,11 +21,13 @@ class SessionHost;
 // One RFB conversation through libvncclient: the rfbClient, its callbacks
 // (member functions reached through one trampoline), the greeting and its
 // security, and the frame the library decodes into. It runs on the
-// connection thread and tells its host what the user should see.
+// connection thread and tells its host what the user should see; it opens
+// 'output' to input while the library reads a rectangle.
 class RfbSession
 {
 public:
-    RfbSession(SessionHost &host, const HandshakeSettings &settings, RemoteView::Quality quality);
+    RfbSession(SessionHost &host, DirectOutput &output, const HandshakeSettings &settings,
+               RemoteView::Quality quality);
     ~RfbSession();
     RfbSession(const RfbSession &) = delete;
     RfbSession &operator=(const RfbSession &) = delete;
@@ -75,6 +78,7 @@ private:
     void holdLibraryUpdateRequests(bool hold);
 
     SessionHost &host;
+    DirectOutput &output;
     HandshakeSettings settings;
     RemoteView::Quality quality;
     rfbClient *rfb = nullptr;

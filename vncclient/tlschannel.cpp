@@ -96,7 +96,9 @@ bool TlsChannel::start(rfbClient *client, Kind kind, const QString &server, int 
                        SessionHost &host)
 {
     gnutls_session_t session = nullptr;
-    if (gnutls_init(&session, GNUTLS_CLIENT | GNUTLS_NONBLOCK) < 0) {
+    // No SIGPIPE: input may be sent from the GUI thread (DirectOutput),
+    // which does not block it.
+    if (gnutls_init(&session, GNUTLS_CLIENT | GNUTLS_NONBLOCK | GNUTLS_NO_SIGNAL) < 0) {
         host.fail(Messages::tr("The secure connection could not be prepared (out of memory)."));
         return false;
     }

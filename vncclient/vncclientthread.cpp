@@ -7,7 +7,8 @@
 // Locks:
 // - mutex guards host, port, signIn, frameImage and eventQueue, and writes
 //   of stopped. It is never held across a connection attempt or a network
-//   write, so no GUI call ever waits on the network.
+//   write that may wait, so no GUI call ever waits on the network: input
+//   goes out directly only through DirectOutput, which never waits.
 // - sideLock guards pendingErrorMessage, givenPassword, reply and
 //   activeSocket; it is never held while calling anything else.
 //
@@ -332,7 +333,7 @@ bool VncClientThread::attemptConnection()
         }
         setActiveSocket(connection.fd);
         SessionHost &self = *this;
-        session = std::make_unique<RfbSession>(self, settings, connectionQuality.load());
+        session = std::make_unique<RfbSession>(self, directOutput, settings, connectionQuality.load());
         if (session->open(fcntl(connection.fd, F_DUPFD_CLOEXEC, 0), readTimeoutSeconds)) {
             encryptedSession = session->encrypted();
             verifiedSession = session->identityVerified();
@@ -565,6 +566,15 @@ void VncClientThread::enqueue(OutgoingEvent *event)
         if (stopped) {
             delete event;
             return;
+        }
+        // Out at once while the library reads a long update, unless input
+        // queued earlier has still to go.
+        if (eventQueue.isEmpty()) {
+            const std::string message = event->message();
+            if (!message.empty() && directOutput.tryWrite(message.data(), message.size())) {
+                delete event;
+                return;
+            }
         }
         eventQueue.append(event);
     }

@@ -2,6 +2,7 @@
 #define VNCCLIENTTHREAD_H
 
 #include "connectionoptions.h"
+#include "directoutput.h"
 #include "handover.h"
 #include "remoteview.h"
 #include "sessionhost.h"
@@ -128,6 +129,7 @@ private:
     static void libraryOutput(const char *format, ...);
 
     QImage frameImage; // what the view is given; shares the session's pixels
+    DirectOutput directOutput; // outlives every session
     std::unique_ptr<RfbSession> session;
     QString host;
     int port = 0;

@@ -1,0 +1,73 @@
+#include "directoutput.h"
+
+#include <gnutls/gnutls.h>
+
+#include <cerrno>
+
+#include <poll.h>
+#include <sys/socket.h>
+
+void DirectOutput::open(int socket, void *tlsSession)
+{
+    const std::lock_guard<std::mutex> guard(lock);
+    opened = socket >= 0;
+    fd = socket;
+    tls = tlsSession;
+}
+
+bool DirectOutput::close()
+{
+    const std::lock_guard<std::mutex> guard(lock);
+    opened = false;
+    const bool sent = push(true);
+    failed = false; // reported once; the next session starts clean
+    return sent;
+}
+
+bool DirectOutput::tryWrite(const char *data, size_t size)
+{
+    const std::unique_lock<std::mutex> guard(lock, std::try_to_lock);
+    // Bytes still unfinished go first: these wait for close() behind them.
+    if (!guard.owns_lock() || !opened || failed || !unfinished.empty())
+        return false;
+    unfinished.assign(data, data + size);
+    done = 0;
+    push(false);
+    return true;
+}
+
+// Sends what is unfinished: with 'wait' all of it, else what the socket
+// takes now. False once the connection failed; the library then finds the
+// same on its next read.
+bool DirectOutput::push(bool wait)
+{
+    while (!failed && done < unfinished.size()) {
+        ssize_t sent;
+        bool blocked;
+        if (tls) {
+            // A record TLS could not send whole is finished by the same
+            // call again, before anything else goes out.
+            sent = gnutls_record_send(static_cast<gnutls_session_t>(tls), unfinished.data() + done,
+                                      unfinished.size() - done);
+            blocked = sent == GNUTLS_E_AGAIN || sent == GNUTLS_E_INTERRUPTED;
+        } else {
+            sent = send(fd, unfinished.data() + done, unfinished.size() - done, MSG_DONTWAIT | MSG_NOSIGNAL);
+            blocked = sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+        }
+        failed = sent < 0 && !blocked;
+        if (sent > 0) {
+            done += size_t(sent);
+            continue;
+        }
+        if (failed || !wait)
+            break;
+        // A shut socket (abort()) reports itself here too.
+        pollfd writable = {fd, POLLOUT, 0};
+        poll(&writable, 1, -1);
+    }
+    if (failed || done >= unfinished.size()) {
+        unfinished.clear();
+        done = 0;
+    }
+    return !failed;
+}
