@@ -1,7 +1,10 @@
 // What the VNC view shows, against a real libvncserver server on the
 // offscreen platform: scaled updates anywhere on the desktop look as the
-// whole desktop scaled at once, no paint leaves stale pixels, and a paint
-// between two updates shows the view's own pixels, not the decoder's.
+// whole desktop scaled at once, no paint leaves stale pixels, a paint
+// between two updates shows the view's own pixels, not the decoder's, and
+// the rectangles of one update show as one picture.
+#include "hostileserver.h"
+#include "rawserver.h"
 #include "samepixels.h"
 #include "scaledreference.h"
 #include "testserver.h"
@@ -60,6 +63,37 @@ class VncViewDisplayTest : public QObject
 
 private slots:
     void initTestCase() { qInstallMessageHandler(dropDebug); }
+
+    // A scroll and its new line, or any rectangles of one update, reach the
+    // screen together: one paint with all of them, not one per rectangle.
+    void oneUpdateIsOnePicture()
+    {
+        using namespace HostileRfb;
+        QList<QByteArray> rects;
+        for (int i = 0; i < 8; ++i)
+            rects << rawRect(QRect(i * 8, i % 2 * 24, 6, 6), 0x203040u + 0x100010u * quint32(i));
+        RawServer server(session(64, 48, {framebufferUpdate({rawRect(QRect(0, 0, 64, 48), 0)})})
+                         << RawServer::Step::pause(700) << RawServer::Step::send(framebufferUpdate(rects)));
+        QVERIFY(server.start());
+        ViewHarness h(loopbackUrl(server.port()));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        QTest::qWait(300); // the first picture settles
+        struct PaintCounter : QObject
+        {
+            int paints = 0;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                paints += event->type() == QEvent::Paint;
+                return false;
+            }
+        } counter;
+        h.view->installEventFilter(&counter);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(h).pixel(56, 24) & 0xffffff, 0x203040u + 0x100010u * 7, 3000);
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(shown(h).pixel(i * 8, i % 2 * 24) & 0xffffff, 0x203040u + 0x100010u * quint32(i));
+        QCOMPARE(counter.paints, 1);
+    }
 
     // Each update is painted on its own; together they must still form the
     // whole desktop scaled at once, edges included.

@@ -5,10 +5,11 @@
 // connection thread runs run(), the session and every libvncclient hook.
 //
 // Locks:
-// - mutex guards host, port, signIn, frameImage and eventQueue, and writes
-//   of stopped. It is never held across a connection attempt or a network
-//   write that may wait, so no GUI call ever waits on the network: input
-//   goes out directly only through DirectOutput, which never waits.
+// - mutex guards host, port, signIn, frameImage, handedRects and
+//   eventQueue, and writes of stopped. It is never held across a connection
+//   attempt or a network write that may wait, so no GUI call ever waits on
+//   the network: input goes out directly only through DirectOutput, which
+//   never waits.
 // - sideLock guards pendingErrorMessage, givenPassword, reply and
 //   activeSocket; it is never held while calling anything else.
 //
@@ -34,6 +35,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QElapsedTimer>
+#include <QMetaMethod>
 #include <QMutexLocker>
 #include <QTimer>
 
@@ -223,6 +225,12 @@ QImage VncClientThread::image(int x, int y, int w, int h) const
     if (w == 0)
         return frameImage;
     return frameImage.copy(x, y, w, h);
+}
+
+std::vector<QRect> VncClientThread::changedRects() const
+{
+    QMutexLocker locker(&mutex);
+    return handedRects;
 }
 
 int VncClientThread::normalisedPort(int port)
@@ -468,7 +476,14 @@ void VncClientThread::showUpdate(const QImage &frame, const std::vector<QRect> &
     {
         QMutexLocker locker(&mutex);
         frameImage = frame;
+        handedRects = rects;
     }
+    if (stopped)
+        return;
+    // One hand-over, and one picture, for the whole message.
+    emitBlocking([&] { emit regionUpdated(); });
+    if (!isSignalConnected(QMetaMethod::fromSignal(&VncClientThread::imageUpdated)))
+        return;
     for (const QRect &r : rects) {
         if (stopped)
             break;

@@ -60,6 +60,8 @@ public:
     void abort();
 
     QImage image(int x = 0, int y = 0, int w = 0, int h = 0) const;
+    // The rectangles of the update being handed over (regionUpdated).
+    std::vector<QRect> changedRects() const;
 
     QString currentHost() const;
     int currentPort() const; // normalised once a connection attempt began
@@ -72,7 +74,11 @@ public:
     static int normalisedPort(int port);
 
 signals:
+    // Each rectangle of an update; emitted only while connected to.
     void imageUpdated(int x, int y, int w, int h);
+    // Once per update message, to be shown as one picture: what it
+    // changed is changedRects() during the emission.
+    void regionUpdated();
     void gotCut(const QString &text);
     // Queued: the picture is the receiver's own.
     void cursorShape(const QImage &shape, const QPoint &hotSpot);
@@ -129,6 +135,7 @@ private:
     static void libraryOutput(const char *format, ...);
 
     QImage frameImage; // what the view is given; shares the session's pixels
+    std::vector<QRect> handedRects; // what the update being handed over changed
     DirectOutput directOutput; // outlives every session
     std::unique_ptr<RfbSession> session;
     QString host;

@@ -26,7 +26,9 @@ VncView::VncView(QWidget *parent, const QUrl &url)
     m_host = url.host();
     m_port = url.port();
 
-    connect(&clientThread, SIGNAL(imageUpdated(int, int, int, int)), this, SLOT(updateImage(int, int, int, int)),
+    // One picture per update message, not one per rectangle: the server's
+    // rectangles of one change (a scroll and its new line) show together.
+    connect(&clientThread, &VncClientThread::regionUpdated, this, &VncView::updateImageRegion,
             Qt::BlockingQueuedConnection);
     connect(&clientThread, SIGNAL(gotCut(const QString &)), this, SLOT(setCut(const QString &)),
             Qt::BlockingQueuedConnection);
@@ -71,7 +73,7 @@ VncView::~VncView()
 
 void VncView::disconnectThread()
 {
-    disconnect(&clientThread, SIGNAL(imageUpdated(int, int, int, int)), this, SLOT(updateImage(int, int, int, int)));
+    disconnect(&clientThread, &VncClientThread::regionUpdated, this, &VncView::updateImageRegion);
     disconnect(&clientThread, SIGNAL(gotCut(const QString &)), this, SLOT(setCut(const QString &)));
     disconnect(&clientThread, SIGNAL(passwordRequest()), this, SLOT(requestPassword()));
     disconnect(&clientThread, &VncClientThread::certificateQuestion, this, &VncView::askAboutCertificate);

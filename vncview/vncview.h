@@ -107,6 +107,7 @@ signals:
 
 private slots:
     void updateImage(int x, int y, int w, int h);
+    void updateImageRegion();
     void setCut(const QString &text);
     void requestPassword();
     void askAboutCertificate(const QString &question);
@@ -149,10 +150,12 @@ private:
     void scrollAtEdge();
     void releaseHeldInput();
     QPoint toFramebuffer(const QPointF &widgetPos) const;
-    QRect takePixels(const QRect &area);
+    void showChange(const QRegion &area, bool atOrigin);
+    QRegion takePixels(const QRegion &changed);
     bool isScaled() const { return horizontalFactor != 1.0f || verticalFactor != 1.0f; }
     QSize pictureSize() const;
     QRect widgetArea(const QRect &framebufferArea);
+    QRegion widgetArea(const QRegion &framebufferArea);
     void disconnectThread();
     void closeDialogs();
     void applyCursor();

@@ -18,19 +18,19 @@ const QSize unlimited(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 // connection thread waits in the hand-over. A new desktop size comes over
 // whole (zero where the server has not drawn yet). Returns the part of the
 // frame that changed.
-QRect VncView::takePixels(const QRect &area)
+QRegion VncView::takePixels(const QRegion &changed)
 {
     const QImage decoded = clientThread.image();
     if (decoded.size() != frame.size() || decoded.format() != frame.format()) {
         frame = decoded.copy();
         return frame.rect();
     }
-    const QRect inside = area & frame.rect();
-    if (inside.isEmpty())
-        return inside;
-    const size_t bytes = size_t(inside.width()) * 4;
-    for (int y = inside.top(); y <= inside.bottom(); ++y)
-        memcpy(frame.scanLine(y) + inside.left() * 4, decoded.constScanLine(y) + inside.left() * 4, bytes);
+    const QRegion inside = changed & frame.rect();
+    for (const QRect &r : inside) {
+        const size_t bytes = size_t(r.width()) * 4;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            memcpy(frame.scanLine(y) + r.left() * 4, decoded.constScanLine(y) + r.left() * 4, bytes);
+    }
     return inside;
 }
 
@@ -52,14 +52,41 @@ QRect VncView::widgetArea(const QRect &area)
     return scaler.targetsOf(area);
 }
 
+QRegion VncView::widgetArea(const QRegion &area)
+{
+    if (!isScaled())
+        return area;
+    QRegion covered;
+    for (const QRect &r : area)
+        covered += widgetArea(r);
+    return covered;
+}
+
 void VncView::updateImage(int x, int y, int w, int h)
+{
+    showChange(QRect(x, y, w, h), x == 0 && y == 0);
+}
+
+void VncView::updateImageRegion()
+{
+    const Handover::Scope handover(&clientThread);
+    QRegion changed;
+    for (const QRect &r : clientThread.changedRects())
+        changed += r;
+    showChange(changed, changed.contains(QPoint(0, 0)));
+}
+
+// A picture that starts at the origin brings a new desktop size to the
+// widget; others never resize it.
+void VncView::showChange(const QRegion &area, bool atOrigin)
 {
     const Handover::Scope handover(&clientThread);
     // A late update after shutdown must not reconfigure or reconnect the view.
     if (shuttingDown)
         return;
     const QSize previousSize = frame.size();
-    const QRect changed = takePixels(QRect(x, y, w, h));
+    const QRegion changed = takePixels(area);
+    const bool resized = frame.size() != previousSize;
 
     if (!firstUpdateDone) {
         setAttribute(Qt::WA_StaticContents);
@@ -76,7 +103,7 @@ void VncView::updateImage(int x, int y, int w, int h)
         emit changeSize(frame.width(), frame.height());
         emit connected();
         firstUpdateDone = true;
-    } else if (x == 0 && y == 0 && frame.size() != previousSize) {
+    } else if (atOrigin && resized) {
         if (isScaling()) {
             // The resized desktop fitted again, or zoomed as much as before.
             if (!fitting)
@@ -87,7 +114,7 @@ void VncView::updateImage(int x, int y, int w, int h)
         }
     }
 
-    if (!isScaling() && x == 0 && y == 0 && size() != frame.size()) {
+    if (!isScaling() && atOrigin && size() != frame.size()) {
         // The maximum follows the frame, so a larger desktop can be shown.
         if (maximumSize() != unlimited)
             setMaximumSize(frame.size());
@@ -95,12 +122,13 @@ void VncView::updateImage(int x, int y, int w, int h)
         emit changeSize(frame.width(), frame.height());
     }
     // A smaller picture may leave a gap where the window was scrolled to.
-    if (frame.size() != previousSize)
+    if (resized)
         scrollTo(scrollOffset());
 
-    // Painted now, from the view's own frame; whatever else Qt had pending
-    // is painted with it.
-    repaint(widgetArea(changed));
+    // Painted from the view's own frame as soon as the event loop is free,
+    // with whatever else Qt has pending: updates that came in a burst show
+    // as one picture of the latest pixels.
+    update(widgetArea(changed));
 }
 
 // Paints the whole region asked for from the view's own frame: pixel for
