@@ -91,11 +91,9 @@ private slots:
         QFETCH(QList<QByteArray>, messages);
         QFETCH(QStringList, expected);
         QFETCH(bool, ends);
-        RawServer server(session(64, 48, messages));
-        QVERIFY(server.start());
-        ViewHarness h(loopbackUrl(server.port()));
-        h.view->startConnecting();
-        auto sent = [&] { return described(parsed(server.received().value(0))); };
+        ScriptedView h(session(64, 48, messages));
+        QVERIFY(h.started);
+        auto sent = [&] { return described(parsed(h.server.received().value(0))); };
         if (ends) {
             QVERIFY2(h.waitFailed(), qPrintable(h.log.join(' ')));
             QCOMPARE(h.errors, QStringList{"The VNC server sent a message this viewer does not understand."});

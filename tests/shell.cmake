@@ -48,7 +48,7 @@ vemo_add_test(shell_serverurl_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_serve
 # Signing in to Xvnc with each kind of security, the view in this process.
 vemo_add_test(security_e2e_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/security_e2e_test.cpp ${CMAKE_CURRENT_LIST_DIR}/e2e_servers.cpp
-  LIBS vncview Qt6::Network TIMEOUT 300)
+  LIBS vncview vemo_testsupport Qt6::Network TIMEOUT 300)
 
 # The window against Xvnc: remote resize, reconnecting to a restarted server,
 # a server connecting to a listening window.

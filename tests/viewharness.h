@@ -2,8 +2,10 @@
 // the view announces; shared by the hardening tests.
 #pragma once
 
+#include "rawserver.h"
 #include "vncview.h"
 
+#include <QApplication>
 #include <QBackingStore>
 #include <QElapsedTimer>
 #include <QMetaEnum>
@@ -11,6 +13,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include <cstdio>
 #include <memory>
 
 struct ViewHarness
@@ -73,6 +76,24 @@ inline QUrl loopbackUrl(quint16 port, const QString &password = QString(), bool 
     return url;
 }
 
+struct ScriptedServer
+{
+    explicit ScriptedServer(const QList<RawServer::Step> &script) : server(script), started(server.start()) {}
+    RawServer server;
+    bool started;
+};
+
+// A view connecting to a server that plays `script`; check `started`.
+struct ScriptedView : ScriptedServer, ViewHarness
+{
+    explicit ScriptedView(const QList<RawServer::Step> &script)
+        : ScriptedServer(script), ViewHarness(loopbackUrl(server.port()))
+    {
+        if (started)
+            view->startConnecting();
+    }
+};
+
 // Milliseconds the harness takes to go away.
 inline qint64 timeToDestroy(std::unique_ptr<ViewHarness> &harness)
 {
@@ -80,4 +101,28 @@ inline qint64 timeToDestroy(std::unique_ptr<ViewHarness> &harness)
     clock.start();
     harness.reset();
     return clock.elapsed();
+}
+
+// The main() of a view test: the application sees the arguments of a viewer
+// started as "PROGRAM vnc://unused 1" (the view takes its quality from the
+// second: 1 is lossless, so pixels compare exactly); the runner the real ones.
+#define VEMO_VIEW_TEST_MAIN(TestObject)                                                                 \
+    int main(int argc, char **argv)                                                                     \
+    {                                                                                                   \
+        static char program[] = #TestObject, url[] = "vnc://unused", quality[] = "1";                   \
+        static char *viewerArgv[] = {program, url, quality, nullptr};                                   \
+        static int viewerArgc = 3;                                                                      \
+        QApplication app(viewerArgc, viewerArgv);                                                       \
+        TestObject test;                                                                                \
+        return QTest::qExec(&test, argc, argv);                                                         \
+    }
+
+// The connection's debug output is noise in a test (a MiB of cut text is
+// logged line by line); warnings still show, and everything with
+// VEMO_TEST_DEBUG set.
+inline void dropViewDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    static const bool keep = qEnvironmentVariableIsSet("VEMO_TEST_DEBUG");
+    if (type != QtDebugMsg || keep)
+        fprintf(stderr, "%s\n", qPrintable(message));
 }

@@ -18,12 +18,6 @@
 
 namespace
 {
-char programName[] = "vncview_clipboard_test";
-char placeholder[] = "vnc://unused";
-char qualityText[] = "1";
-char *appArgv[] = {programName, placeholder, qualityText, nullptr};
-int appArgc = 3;
-
 const QString cafe = QString::fromUtf8("caf\xc3\xa9");
 
 // Holds the client's connection until open() and then relays it to the
@@ -256,11 +250,5 @@ private slots:
     }
 };
 
-int main(int, char **)
-{
-    QApplication app(appArgc, appArgv);
-    VncViewClipboardTest test;
-    char *testArgv[] = {programName, nullptr};
-    return QTest::qExec(&test, 1, testArgv);
-}
+VEMO_VIEW_TEST_MAIN(VncViewClipboardTest)
 #include "vncview_clipboard_test.moc"

@@ -4,7 +4,6 @@
 // between two updates shows the view's own pixels, not the decoder's, and
 // the rectangles of one update show as one picture.
 #include "hostileserver.h"
-#include "rawserver.h"
 #include "samepixels.h"
 #include "scaledreference.h"
 #include "testserver.h"
@@ -16,18 +15,6 @@
 
 namespace
 {
-char programName[] = "vncview_display_test";
-char placeholder[] = "vnc://unused";
-char qualityText[] = "1"; // lossless, so pixels compare exactly
-char *appArgv[] = {programName, placeholder, qualityText, nullptr};
-int appArgc = 3;
-
-void dropDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type != QtDebugMsg)
-        fprintf(stderr, "%s\n", qPrintable(message));
-}
-
 // What the window's surface holds where the view is, without repainting.
 QImage shown(const ViewHarness &h)
 {
@@ -62,7 +49,7 @@ class VncViewDisplayTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { qInstallMessageHandler(dropDebug); }
+    void initTestCase() { qInstallMessageHandler(dropViewDebug); }
 
     // A scroll and its new line, or any rectangles of one update, reach the
     // screen together: one paint with all of them, not one per rectangle.
@@ -72,11 +59,9 @@ private slots:
         QList<QByteArray> rects;
         for (int i = 0; i < 8; ++i)
             rects << rawRect(QRect(i * 8, i % 2 * 24, 6, 6), 0x203040u + 0x100010u * quint32(i));
-        RawServer server(session(64, 48, {framebufferUpdate({rawRect(QRect(0, 0, 64, 48), 0)})})
-                         << RawServer::Step::pause(700) << RawServer::Step::send(framebufferUpdate(rects)));
-        QVERIFY(server.start());
-        ViewHarness h(loopbackUrl(server.port()));
-        h.view->startConnecting();
+        ScriptedView h(session(64, 48, {framebufferUpdate({rawRect(QRect(0, 0, 64, 48), 0)})})
+                       << RawServer::Step::pause(700) << RawServer::Step::send(framebufferUpdate(rects)));
+        QVERIFY(h.started);
         QVERIFY(h.waitConnected());
         QTest::qWait(300); // the first picture settles
         struct PaintCounter : QObject
@@ -171,10 +156,5 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    QApplication app(appArgc, appArgv);
-    VncViewDisplayTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+VEMO_VIEW_TEST_MAIN(VncViewDisplayTest)
 #include "vncview_display_test.moc"

@@ -19,20 +19,6 @@ using namespace HostileRfb;
 
 namespace
 {
-char programName[] = "vncview_hostile_test";
-char placeholder[] = "vnc://unused";
-char qualityText[] = "1"; // lossless, so pixels compare exactly
-char *appArgv[] = {programName, placeholder, qualityText, nullptr};
-int appArgc = 3;
-
-// The connection thread logs every cut text; a MiB of it is only noise.
-void dropDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    static const bool keep = qEnvironmentVariableIsSet("VEMO_TEST_DEBUG");
-    if (type != QtDebugMsg || keep)
-        fprintf(stderr, "%s\n", qPrintable(message));
-}
-
 constexpr quint32 firstColour = 0x2040e0;
 constexpr quint32 laterColour = 0xe08010;
 const QSize desktop(64, 48);
@@ -69,10 +55,8 @@ void expectOutcome(ViewHarness &h, bool ends)
 // ends, its one message must contain `says` (any message if empty).
 void expectScriptOutcome(const QList<Step> &script, bool ends, const QString &says = QString())
 {
-    RawServer server(script);
-    QVERIFY(server.start());
-    ViewHarness h(loopbackUrl(server.port()));
-    h.view->startConnecting();
+    ScriptedView h(script);
+    QVERIFY(h.started);
     expectOutcome(h, ends);
     if (ends && !QTest::currentTestFailed())
         QVERIFY2(h.errors.first().contains(says), qPrintable(h.errors.first()));
@@ -84,49 +68,7 @@ class VncViewHostileTest : public QObject
     Q_OBJECT
 
 private slots:
-    // A server that holds back the rest of a rectangle for longer than the
-    // keys may take: keys pressed meanwhile leave at once, in order, and the
-    // rectangle still arrives whole. With requests, and with continuous
-    // updates (confirmed first).
-    void rectangleHeldBack_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("before");
-        QTest::newRow("requests") << QList<QByteArray>{};
-        QTest::newRow("continuous updates") << QList<QByteArray>{QByteArray(1, char(150))};
-    }
-    void rectangleHeldBack()
-    {
-        QFETCH(QList<QByteArray>, before);
-        const QRect all(QPoint(), desktop);
-        const QByteArray later = framebufferUpdate({rawRect(all, laterColour)});
-        QList<Step> script = session(quint16(desktop.width()), quint16(desktop.height()),
-                                     before << framebufferUpdate({rawRect(all, firstColour)}));
-        script << Step::send(later.left(later.size() / 2)) << Step::pause(4000)
-               << Step::send(later.mid(later.size() / 2));
-        RawServer server(script);
-        QVERIFY(server.start());
-        ViewHarness h(loopbackUrl(server.port()));
-        h.view->startConnecting();
-        QVERIFY(h.waitConnected());
-        QTRY_COMPARE_WITH_TIMEOUT(shownAt(h.view, 1, 1), QRgb(firstColour), 2000);
-        QTest::qWait(100); // into the held-back rectangle
-        QTest::keyClicks(h.view, "ab");
-        auto keys = [&] {
-            const QByteArray sent = server.received().value(0);
-            QList<ClientMessage> messages;
-            ClientStreamParser(1, false).feed(sent.constData(), size_t(sent.size()), &messages);
-            QStringList lines;
-            for (const ClientMessage &m : std::as_const(messages)) {
-                if (m.type == ClientMessage::Key)
-                    lines << QStringLiteral("%1 %2").arg(QChar(char(m.key))).arg(m.down ? "down" : "up");
-            }
-            return lines;
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(keys(), (QStringList{"a down", "a up", "b down", "b up"}), 2000);
-        expectOutcome(h, false);
-    }
-
-    void initTestCase() { qInstallMessageHandler(dropDebug); }
+    void initTestCase() { qInstallMessageHandler(dropViewDebug); }
 
     void absurdSizeAtInitIsRefused_data()
     {
@@ -140,10 +82,8 @@ private slots:
     {
         QFETCH(int, width);
         QFETCH(int, height);
-        RawServer server(handshake(quint16(width), quint16(height)));
-        QVERIFY(server.start());
-        ViewHarness h(loopbackUrl(server.port()));
-        h.view->startConnecting();
+        ScriptedView h(handshake(quint16(width), quint16(height)));
+        QVERIFY(h.started);
         QVERIFY(h.waitFailed());
         QVERIFY2(h.errors.first().contains(QStringLiteral("%1 x %2").arg(width).arg(height)),
                  qPrintable(h.errors.first()));
@@ -152,12 +92,10 @@ private slots:
 
     void emptyDesktopAtInitThenARealOne()
     {
-        RawServer server(session(0, 0,
-                                 {framebufferUpdate({desktopSizeRect(desktop.width(), desktop.height())}),
-                                  framebufferUpdate({rawRect(QRect(QPoint(), desktop), laterColour)})}));
-        QVERIFY(server.start());
-        ViewHarness h(loopbackUrl(server.port()));
-        h.view->startConnecting();
+        ScriptedView h(session(0, 0,
+                               {framebufferUpdate({desktopSizeRect(desktop.width(), desktop.height())}),
+                                framebufferUpdate({rawRect(QRect(QPoint(), desktop), laterColour)})}));
+        QVERIFY(h.started);
         expectOutcome(h, false);
         if (QTest::currentTestFailed())
             return;
@@ -283,10 +221,8 @@ private slots:
         QFETCH(int, ending);
         QList<Step> script = handshake(64, 48).mid(0, steps);
         script << (ending == Step::Close ? Step::close() : Step::reset());
-        RawServer server(script);
-        QVERIFY(server.start());
-        ViewHarness h(loopbackUrl(server.port()));
-        h.view->startConnecting();
+        ScriptedView h(script);
+        QVERIFY(h.started);
         QVERIFY(h.waitFailed());
         QVERIFY(!h.errors.first().isEmpty());
         QVERIFY(!h.log.contains("status:Connected"));
@@ -315,6 +251,46 @@ private slots:
         QVERIFY(h->errors.isEmpty());
         QCOMPARE(h->view->currentStatus(), RemoteView::Connecting);
         QVERIFY(timeToDestroy(h) < 1000);
+    }
+
+    // A server that holds back the rest of a rectangle for longer than the
+    // keys may take: keys pressed meanwhile leave at once, in order, and the
+    // rectangle still arrives whole. With requests, and with continuous
+    // updates (confirmed first).
+    void rectangleHeldBack_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("before");
+        QTest::newRow("requests") << QList<QByteArray>{};
+        QTest::newRow("continuous updates") << QList<QByteArray>{QByteArray(1, char(150))};
+    }
+    void rectangleHeldBack()
+    {
+        QFETCH(QList<QByteArray>, before);
+        const QRect all(QPoint(), desktop);
+        const QByteArray later = framebufferUpdate({rawRect(all, laterColour)});
+        QList<Step> script = session(quint16(desktop.width()), quint16(desktop.height()),
+                                     before << framebufferUpdate({rawRect(all, firstColour)}));
+        script << Step::send(later.left(later.size() / 2)) << Step::pause(4000)
+               << Step::send(later.mid(later.size() / 2));
+        ScriptedView h(script);
+        QVERIFY(h.started);
+        QVERIFY(h.waitConnected());
+        QTRY_COMPARE_WITH_TIMEOUT(shownAt(h.view, 1, 1), QRgb(firstColour), 2000);
+        QTest::qWait(100); // into the held-back rectangle
+        QTest::keyClicks(h.view, "ab");
+        auto keys = [&] {
+            const QByteArray sent = h.server.received().value(0);
+            QList<ClientMessage> messages;
+            ClientStreamParser(1, false).feed(sent.constData(), size_t(sent.size()), &messages);
+            QStringList lines;
+            for (const ClientMessage &m : std::as_const(messages)) {
+                if (m.type == ClientMessage::Key)
+                    lines << QStringLiteral("%1 %2").arg(QChar(char(m.key))).arg(m.down ? "down" : "up");
+            }
+            return lines;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(keys(), (QStringList{"a down", "a up", "b down", "b up"}), 2000);
+        expectOutcome(h, false);
     }
 
     void resizeStorm_data()
@@ -355,12 +331,5 @@ private slots:
     }
 };
 
-// The application sees fixed arguments (the view reads its quality from
-// them); the test runner gets the real ones.
-int main(int argc, char **argv)
-{
-    QApplication app(appArgc, appArgv);
-    VncViewHostileTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+VEMO_VIEW_TEST_MAIN(VncViewHostileTest)
 #include "vncview_hostile_test.moc"

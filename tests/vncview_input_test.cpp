@@ -2,6 +2,7 @@
 #include "keytable.h"
 #include "debugcapture.h"
 #include "vncview_input_support.h"
+#include "viewharness.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -13,16 +14,8 @@
 
 #include <memory>
 
-// The view reads its quality from the process arguments; quality 1 keeps
-// the session lossless, as in the rest of the suite.
 namespace
 {
-char programName[] = "vncview_input_test";
-char placeholder[] = "vnc://unused";
-char qualityText[] = "1";
-char *appArgv[] = {programName, placeholder, qualityText, nullptr};
-int appArgc = 3;
-
 struct KeyStep
 {
     bool press;
@@ -389,11 +382,5 @@ private slots:
     }
 };
 
-int main(int, char **)
-{
-    QApplication app(appArgc, appArgv);
-    VncViewInputTest test;
-    char *testArgv[] = {programName, nullptr};
-    return QTest::qExec(&test, 1, testArgv);
-}
+VEMO_VIEW_TEST_MAIN(VncViewInputTest)
 #include "vncview_input_test.moc"

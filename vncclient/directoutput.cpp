@@ -66,6 +66,9 @@ bool DirectOutput::push(bool wait)
         poll(&writable, 1, -1);
     }
     if (failed || done >= unfinished.size()) {
+        // A clipboard's worth is not kept for the key presses after it.
+        if (unfinished.capacity() > 65536)
+            std::vector<char>().swap(unfinished);
         unfinished.clear();
         done = 0;
     }
