@@ -76,6 +76,7 @@ inline QUrl loopbackUrl(quint16 port, const QString &password = QString(), bool 
     return url;
 }
 
+// Started before the view that connects to it.
 struct ScriptedServer
 {
     explicit ScriptedServer(const QList<RawServer::Step> &script) : server(script), started(server.start()) {}
