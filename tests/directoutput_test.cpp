@@ -37,9 +37,11 @@ struct Pair
             gnutls_credentials_set(server, GNUTLS_CRD_ANON, serverCredentials);
             gnutls_transport_set_int(client, fds[0]);
             gnutls_transport_set_int(server, fds[1]);
-            std::thread peer([this] { handshakes += gnutls_handshake(server) != 0; });
-            handshakes += gnutls_handshake(client) != 0;
+            int serverResult = 0;
+            std::thread peer([&] { serverResult = gnutls_handshake(server); });
+            const int clientResult = gnutls_handshake(client);
             peer.join();
+            handshakes = (clientResult != 0) + (serverResult != 0);
         }
         fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
     }

@@ -106,8 +106,13 @@ int RawServer::acceptedCount() const
 
 QList<QByteArray> RawServer::received() const
 {
+    // Deep copies: the server thread appends to its own in place, and a
+    // shared buffer would change hands without a lock the detector sees.
     std::lock_guard<std::mutex> lock(d->receivedMutex);
-    return d->received;
+    QList<QByteArray> copy;
+    for (const QByteArray &bytes : d->received)
+        copy.append(QByteArray(bytes.constData(), bytes.size()));
+    return copy;
 }
 
 void RawServer::Private::run()
