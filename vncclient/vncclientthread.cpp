@@ -499,8 +499,13 @@ void VncClientThread::showCutText(const QString &text)
 
 void VncClientThread::showCursor(const QImage &shape, const QPoint &hotSpot)
 {
-    if (!stopped)
-        emit cursorShape(shape, hotSpot);
+    if (stopped)
+        return;
+    // Queued: the view takes the shape, whose pixels this thread wrote, in
+    // its own time.
+    Handover::release(this);
+    const Handover::Unrecorded marshalling;
+    emit cursorShape(shape, hotSpot);
 }
 
 // Waits for the GUI thread's answer to a question, or for a stop.
