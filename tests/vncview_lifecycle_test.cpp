@@ -3,7 +3,8 @@
 // cycles, memory, threads and open descriptors must be back where they were
 // after the warm-up: a leak per cycle shows up as growth.
 //
-// 200 cycles by default; VEMO_LIFECYCLE_CYCLES=1000 for a longer run.
+// 200 cycles by default; VEMO_LIFECYCLE_CYCLES=1000 for a longer run, and
+// VEMO_LIFECYCLE_SEED=<the seed a run printed> to repeat its random choices.
 #include "testserver.h"
 #include "viewharness.h"
 
@@ -217,7 +218,9 @@ private slots:
     {
         const int cycles = qMax(10, qEnvironmentVariableIntValue("VEMO_LIFECYCLE_CYCLES") ?: 200);
         const int warmUp = cycles / 5;
-        const quint32 seed = QRandomGenerator::global()->generate();
+        const quint32 seed = qEnvironmentVariableIsSet("VEMO_LIFECYCLE_SEED")
+                                 ? quint32(qEnvironmentVariable("VEMO_LIFECYCLE_SEED").toUInt())
+                                 : QRandomGenerator::global()->generate();
         qInfo("%d cycles, seed %u", cycles, seed);
         QRandomGenerator random(seed);
 
@@ -247,12 +250,17 @@ private slots:
                                                  .arg(namesAfterWarmUp, threadNames())),
                                   5000);
         QTRY_COMPARE_WITH_TIMEOUT(fdCount(), fdsAfterWarmUp, 5000);
-        const qint64 memoryAtEnd = memoryInUse();
-        QVERIFY(memoryAfterWarmUp > 0 && memoryAtEnd > 0);
-        const double ratio = double(memoryAtEnd) / double(memoryAfterWarmUp);
+        QVERIFY(memoryAfterWarmUp > 0);
+        // A leak stays; what the last view left to the event loop or to a
+        // thread that is just ending (a frame's worth, seen once under the
+        // race detector) goes within moments.
+        qint64 memoryAtEnd = 0;
+        double ratio = 0;
+        QTRY_VERIFY2_WITH_TIMEOUT((memoryAtEnd = memoryInUse(), ratio = double(memoryAtEnd) / double(memoryAfterWarmUp),
+                                   memoryAtEnd > 0 && ratio <= 1.10),
+                                  qPrintable(QStringLiteral("memory grew by a factor of %1").arg(ratio)), 3000);
         qInfo("memory after warm-up %lld KiB, at the end %lld KiB (ratio %.3f)", memoryAfterWarmUp / 1024,
               memoryAtEnd / 1024, ratio);
-        QVERIFY2(ratio <= 1.10, qPrintable(QStringLiteral("memory grew by a factor of %1").arg(ratio)));
     }
 };
 
