@@ -218,9 +218,9 @@ private slots:
     {
         const int cycles = qMax(10, qEnvironmentVariableIntValue("VEMO_LIFECYCLE_CYCLES") ?: 200);
         const int warmUp = cycles / 5;
-        const quint32 seed = qEnvironmentVariableIsSet("VEMO_LIFECYCLE_SEED")
-                                 ? quint32(qEnvironmentVariable("VEMO_LIFECYCLE_SEED").toUInt())
-                                 : QRandomGenerator::global()->generate();
+        bool given = false;
+        const quint32 givenSeed = qEnvironmentVariable("VEMO_LIFECYCLE_SEED").toUInt(&given);
+        const quint32 seed = given ? givenSeed : QRandomGenerator::global()->generate();
         qInfo("%d cycles, seed %u", cycles, seed);
         QRandomGenerator random(seed);
 
@@ -255,15 +255,13 @@ private slots:
         const double ratio = double(memoryAtEnd) / double(memoryAfterWarmUp);
         qInfo("memory after warm-up %lld KiB, at the end %lld KiB (ratio %.3f)", memoryAfterWarmUp / 1024,
               memoryAtEnd / 1024, ratio);
-#ifdef __SANITIZE_THREAD__
-        // Here the test looks for races. About one run in ten under the
-        // race detector ends with 300-500 KiB more, for good, about a
-        // frame's worth, which never showed in the plain build (resident
-        // size) or under AddressSanitizer (exact live bytes): those two
-        // judge leaks.
-        return;
-#endif
+        // Not judged under the race detector, which is here for races:
+        // about one run in ten there ends with 300-500 KiB more, for good,
+        // about a frame's worth, which never showed in the plain build
+        // (resident size) or under AddressSanitizer (exact live bytes).
+#ifndef __SANITIZE_THREAD__
         QVERIFY2(ratio <= 1.10, qPrintable(QStringLiteral("memory grew by a factor of %1").arg(ratio)));
+#endif
     }
 };
 
