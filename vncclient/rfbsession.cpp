@@ -7,6 +7,8 @@
 #include "sessionhost.h"
 
 #include <QCoreApplication>
+#include "diagnostics.h"
+
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QRegion>
@@ -408,7 +410,7 @@ void RfbSession::showDamage()
 void RfbSession::cutTextReceived(const char *text, int length)
 {
     // Clipboard contents are the user's: only their size is logged.
-    qDebug() << "clipboard text from the server:" << length << "bytes";
+    qCDebug(lcSession) << "clipboard text from the server:" << length << "bytes";
     const QString decoded = LibraryText::decodeCutText(text, length);
     if (!decoded.isEmpty())
         host.showCutText(decoded);

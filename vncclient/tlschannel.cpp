@@ -9,6 +9,8 @@
 #include "sessionhost.h"
 
 #include <QCoreApplication>
+#include "diagnostics.h"
+
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QFile>
@@ -179,7 +181,7 @@ bool TlsChannel::handshake(void *handle, int sock, SessionHost &host)
                                    "Check the network, then connect again."));
             return false;
         }
-        qDebug() << "TLS handshake failed:" << gnutls_strerror(result);
+        qCDebug(lcSession) << "TLS handshake failed:" << gnutls_strerror(result);
         host.fail(Messages::tr("The secure connection to the server failed (%1). Check the server's TLS "
                                "settings, or choose other security types with --security.")
                       .arg(QString::fromUtf8(gnutls_strerror(result))));

@@ -33,6 +33,8 @@
 #include "rfbsession.h"
 
 #include <QCoreApplication>
+#include "diagnostics.h"
+
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QMetaMethod>
@@ -323,7 +325,7 @@ bool VncClientThread::attemptConnection()
             socket = givenSocket;
             givenSocket = -1;
         }
-        qDebug() << "--------------------- trying init ---------------------";
+        qCDebug(lcSession) << "--------------------- trying init ---------------------";
         Connector::Result connection;
         if (socket >= 0) {
             // The library expects a non-blocking socket, as Connector makes.
@@ -574,7 +576,7 @@ void VncClientThread::libraryOutput(const char *format, ...)
     va_start(args, format);
     const QString line = QString::vasprintf(format, args).trimmed();
     va_end(args);
-    qDebug() << line;
+    qCDebug(lcSession) << line;
     if (loggingThread)
         loggingThread->reportLine(line);
 }
@@ -632,7 +634,7 @@ void VncClientThread::checkOutputErrorMessage()
             return;
         message.swap(pendingErrorMessage);
     }
-    qDebug() << message;
+    qCDebug(lcSession) << message;
     // A plain authentication failure outside a password exchange is noise.
     if (message != LibraryText::authenticationFailed() || passwordRequested)
         emit outputErrorMessage(message);

@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include "diagnostics.h"
+
 #include <QDebug>
 #include <QMessageBox>
 #include <QPaintEvent>
@@ -198,7 +200,7 @@ void VncView::closeDialogs()
 
 void VncView::outputErrorMessage(const QString &message)
 {
-    qDebug() << message;
+    qCDebug(lcView) << message;
     if (message == QLatin1String("INTERNAL:APPLE_VNC_COMPATIBILTY"))
         return;
     lost = LibraryText::isConnectionLoss(message);
@@ -212,7 +214,7 @@ void VncView::outputErrorMessage(const QString &message)
 
 void VncView::beginShutdown()
 {
-    qDebug() << "about to quit";
+    qCDebug(lcView) << "about to quit";
     const RemoteStatus previous = currentStatus();
     releaseHeldInput();
     changeStatus(Disconnecting);

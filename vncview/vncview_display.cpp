@@ -3,6 +3,8 @@
 
 #include "handover.h"
 
+#include "diagnostics.h"
+
 #include <QDebug>
 #include <QPaintEvent>
 #include <QPainter>
@@ -138,7 +140,7 @@ void VncView::showChange(const QRegion &area, bool atOrigin)
 void VncView::paintEvent(QPaintEvent *event)
 {
     if (frame.isNull()) {
-        qDebug() << "no valid image to paint";
+        qCDebug(lcView) << "no valid image to paint";
         QWidget::paintEvent(event);
         return;
     }
@@ -170,7 +172,7 @@ void VncView::resizeEvent(QResizeEvent *event)
 
 void VncView::scaleResize(int w, int h)
 {
-    qDebug() << w << h;
+    qCDebug(lcView) << w << h;
     if (!isScaling())
         return;
     // Without a frame there is nothing to fit yet.

@@ -4,6 +4,8 @@
 
 #include "scalemath.h"
 
+#include "diagnostics.h"
+
 #include <QDebug>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -136,7 +138,7 @@ void VncView::forwardKeyEvent(QKeyEvent *event)
         keys.translate(event->key(), event->type() == QEvent::KeyPress, event->text(), event->nativeScanCode(),
                        &unknown);
     if (unknown) {
-        qDebug("Unknown keysym: 0x%x", unsigned(event->key()));
+        qCDebug(lcView, "Unknown keysym: 0x%x", unsigned(event->key()));
         // Nothing is sent for a key without a keysym.
         RemoteView::event(event);
         return;

@@ -3,6 +3,8 @@
 // desktop to the window.
 #include "vncview.h"
 
+#include "diagnostics.h"
+
 #include <QDebug>
 
 bool VncView::startConnectingOver(int socket, const QString &peer)
@@ -62,7 +64,7 @@ void VncView::sendRemoteSize()
     if (currentStatus() != Connected || !remoteResizable || wantedRemoteSize.isEmpty()
         || wantedRemoteSize == frame.size())
         return;
-    qDebug() << "asking the server for a desktop of" << wantedRemoteSize;
+    qCDebug(lcView) << "asking the server for a desktop of" << wantedRemoteSize;
     clientThread.desktopSize(wantedRemoteSize.width(), wantedRemoteSize.height());
 }
 

@@ -2,6 +2,7 @@
 // connection thread traces too, so the record is locked.
 #pragma once
 
+#include <QLoggingCategory>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QStringList>
@@ -37,7 +38,12 @@ inline void handler(QtMsgType type, const QMessageLogContext &context, const QSt
     }
 }
 
-inline void install() { previous() = qInstallMessageHandler(handler); }
+// vemo's debug lines are off by default; the tests read them.
+inline void install()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("vemo.*.debug=true"));
+    previous() = qInstallMessageHandler(handler);
+}
 
 inline void clear()
 {
