@@ -267,10 +267,7 @@ void Vemo::showStatus(RemoteView::RemoteStatus status)
         retryTimer.stop();
         reconnectButton->hide();
         notice->hide();
-        const QString security = !view->isEncrypted()       ? tr("not encrypted")
-                                 : view->isIdentityVerified() ? tr("encrypted, server verified")
-                                                              : tr("encrypted, server not verified");
-        setWindowTitle(tr("%1 (%2) - vemo").arg(address, security));
+        setWindowTitle(tr("%1 (%2) - vemo").arg(address, view->securityText()));
         qCInfo(lcWindow).noquote() << "title:" << windowTitle();
         return;
     }

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QSettings>
+#include <QSslCertificate>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,6 +25,7 @@ const char vncPassword[] = "secret1";
 const char plainUser[] = "vemo";
 const char plainPassword[] = "plain-pw";
 const char pamService[] = "vemo-e2e-plain";
+const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
 
 QString pamFile()
 {
@@ -44,15 +47,6 @@ bool run(const QString &program, const QStringList &args, const QByteArray &inpu
         *output = process.readAllStandardOutput();
     return true;
 }
-
-// What the window title says of a connected session.
-QString securityOf(VncView *view)
-{
-    if (!view->isEncrypted())
-        return QStringLiteral("not encrypted");
-    return view->isIdentityVerified() ? QStringLiteral("encrypted, server verified")
-                                      : QStringLiteral("encrypted, server not verified");
-}
 } // namespace
 
 class SecurityE2eTest : public QObject
@@ -62,9 +56,12 @@ class SecurityE2eTest : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void init();
     void signsIn_data();
     void signsIn();
     void selfSignedCertificateIsTrustedOnFirstUse();
+    void trustedServerMustShowItsCertificate_data();
+    void trustedServerMustShowItsCertificate();
 
 private:
     // An Xvnc desktop with the given security, on a free loopback port.
@@ -73,6 +70,10 @@ private:
     // 'name', in the temporary directory.
     bool makeCertificate(const QString &name, const QString &host, const QString &issuer, bool authority);
     QString path(const QString &file) const { return dir.filePath(file); }
+    // The certificate store, and the line that trusts the test's certificate
+    // 'name' for the server at 'port'.
+    static QString storeFile(const QString &name = "known-certificates");
+    QString storeLine(const QString &name, quint16 port) const;
     // Connects a view with 'options' and answers its dialogs: 'typed' goes
     // into a password dialog (empty: cancel), 'trust' answers a certificate
     // question. Returns the outcome: the security, or "error:" and why.
@@ -87,8 +88,6 @@ private:
 void SecurityE2eTest::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                  + "/vemo/trusted-certificates");
     xvnc = QStandardPaths::findExecutable("Xvnc");
     QVERIFY2(!xvnc.isEmpty(), "Xvnc is missing: run scripts/install-deps.sh");
     QVERIFY(dir.isValid());
@@ -125,10 +124,31 @@ void SecurityE2eTest::initTestCase()
     }
 }
 
+// No trust from an earlier case.
+void SecurityE2eTest::init()
+{
+    QFile::remove(storeFile());
+    QFile::remove(storeFile("trusted-certificates"));
+}
+
 void SecurityE2eTest::cleanupTestCase()
 {
     if (pamReady)
         QFile::remove(pamFile());
+}
+
+QString SecurityE2eTest::storeFile(const QString &name)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/vemo/" + name;
+}
+
+QString SecurityE2eTest::storeLine(const QString &name, quint16 port) const
+{
+    const QList<QSslCertificate> certificate = QSslCertificate::fromPath(path(name + ".pem"));
+    return certificate.isEmpty() ? QString()
+                                 : QString("127.0.0.1:%1 sha256:%2")
+                                       .arg(port)
+                                       .arg(certificate[0].digest(QCryptographicHash::Sha256).toHex().toUpper());
 }
 
 bool SecurityE2eTest::makeCertificate(const QString &name, const QString &host, const QString &issuer,
@@ -191,7 +211,7 @@ QString SecurityE2eTest::connectView(quint16 port, const ConnectionOptions &opti
                 box->button(trust ? QMessageBox::Yes : QMessageBox::No)->click();
             }
             if (h.view->currentStatus() == RemoteView::Connected)
-                outcome = securityOf(h.view);
+                outcome = h.view->securityText();
             else if (!h.errors.isEmpty())
                 outcome = "error:" + h.errors.first();
             return !outcome.isEmpty();
@@ -223,10 +243,20 @@ void SecurityE2eTest::signsIn_data()
         << "X509Vnc" << signed_ << "" << vncPassword << "ca.pem" << "" << "" << "encrypted, server verified";
     QTest::newRow("X509Vnc issued for another host")
         << "X509Vnc" << wrongHost << "" << vncPassword << "ca.pem" << "" << ""
-        << "error:The server's certificate was refused: it was issued for another host name than 127.0.0.1";
-    QTest::newRow("X509Vnc from an unknown authority")
+        << "error:The server's certificate was refused: it was issued for elsewhere.invalid, not for 127.0.0.1. "
+           "Connect with a name the certificate holds";
+    QTest::newRow("X509Vnc for another host from an unknown authority")
+        << "X509Vnc" << wrongHost << "" << vncPassword << "" << "" << ""
+        << "error:The server's certificate was refused: it is signed by an authority this computer does not "
+           "trust; it was issued for elsewhere.invalid, not for 127.0.0.1. Connect with a name the certificate "
+           "holds, or have the certificate issued for 127.0.0.1. Check the server's address; if the server's "
+           "certificate authority is your own, give its certificate with --x509ca FILE.";
+    QTest::newRow("X509Vnc from an authority --x509ca does not hold")
         << "X509Vnc" << signed_ << "" << vncPassword << "other-ca.pem" << "" << ""
-        << "error:The server's certificate was refused: it is signed by an authority this computer does not trust";
+        << "error:The server's certificate was refused: it is signed by an authority that ";
+    QTest::newRow("X509Vnc self-signed, not in --x509ca: refused, not offered for trust")
+        << "X509Vnc" << QStringList{"-X509Cert", "self-a.pem", "-X509Key", "self-a.key"} << "" << vncPassword
+        << "ca.pem" << "" << "" << "error:The server's certificate was refused: it is signed by the server itself";
     QTest::newRow("TLSPlain with a user name")
         << "TLSPlain" << plain << plainUser << plainPassword << "" << "" << "" << unverified;
     QTest::newRow("TLSPlain with a wrong password")
@@ -274,6 +304,7 @@ void SecurityE2eTest::signsIn()
 
     const QString result = connectView(port, options, typed, false);
     QVERIFY2(result.startsWith(outcome), qPrintable(result));
+    QVERIFY2(caFile.isEmpty() || !result.contains("--x509ca FILE"), "no advice to give what was given");
     // A TLS session ends with a goodbye the server understands.
     if (result.startsWith("encrypted")) {
         QByteArray log;
@@ -294,23 +325,68 @@ void SecurityE2eTest::selfSignedCertificateIsTrustedOnFirstUse()
                  "error:The server's certificate was not trusted"),
              "declining ends the connection");
     QVERIFY(asked);
+    QVERIFY(!QFile::exists(storeFile()));
+    const QString trusted = "encrypted, certificate trusted by you";
     asked = false;
-    QCOMPARE(connectView(port, options, "", true, &asked), QString("encrypted, server verified"));
+    QCOMPARE(connectView(port, options, "", true, &asked), trusted);
     QVERIFY(asked);
     asked = false;
-    QCOMPARE(connectView(port, options, "", false, &asked), QString("encrypted, server verified"));
+    QCOMPARE(connectView(port, options, "", false, &asked), trusted);
     QVERIFY2(!asked, "a trusted certificate is not asked about again");
 
-    // Another certificate on the same server: refused without a question.
-    stopProcess(desktop.process);
-    XServer replaced;
-    QVERIFY(replaced.start(xvnc, {"-rfbport", QString::number(port), "-localhost", "-SecurityTypes", "X509Vnc",
-                                  "-PasswordFile", path("passwd"), "-X509Cert", path("self-b.pem"), "-X509Key",
-                                  path("self-b.key")}));
-    const QString changed = connectView(port, options, "", true, &asked);
-    QVERIFY2(changed.startsWith("error:The certificate of 127.0.0.1:" + QString::number(port) + " has changed"),
-             qPrintable(changed));
+    // One line per server, readable by the user alone.
+    QFile store(storeFile());
+    QVERIFY(store.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(store.readAll()), storeLine("self-a", port) + "\n");
+    QCOMPARE(store.permissions(), ownerOnly);
+}
+
+// A server trusted once (in the store of earlier versions, which is carried
+// over), then on the same address a server with other security.
+void SecurityE2eTest::trustedServerMustShowItsCertificate_data()
+{
+    QTest::addColumn<QString>("serverTypes");
+    QTest::addColumn<QString>("certificate");
+    QTest::addColumn<QString>("outcome"); // %1: the port
+    const QString changed = "error:The certificate of 127.0.0.1:%1 has changed since you trusted it";
+    const QString posing = "error:The server 127.0.0.1:%1 no longer shows the certificate you trusted for it: "
+                           "it offers only ";
+    QTest::newRow("the trusted certificate") << "X509Vnc" << "self-a" << "encrypted, certificate trusted by you";
+    QTest::newRow("another self-signed certificate") << "X509Vnc" << "self-b" << changed;
+    QTest::newRow("anonymous TLS only") << "TLSVnc" << "" << posing + "TLSVnc.";
+    QTest::newRow("no TLS") << "VncAuth" << "" << posing + "VncAuth.";
+    QTest::newRow("anonymous TLS or none") << "TLSVnc,VncAuth" << "" << posing;
+}
+
+void SecurityE2eTest::trustedServerMustShowItsCertificate()
+{
+    QFETCH(QString, serverTypes);
+    QFETCH(QString, certificate);
+    QFETCH(QString, outcome);
+    XServer desktop;
+    quint16 port = 0;
+    const QStringList x509{"-X509Cert", path(certificate + ".pem"), "-X509Key", path(certificate + ".key")};
+    QVERIFY(startDesktop(desktop, &port, serverTypes, certificate.isEmpty() ? QStringList() : x509));
+    const QString line = storeLine("self-a", port);
+    {
+        QSettings old(storeFile("trusted-certificates"), QSettings::IniFormat);
+        old.setValue(QString::fromLatin1(QString("127.0.0.1:%1").arg(port).toUtf8().toPercentEncoding()),
+                     line.split(":").last().toLower().toLatin1());
+    }
+    ConnectionOptions options;
+    options.password = vncPassword;
+    bool asked = false;
+    const QString result = connectView(port, options, "", true, &asked);
+    QVERIFY2(result.startsWith(outcome.replace("%1", QString::number(port))), qPrintable(result));
     QVERIFY(!asked);
+    QVERIFY2(!result.startsWith("error") || (result.contains('"' + line + '"') && result.contains(storeFile())),
+             "the refusal names the line to remove, and its file");
+
+    QVERIFY(!QFile::exists(storeFile("trusted-certificates")));
+    QFile store(storeFile());
+    QVERIFY(store.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(store.readAll()), line + "\n");
+    QCOMPARE(store.permissions(), ownerOnly);
 }
 
 QTEST_MAIN(SecurityE2eTest)

@@ -181,6 +181,10 @@ wartet, bis ein VNC-Server sich verbindet (x11vnc -connect, vncconfig -connect).
         <source>The VNC server sent a desktop name longer than 1 MiB. Report it to whoever runs the server.</source>
         <translation>Der VNC-Server hat einen Bildschirmnamen von mehr als 1 MiB gesendet. Melden Sie das dem Betreiber des Servers.</translation>
     </message>
+    <message>
+        <source>The server %1 no longer shows the certificate you trusted for it: it offers only %2. Someone may be posing as the server, so vemo did not connect. If the server&apos;s set-up really changed, remove the line &quot;%3&quot; from %4, then connect again.</source>
+        <translation>Der Server %1 zeigt nicht mehr das Zertifikat, dem Sie für ihn vertraut haben: Er bietet nur %2 an. Möglicherweise gibt sich jemand als der Server aus, daher hat vemo keine Verbindung aufgebaut. Wurde der Server wirklich umgestellt, entfernen Sie die Zeile „%3“ aus %4 und verbinden Sie sich erneut.</translation>
+    </message>
 </context>
 <context>
     <name>PasswordDialog</name>
@@ -269,10 +273,6 @@ wartet, bis ein VNC-Server sich verbindet (x11vnc -connect, vncconfig -connect).
         <translation>es ist von einer Stelle unterschrieben, der dieser Rechner nicht vertraut</translation>
     </message>
     <message>
-        <source>it was issued for another host name than %1</source>
-        <translation>es wurde für einen anderen Rechnernamen als %1 ausgestellt</translation>
-    </message>
-    <message>
         <source>it has expired</source>
         <translation>es ist abgelaufen</translation>
     </message>
@@ -317,14 +317,6 @@ wartet, bis ein VNC-Server sich verbindet (x11vnc -connect, vncconfig -connect).
         <translation>Der Server hat kein brauchbares Zertifikat gesendet. Wählen Sie mit --security andere Sicherheitstypen oder berichtigen Sie das Zertifikat des Servers.</translation>
     </message>
     <message>
-        <source>The certificate of %1 has changed since you trusted it: someone may be intercepting the connection. If the server&apos;s certificate was replaced on purpose, remove the line for %1 from %2, then connect again.</source>
-        <translation>Das Zertifikat von %1 hat sich geändert, seit Sie ihm vertraut haben: Möglicherweise hört jemand die Verbindung ab. Wurde das Zertifikat des Servers absichtlich ersetzt, entfernen Sie die Zeile für %1 aus %2 und verbinden Sie sich erneut.</translation>
-    </message>
-    <message>
-        <source>The server&apos;s certificate was refused: %1. Check the server&apos;s address; if the server&apos;s certificate authority is your own, give its certificate with --x509ca FILE.</source>
-        <translation>Das Zertifikat des Servers wurde abgelehnt: %1. Prüfen Sie die Adresse des Servers; stammt seine Zertifizierungsstelle von Ihnen, geben Sie ihr Zertifikat mit --x509ca DATEI an.</translation>
-    </message>
-    <message>
         <source>
 
 Beware: %1.</source>
@@ -349,6 +341,46 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
     <message>
         <source>The server&apos;s certificate was not trusted, so the connection was ended.</source>
         <translation>Dem Zertifikat des Servers wurde nicht vertraut, daher wurde die Verbindung beendet.</translation>
+    </message>
+    <message>
+        <source>it is signed by the server itself, and %1 does not hold it</source>
+        <translation>es ist vom Server selbst unterschrieben, und %1 enthält es nicht</translation>
+    </message>
+    <message>
+        <source>it is signed by an authority that %1 does not hold</source>
+        <translation>es ist von einer Stelle unterschrieben, die %1 nicht enthält</translation>
+    </message>
+    <message>
+        <source>it names no host, so not %1</source>
+        <translation>es nennt keinen Rechner, also auch nicht %1</translation>
+    </message>
+    <message>
+        <source>it was issued for %1, not for %2</source>
+        <translation>es wurde für %1 ausgestellt, nicht für %2</translation>
+    </message>
+    <message>
+        <source>Connect with a name the certificate holds, or have the certificate issued for %1.</source>
+        <translation>Verbinden Sie sich mit einem Namen, den das Zertifikat enthält, oder lassen Sie das Zertifikat für %1 ausstellen.</translation>
+    </message>
+    <message>
+        <source>Ask whoever runs the server to renew its certificate.</source>
+        <translation>Bitten Sie den Betreiber des Servers, sein Zertifikat zu erneuern.</translation>
+    </message>
+    <message>
+        <source>Check the server&apos;s address; if the server&apos;s certificate authority is your own, give its certificate with --x509ca FILE.</source>
+        <translation>Prüfen Sie die Adresse des Servers; stammt seine Zertifizierungsstelle von Ihnen, geben Sie ihr Zertifikat mit --x509ca DATEI an.</translation>
+    </message>
+    <message>
+        <source>Check that %1 is the right file: it must hold the certificate of the authority that signed the server&apos;s, or the server&apos;s own if it signed it itself. Without --x509ca you may choose to trust a self-signed certificate yourself.</source>
+        <translation>Prüfen Sie, ob %1 die richtige Datei ist: Sie muss das Zertifikat der Stelle enthalten, die das des Servers unterschrieben hat, oder das des Servers selbst, wenn er es selbst unterschrieben hat. Ohne --x509ca können Sie selbst entscheiden, einem selbst unterschriebenen Zertifikat zu vertrauen.</translation>
+    </message>
+    <message>
+        <source>The server&apos;s certificate was refused: %1. %2</source>
+        <translation>Das Zertifikat des Servers wurde abgelehnt: %1. %2</translation>
+    </message>
+    <message>
+        <source>The certificate of %1 has changed since you trusted it: someone may be intercepting the connection. If the server&apos;s certificate was replaced on purpose, remove the line &quot;%2&quot; from %3, then connect again.</source>
+        <translation>Das Zertifikat von %1 hat sich geändert, seit Sie ihm vertraut haben: Möglicherweise hört jemand die Verbindung ab. Wurde das Zertifikat des Servers absichtlich ersetzt, entfernen Sie die Zeile „%2“ aus %3 und verbinden Sie sich erneut.</translation>
     </message>
 </context>
 <context>
@@ -400,18 +432,6 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
     <message>
         <source>%1 (%2) - vemo</source>
         <translation>%1 (%2) – vemo</translation>
-    </message>
-    <message>
-        <source>not encrypted</source>
-        <translation>unverschlüsselt</translation>
-    </message>
-    <message>
-        <source>encrypted, server verified</source>
-        <translation>verschlüsselt, Server geprüft</translation>
-    </message>
-    <message>
-        <source>encrypted, server not verified</source>
-        <translation>verschlüsselt, Server nicht geprüft</translation>
     </message>
     <message>
         <source>&amp;Reconnect</source>
@@ -622,6 +642,22 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
     <message>
         <source>Untrusted certificate</source>
         <translation>Nicht vertrauenswürdiges Zertifikat</translation>
+    </message>
+    <message>
+        <source>not encrypted</source>
+        <translation>unverschlüsselt</translation>
+    </message>
+    <message>
+        <source>encrypted, server verified</source>
+        <translation>verschlüsselt, Server geprüft</translation>
+    </message>
+    <message>
+        <source>encrypted, certificate trusted by you</source>
+        <translation>verschlüsselt, Zertifikat von Ihnen als vertrauenswürdig bestätigt</translation>
+    </message>
+    <message>
+        <source>encrypted, server not verified</source>
+        <translation>verschlüsselt, Server nicht geprüft</translation>
     </message>
 </context>
 </TS>

@@ -31,11 +31,15 @@ Handshake::Handshake(rfbClient *client, SessionHost &host, TlsChannel &tls, cons
       host(host),
       tls(tls),
       settings(settings),
+      storeKey(CertificateStore::key(settings.server, settings.port)),
+      trusted(CertificateStore::trusted(storeKey)),
       preferred(SecurityTypes::preferred(settings.securityTypes, !settings.userName.isEmpty(),
-                                         !settings.caFile.isEmpty()
-                                             || !CertificateStore::trusted(TlsChannel::storeKey(settings.server, settings.port))
-                                                     .isEmpty()))
+                                         !settings.caFile.isEmpty() || !trusted.isEmpty()))
 {
+    // A server whose certificate the user trusted must show it again: one
+    // that offers no certificate may be another posing as it.
+    if (!trusted.isEmpty())
+        preferred.removeIf([](quint32 type) { return !verifiesServer(type); });
 }
 
 bool Handshake::run()
@@ -312,6 +316,17 @@ void Handshake::readReason()
 bool Handshake::noCommonType(const QList<quint32> &offered)
 {
     const QString offers = names(offered);
+    bool offersCertificate = offered.contains(VeNCrypt);
+    for (quint32 type : offered)
+        offersCertificate = offersCertificate || verifiesServer(type);
+    if (!trusted.isEmpty() && !offersCertificate) {
+        host.fail(Messages::tr("The server %1 no longer shows the certificate you trusted for it: it offers only "
+                               "%2. Someone may be posing as the server, so vemo did not connect. If the "
+                               "server's set-up really changed, remove the line \"%3\" from %4, then connect "
+                               "again.")
+                      .arg(storeKey, offers, CertificateStore::line(storeKey, trusted), CertificateStore::fileName()));
+        return false;
+    }
     const QList<quint32> withUser = SecurityTypes::preferred(settings.securityTypes, true, true);
     bool offersEncrypted = false;
     for (quint32 type : offered)

@@ -54,6 +54,8 @@ private:
     SessionHost &host;
     TlsChannel &tls;
     const HandshakeSettings &settings;
+    const QString storeKey;
+    const QByteArray trusted; // the fingerprint the user trusted for this server
     QList<quint32> preferred;
     bool tlsUsed = false;
 };

@@ -58,7 +58,7 @@ public:
     // at most 128 million pixels (512 MiB) in all, two 8K screens' worth.
     static constexpr int maximumSide = 16384;
     static constexpr qint64 maximumPixels = qint64(16384) * 8192;
-    bool identityVerified() const { return tls.identityVerified(); }
+    ServerIdentity identity() const { return tls.identity(); }
 
 private:
     template<auto Member>

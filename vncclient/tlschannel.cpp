@@ -52,14 +52,60 @@ QString fingerprintText(const QByteArray &fingerprint)
     return QString::fromLatin1(fingerprint.toHex(':').toUpper());
 }
 
-// Why a certificate is not acceptable, for the user.
-QString reasonFor(unsigned status, const QString &server)
+// The host names and addresses a certificate is issued for: its
+// alternative names, else its common name. A few, printable only: they
+// come from the server and go into a message.
+QStringList namesOf(gnutls_x509_crt_t certificate)
+{
+    constexpr int shown = 5;
+    QStringList names;
+    const auto add = [&names](const QString &name) {
+        for (const QChar c : name) {
+            if (!c.isPrint())
+                return;
+        }
+        if (names.size() < shown && !name.isEmpty() && !names.contains(name))
+            names << name;
+    };
+    char buffer[256];
+    for (unsigned i = 0; names.size() < shown; ++i) {
+        size_t size = sizeof buffer - 1;
+        const int type = gnutls_x509_crt_get_subject_alt_name(certificate, i, buffer, &size, nullptr);
+        if (type == GNUTLS_E_REQUESTED_DATA_NOT_AVAILABLE)
+            break;
+        char text[INET6_ADDRSTRLEN];
+        if (type == GNUTLS_SAN_DNSNAME)
+            add(QString::fromUtf8(buffer, qsizetype(size)));
+        else if (type == GNUTLS_SAN_IPADDRESS && (size == 4 || size == 16)
+                 && inet_ntop(size == 4 ? AF_INET : AF_INET6, buffer, text, sizeof text))
+            add(QString::fromLatin1(text));
+    }
+    size_t size = sizeof buffer - 1;
+    if (names.isEmpty()
+        && gnutls_x509_crt_get_dn_by_oid(certificate, GNUTLS_OID_X520_COMMON_NAME, 0, 0, buffer, &size) >= 0)
+        add(QString::fromUtf8(buffer, qsizetype(size)));
+    return names;
+}
+
+// Why a certificate is not acceptable, for the user. 'caFile' is the one
+// given with --x509ca, if any.
+QString reasonFor(unsigned status, const QString &server, const QStringList &names, bool selfSigned,
+                  const QString &caFile)
 {
     QStringList reasons;
-    if (status & (GNUTLS_CERT_SIGNER_NOT_FOUND | GNUTLS_CERT_SIGNER_NOT_CA))
-        reasons << Messages::tr("it is signed by an authority this computer does not trust");
-    if (status & GNUTLS_CERT_UNEXPECTED_OWNER)
-        reasons << Messages::tr("it was issued for another host name than %1").arg(server);
+    if (status & (GNUTLS_CERT_SIGNER_NOT_FOUND | GNUTLS_CERT_SIGNER_NOT_CA)) {
+        if (caFile.isEmpty())
+            reasons << Messages::tr("it is signed by an authority this computer does not trust");
+        else if (selfSigned)
+            reasons << Messages::tr("it is signed by the server itself, and %1 does not hold it").arg(caFile);
+        else
+            reasons << Messages::tr("it is signed by an authority that %1 does not hold").arg(caFile);
+    }
+    if (status & GNUTLS_CERT_UNEXPECTED_OWNER) {
+        reasons << (names.isEmpty() ? Messages::tr("it names no host, so not %1").arg(server)
+                                    : Messages::tr("it was issued for %1, not for %2")
+                                          .arg(names.join(QLatin1String(", ")), server));
+    }
     if (status & GNUTLS_CERT_EXPIRED)
         reasons << Messages::tr("it has expired");
     if (status & GNUTLS_CERT_NOT_ACTIVATED)
@@ -72,12 +118,31 @@ QString reasonFor(unsigned status, const QString &server)
         reasons << Messages::tr("it is not a valid certificate");
     return reasons.join(QLatin1String("; "));
 }
-} // namespace
 
-QString TlsChannel::storeKey(const QString &server, int port)
+// The refusal of a certificate no authority vouches for, with what to do.
+QString refusal(unsigned status, const QString &server, const QStringList &names, bool selfSigned,
+                const QString &caFile)
 {
-    return QStringLiteral("%1:%2").arg(server).arg(port);
+    QStringList advice;
+    if (status & GNUTLS_CERT_UNEXPECTED_OWNER)
+        advice << Messages::tr("Connect with a name the certificate holds, or have the certificate issued for %1.")
+                      .arg(server);
+    if (!(status & (GNUTLS_CERT_SIGNER_NOT_FOUND | GNUTLS_CERT_SIGNER_NOT_CA))) {
+        if (advice.isEmpty())
+            advice << Messages::tr("Ask whoever runs the server to renew its certificate.");
+    } else if (caFile.isEmpty()) {
+        advice << Messages::tr("Check the server's address; if the server's certificate authority is your own, "
+                               "give its certificate with --x509ca FILE.");
+    } else {
+        advice << Messages::tr("Check that %1 is the right file: it must hold the certificate of the authority "
+                               "that signed the server's, or the server's own if it signed it itself. Without "
+                               "--x509ca you may choose to trust a self-signed certificate yourself.")
+                      .arg(caFile);
+    }
+    return Messages::tr("The server's certificate was refused: %1. %2")
+        .arg(reasonFor(status, server, names, selfSigned, caFile), advice.join(QLatin1Char(' ')));
 }
+} // namespace
 
 TlsChannel::~TlsChannel()
 {
@@ -150,7 +215,7 @@ bool TlsChannel::start(rfbClient *client, Kind kind, const QString &server, int 
     }
     gnutls_transport_set_int(session, client->sock);
     if (!handshake(session, client->sock, host)
-        || (kind == Certificate && !checkCertificate(session, server, port, host))) {
+        || (kind == Certificate && !checkCertificate(session, server, port, caFile, host))) {
         gnutls_deinit(session);
         return false;
     }
@@ -189,7 +254,8 @@ bool TlsChannel::handshake(void *handle, int sock, SessionHost &host)
     }
 }
 
-bool TlsChannel::checkCertificate(void *handle, const QString &server, int port, SessionHost &host)
+bool TlsChannel::checkCertificate(void *handle, const QString &server, int port, const QString &caFile,
+                                  SessionHost &host)
 {
     const auto session = static_cast<gnutls_session_t>(handle);
     unsigned count = 0;
@@ -208,6 +274,7 @@ bool TlsChannel::checkCertificate(void *handle, const QString &server, int port,
     gnutls_x509_crt_get_fingerprint(leaf, GNUTLS_DIG_SHA256, fingerprint.data(), &size);
     fingerprint.resize(int(size));
     const bool selfSigned = gnutls_x509_crt_check_issuer(leaf, leaf) != 0;
+    const QStringList names = namesOf(leaf);
     gnutls_x509_crt_deinit(leaf);
 
     unsigned status = 0;
@@ -215,34 +282,33 @@ bool TlsChannel::checkCertificate(void *handle, const QString &server, int port,
     if (gnutls_certificate_verify_peers3(session, name.constData(), &status) < 0)
         status = GNUTLS_CERT_INVALID;
     if (status == 0) {
-        verified = true;
+        proven = ServerIdentity::VerifiedByAuthority;
         return true;
     }
+    // With --x509ca the user named the authorities to trust: only those.
+    if (!selfSigned || !caFile.isEmpty()) {
+        host.fail(refusal(status, server, names, selfSigned, caFile));
+        return false;
+    }
 
-    const QString storeKey = TlsChannel::storeKey(server, port);
+    const QString storeKey = CertificateStore::key(server, port);
     const QByteArray trusted = CertificateStore::trusted(storeKey);
     if (!trusted.isEmpty()) {
         if (trusted == fingerprint) {
-            verified = true;
+            proven = ServerIdentity::TrustedByUser;
             return true;
         }
         host.fail(Messages::tr("The certificate of %1 has changed since you trusted it: someone may be "
                                "intercepting the connection. If the server's certificate was replaced on "
-                               "purpose, remove the line for %1 from %2, then connect again.")
-                      .arg(storeKey, CertificateStore::fileName()));
-        return false;
-    }
-    if (!selfSigned) {
-        host.fail(Messages::tr("The server's certificate was refused: %1. Check the server's address; if "
-                               "the server's certificate authority is your own, give its certificate with "
-                               "--x509ca FILE.")
-                      .arg(reasonFor(status, server)));
+                               "purpose, remove the line \"%2\" from %3, then connect again.")
+                      .arg(storeKey, CertificateStore::line(storeKey, trusted), CertificateStore::fileName()));
         return false;
     }
     const unsigned otherProblems =
         status & ~unsigned(GNUTLS_CERT_INVALID | GNUTLS_CERT_SIGNER_NOT_FOUND | GNUTLS_CERT_SIGNER_NOT_CA);
     const QString problems =
-        otherProblems ? Messages::tr("\n\nBeware: %1.").arg(reasonFor(otherProblems, server)) : QString();
+        otherProblems ? Messages::tr("\n\nBeware: %1.").arg(reasonFor(otherProblems, server, names, true, caFile))
+                      : QString();
     const QString question =
         Messages::tr("The server %1 identifies itself with a certificate that it signed itself, so no "
                      "authority vouches for it.%2\n\nSHA-256 fingerprint:\n%3\n\nTrust it only if this "
@@ -253,8 +319,9 @@ bool TlsChannel::checkCertificate(void *handle, const QString &server, int port,
             host.fail(Messages::tr("The server's certificate was not trusted, so the connection was ended."));
         return false;
     }
-    CertificateStore::trust(storeKey, fingerprint);
-    verified = true;
+    if (!CertificateStore::trust(storeKey, fingerprint))
+        qCDebug(lcSession) << "the trusted certificate could not be stored";
+    proven = ServerIdentity::TrustedByUser;
     return true;
 }
 

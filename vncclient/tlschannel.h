@@ -1,6 +1,8 @@
 #ifndef TLSCHANNEL_H
 #define TLSCHANNEL_H
 
+#include "serveridentity.h"
+
 #include <QString>
 
 #include <rfb/rfbclient.h>
@@ -25,9 +27,7 @@ public:
     // been told why.
     bool start(rfbClient *client, Kind kind, const QString &server, int port, const QString &caFile,
                SessionHost &host);
-    bool identityVerified() const { return verified; }
-    // How the certificates the user trusted are filed: per host and port.
-    static QString storeKey(const QString &server, int port);
+    ServerIdentity identity() const { return proven; }
     // Tells the server the session ends, waiting at most 'ms' for the socket.
     void close(rfbClient *client, int ms);
     // The credentials outlive the library's session; free them after it.
@@ -35,11 +35,12 @@ public:
 
 private:
     bool handshake(void *session, int sock, SessionHost &host);
-    bool checkCertificate(void *session, const QString &server, int port, SessionHost &host);
+    bool checkCertificate(void *session, const QString &server, int port, const QString &caFile,
+                          SessionHost &host);
 
     void *anonymousCredentials = nullptr;
     void *certificateCredentials = nullptr;
-    bool verified = false;
+    ServerIdentity proven = ServerIdentity::Unproven;
 };
 
 #endif

@@ -194,7 +194,7 @@ bool VncClientThread::rearm()
     }
     passwordRequested = false;
     encryptedSession = false;
-    verifiedSession = false;
+    sessionIdentity = ServerIdentity::Unproven;
     QMutexLocker locker(&sideLock);
     pendingErrorMessage.clear();
     givenPassword.clear();
@@ -346,7 +346,7 @@ bool VncClientThread::attemptConnection()
         session = std::make_unique<RfbSession>(self, directOutput, settings, connectionQuality.load());
         if (session->open(fcntl(connection.fd, F_DUPFD_CLOEXEC, 0), readTimeoutSeconds)) {
             encryptedSession = session->encrypted();
-            verifiedSession = session->identityVerified();
+            sessionIdentity = session->identity();
             // Signed in: this thread needs the password no more.
             suppliedPassword.clear();
             QMutexLocker locker(&sideLock);

@@ -5,6 +5,7 @@
 #include "directoutput.h"
 #include "handover.h"
 #include "remoteview.h"
+#include "serveridentity.h"
 #include "sessionhost.h"
 
 #include <QImage>
@@ -65,10 +66,10 @@ public:
 
     QString currentHost() const;
     int currentPort() const; // normalised once a connection attempt began
-    // Once connected: whether the session is encrypted, and whether the
-    // server proved who it is (a trusted or remembered certificate).
+    // Once connected: whether the session is encrypted, and how the server
+    // proved who it is.
     bool isEncrypted() const { return encryptedSession; }
-    bool isIdentityVerified() const { return verifiedSession; }
+    ServerIdentity identity() const { return sessionIdentity; }
 
     // The port rule: 0 or less is 5900, 1 to 99 a display number, else a port.
     static int normalisedPort(int port);
@@ -148,7 +149,7 @@ private:
     std::atomic<bool> stopped{false};
     std::atomic<bool> passwordRequested{false};
     std::atomic<bool> encryptedSession{false};
-    std::atomic<bool> verifiedSession{false};
+    std::atomic<ServerIdentity> sessionIdentity{ServerIdentity::Unproven};
     std::atomic<bool> inMessageLoop{false};
     bool resizeReported = false; // connection thread only
 

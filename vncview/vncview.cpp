@@ -108,9 +108,24 @@ bool VncView::isEncrypted() const
     return clientThread.isEncrypted();
 }
 
-bool VncView::isIdentityVerified() const
+ServerIdentity VncView::identity() const
 {
-    return clientThread.isIdentityVerified();
+    return clientThread.identity();
+}
+
+QString VncView::securityText() const
+{
+    if (!isEncrypted())
+        return tr("not encrypted");
+    switch (identity()) {
+    case ServerIdentity::VerifiedByAuthority:
+        return tr("encrypted, server verified");
+    case ServerIdentity::TrustedByUser:
+        return tr("encrypted, certificate trusted by you");
+    case ServerIdentity::Unproven:
+        break;
+    }
+    return tr("encrypted, server not verified");
 }
 
 bool VncView::startConnecting()

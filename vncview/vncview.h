@@ -46,10 +46,11 @@ public:
 
     // Sign-in and quality for the next startConnecting().
     void setConnectionOptions(const ConnectionOptions &options);
-    // Once connected: whether the session is encrypted, and whether the
-    // server proved who it is.
+    // Once connected: whether the session is encrypted, and how the server
+    // proved who it is; in words for the window title.
     bool isEncrypted() const;
-    bool isIdentityVerified() const;
+    ServerIdentity identity() const;
+    QString securityText() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
