@@ -38,15 +38,17 @@ QByteArray fingerprintIn(const QByteArray &text, const QString &server)
     return fingerprint.size() == digestSize && fingerprint.toHex() == hex ? fingerprint : QByteArray();
 }
 
-QList<QByteArray> readLines(const QString &path)
+// False when the file exists but cannot be read: then it must not be
+// replaced, or the lines in it would be lost.
+bool readLines(const QString &path, QList<QByteArray> *lines)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+        return !file.exists();
+    *lines = file.readAll().split('\n');
+    if (!lines->isEmpty() && lines->last().isEmpty())
+        lines->removeLast();
+    return true;
 }
 
 // Replaced as a whole, so that a crash leaves the old file or the new one.
@@ -80,7 +82,9 @@ void convertOldStore()
 {
     if (!QFile::exists(oldFileName()))
         return;
-    QList<QByteArray> lines = readLines(fileName());
+    QList<QByteArray> lines;
+    if (!readLines(fileName(), &lines))
+        return;
     {
         const QSettings old(oldFileName(), QSettings::IniFormat);
         for (const QString &oldKey : old.allKeys()) {
@@ -116,7 +120,9 @@ QString line(const QString &server, const QByteArray &fingerprint)
 QByteArray trusted(const QString &server)
 {
     convertOldStore();
-    for (const QByteArray &text : readLines(fileName())) {
+    QList<QByteArray> lines;
+    readLines(fileName(), &lines);
+    for (const QByteArray &text : lines) {
         const QByteArray fingerprint = fingerprintIn(text, server);
         if (!fingerprint.isEmpty())
             return fingerprint;
@@ -127,7 +133,9 @@ QByteArray trusted(const QString &server)
 bool trust(const QString &server, const QByteArray &fingerprint)
 {
     convertOldStore();
-    QList<QByteArray> lines = readLines(fileName());
+    QList<QByteArray> lines;
+    if (!readLines(fileName(), &lines))
+        return false;
     put(&lines, server, fingerprint, false);
     return writeLines(lines);
 }
