@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "passwordfile.h"
+#include "secret.h"
 #include "securitytypes.h"
 #include "serverurl.h"
 
@@ -244,6 +245,7 @@ CommandLine readCommandLine(const QStringList &given)
             return refused(error);
         if (result.options.password.isNull())
             result.options.password = password;
+        Secret::wipe(password);
     }
     return result;
 }

@@ -4,6 +4,7 @@
 #include "qcontent.h"
 #include "qperformancelog.h"
 #include "qtopiaapplication.h"
+#include "secret.h"
 #include "serverurl.h"
 #include "translations.h"
 #include "vemo.h"
@@ -11,6 +12,7 @@
 #include <QCoreApplication>
 #include <QMap>
 #include <QMetaObject>
+#include <QScopeGuard>
 #include <QString>
 #include <QStringList>
 
@@ -80,6 +82,10 @@ static ApplicationFactory chooseFactory(const QString &applicationName)
 static bool handleArguments(int argc, char **argv, int *exitCode)
 {
     QStringList given;
+    const auto forget = qScopeGuard([&given] {
+        for (QString &argument : given)
+            Secret::wipe(argument);
+    });
     for (int i = 0; i < argc && argv[i]; ++i)
         given << QString::fromLocal8Bit(argv[i]);
     // Before anything can print the command line; 'given' keeps the passwords.

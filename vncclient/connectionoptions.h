@@ -2,6 +2,7 @@
 #define CONNECTIONOPTIONS_H
 
 #include "remoteview.h"
+#include "secret.h"
 
 #include <QList>
 #include <QString>
@@ -16,6 +17,8 @@ struct ConnectionOptions
     QString password;  // from the URL or --passwd; null when not given
     QString caFile;    // --x509ca: the authorities to trust instead of the system's
     QList<quint32> securityTypes; // --security; empty: every type vemo can complete
+
+    ~ConnectionOptions() { Secret::wipe(password); }
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include "certificatestore.h"
 #include "libraryinternals.h"
 #include "librarytext.h"
+#include "secret.h"
 #include "securitytypes.h"
 #include "sessionhost.h"
 #include "tlschannel.h"
@@ -249,7 +250,7 @@ bool Handshake::vncAuthentication()
     if (!read(challenge, sizeof challenge) || !host.password(&secret))
         return false;
     QByteArray bytes = secret.toUtf8();
-    secret.fill(QChar(0));
+    Secret::wipe(secret);
     if (bytes.isEmpty()) {
         rfbClientLog("Reading password failed\n");
         return false;
@@ -257,9 +258,9 @@ bool Handshake::vncAuthentication()
     // The key is the first eight bytes, zero-padded.
     char key[9] = {};
     std::memcpy(key, bytes.constData(), size_t(qMin<qsizetype>(bytes.size(), 8)));
+    Secret::wipe(bytes);
     rfbClientEncryptBytes(challenge, key);
-    std::memset(key, 0, sizeof key);
-    bytes.fill('\0');
+    explicit_bzero(key, sizeof key);
     return write(challenge, sizeof challenge) && securityResult();
 }
 
@@ -270,11 +271,11 @@ bool Handshake::plainAuthentication()
         return false;
     const QByteArray user = settings.userName.toUtf8();
     QByteArray password = secret.toUtf8();
-    secret.fill(QChar(0));
+    Secret::wipe(secret);
     const quint32 lengths[2] = {qToBigEndian(quint32(user.size())), qToBigEndian(quint32(password.size()))};
     const bool sent = write(lengths, sizeof lengths) && write(user.constData(), unsigned(user.size()))
                       && write(password.constData(), unsigned(password.size()));
-    password.fill('\0');
+    Secret::wipe(password);
     return sent && securityResult();
 }
 

@@ -31,6 +31,7 @@
 #include "librarytext.h"
 #include "outgoingevent.h"
 #include "rfbsession.h"
+#include "secret.h"
 
 #include <QCoreApplication>
 #include "diagnostics.h"
@@ -97,6 +98,8 @@ VncClientThread::~VncClientThread()
     }
     Handover::acquire(this);
     qDeleteAll(eventQueue);
+    Secret::wipe(givenPassword);
+    Secret::wipe(suppliedPassword);
     if (givenSocket >= 0)
         close(givenSocket);
     if (wakeFd >= 0)
@@ -130,13 +133,14 @@ void VncClientThread::setSignIn(const ConnectionOptions &options)
 {
     QMutexLocker locker(&mutex);
     signIn = options;
-    signIn.password.clear();
+    Secret::wipe(signIn.password);
 }
 
 void VncClientThread::setPassword(const QString &password)
 {
     {
         QMutexLocker locker(&sideLock);
+        Secret::wipe(givenPassword);
         givenPassword = password;
         reply = Reply::Yes;
     }
@@ -197,7 +201,8 @@ bool VncClientThread::rearm()
     sessionIdentity = ServerIdentity::Unproven;
     QMutexLocker locker(&sideLock);
     pendingErrorMessage.clear();
-    givenPassword.clear();
+    Secret::wipe(givenPassword);
+    Secret::wipe(suppliedPassword);
     reply = Reply::Waiting;
     return true;
 }
@@ -348,9 +353,9 @@ bool VncClientThread::attemptConnection()
             encryptedSession = session->encrypted();
             sessionIdentity = session->identity();
             // Signed in: this thread needs the password no more.
-            suppliedPassword.clear();
+            Secret::wipe(suppliedPassword);
             QMutexLocker locker(&sideLock);
-            givenPassword.clear();
+            Secret::wipe(givenPassword);
             return true;
         }
         session.reset();
@@ -532,10 +537,10 @@ bool VncClientThread::awaitReply()
 bool VncClientThread::password(QString *password)
 {
     passwordRequested = true;
-    QString earlier;
+    bool givenEarlier = false;
     {
         QMutexLocker locker(&sideLock);
-        earlier = givenPassword;
+        givenEarlier = !givenPassword.isNull();
         reply = Reply::Waiting;
     }
     if (!stopped)
@@ -543,11 +548,12 @@ bool VncClientThread::password(QString *password)
     {
         // A password given before the request stands when nobody answers.
         QMutexLocker locker(&sideLock);
-        if (reply == Reply::Waiting && !earlier.isNull())
+        if (reply == Reply::Waiting && givenEarlier)
             reply = Reply::Yes;
     }
     if (!awaitReply())
         return false;
+    Secret::wipe(suppliedPassword);
     suppliedPassword = currentPassword();
     *password = suppliedPassword;
     return true;

@@ -32,6 +32,8 @@ PasswordDialog::PasswordDialog(QWidget *parent, const QString &server, const QSt
 QString PasswordDialog::takePassword()
 {
     const QString password = field->text();
-    field->clear();
+    // setText(), unlike clear(), also drops the undo steps, which hold the
+    // characters typed.
+    field->setText(QString());
     return password;
 }

@@ -3,6 +3,7 @@
 #include "handover.h"
 #include "librarytext.h"
 #include "scalemath.h"
+#include "secret.h"
 #include "signindialogs.h"
 
 #include <QApplication>
@@ -71,6 +72,8 @@ VncView::~VncView()
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     beginShutdown();
     frame = QImage();
+    Secret::wipe(typedPassword);
+    Secret::wipe(signedInPassword);
 }
 
 void VncView::disconnectThread()
@@ -221,8 +224,8 @@ void VncView::outputErrorMessage(const QString &message)
     lost = LibraryText::isConnectionLoss(message);
     // A refused password is not offered again.
     if (!lost)
-        signedInPassword.clear();
-    typedPassword.clear();
+        Secret::wipe(signedInPassword);
+    Secret::wipe(typedPassword);
     beginShutdown();
     emit errorMessage(tr("VNC failure"), message);
 }

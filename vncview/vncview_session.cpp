@@ -4,6 +4,7 @@
 #include "vncview.h"
 
 #include "diagnostics.h"
+#include "secret.h"
 
 #include <QDebug>
 
@@ -41,8 +42,9 @@ void VncView::changeStatus(RemoteView::RemoteStatus s)
 {
     if (s == Connected && !typedPassword.isNull()) {
         // Signed in with it: a reconnect of this window uses it unasked.
+        Secret::wipe(signedInPassword);
         signedInPassword = typedPassword;
-        typedPassword.clear();
+        Secret::wipe(typedPassword);
     }
     if (s == Disconnected || s == Disconnecting) {
         remoteResizable = false;
