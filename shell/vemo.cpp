@@ -308,7 +308,13 @@ void Vemo::showNotice(const QString &text, const QString &titleState)
 void Vemo::placeNotice()
 {
     const int margin = 8;
-    const int w = qMin(width() - 2 * margin, 420);
+    // Wider for a word that cannot wrap (a line of the certificate store),
+    // as far as the window allows.
+    int longest = 0;
+    const QString text = QString(notice->text()).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    for (const QString &word : text.split(QLatin1Char(' ')))
+        longest = qMax(longest, notice->fontMetrics().horizontalAdvance(word));
+    const int w = qMin(width() - 2 * margin, qMax(420, longest + 2 * notice->margin() + 4));
     const int h = qMin(notice->heightForWidth(w), height() - 2 * margin);
     const int buttonHeight = reconnectButton->isHidden() ? 0 : reconnectButton->sizeHint().height() + margin;
     const int top = (height() - h - buttonHeight) / 2;

@@ -182,8 +182,10 @@ wartet, bis ein VNC-Server sich verbindet (x11vnc -connect, vncconfig -connect).
         <translation>Der VNC-Server hat einen Bildschirmnamen von mehr als 1 MiB gesendet. Melden Sie das dem Betreiber des Servers.</translation>
     </message>
     <message>
-        <source>The server %1 no longer shows the certificate you trusted for it: it offers only %2. Someone may be posing as the server, so vemo did not connect. If the server&apos;s set-up really changed, remove the line &quot;%3&quot; from %4, then connect again.</source>
-        <translation>Der Server %1 zeigt nicht mehr das Zertifikat, dem Sie für ihn vertraut haben: Er bietet nur %2 an. Möglicherweise gibt sich jemand als der Server aus, daher hat vemo keine Verbindung aufgebaut. Wurde der Server wirklich umgestellt, entfernen Sie die Zeile „%3“ aus %4 und verbinden Sie sich erneut.</translation>
+        <source>The server %1 no longer shows the certificate you trusted for it: it offers only %2. Someone may be posing as the server, so vemo did not connect. If the server&apos;s set-up really changed, remove this line from %3, then connect again:
+%4</source>
+        <translation>Der Server %1 zeigt nicht mehr das Zertifikat, dem Sie für ihn vertraut haben: Er bietet nur %2 an. Möglicherweise gibt sich jemand als der Server aus, daher hat vemo keine Verbindung aufgebaut. Wurde der Server wirklich umgestellt, entfernen Sie diese Zeile aus %3 und verbinden Sie sich erneut:
+%4</translation>
     </message>
 </context>
 <context>
@@ -379,8 +381,10 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
         <translation>Das Zertifikat des Servers wurde abgelehnt: %1. %2</translation>
     </message>
     <message>
-        <source>The certificate of %1 has changed since you trusted it: someone may be intercepting the connection. If the server&apos;s certificate was replaced on purpose, remove the line &quot;%2&quot; from %3, then connect again.</source>
-        <translation>Das Zertifikat von %1 hat sich geändert, seit Sie ihm vertraut haben: Möglicherweise hört jemand die Verbindung ab. Wurde das Zertifikat des Servers absichtlich ersetzt, entfernen Sie die Zeile „%2“ aus %3 und verbinden Sie sich erneut.</translation>
+        <source>The certificate of %1 has changed since you trusted it: someone may be intercepting the connection. If the server&apos;s certificate was replaced on purpose, remove this line from %2, then connect again:
+%3</source>
+        <translation>Das Zertifikat von %1 hat sich geändert, seit Sie ihm vertraut haben: Möglicherweise hört jemand die Verbindung ab. Wurde das Zertifikat des Servers absichtlich ersetzt, entfernen Sie diese Zeile aus %2 und verbinden Sie sich erneut:
+%3</translation>
     </message>
 </context>
 <context>

@@ -323,9 +323,8 @@ bool Handshake::noCommonType(const QList<quint32> &offered)
     if (!trusted.isEmpty() && !offersCertificate) {
         host.fail(Messages::tr("The server %1 no longer shows the certificate you trusted for it: it offers only "
                                "%2. Someone may be posing as the server, so vemo did not connect. If the "
-                               "server's set-up really changed, remove the line \"%3\" from %4, then connect "
-                               "again.")
-                      .arg(storeKey, offers, CertificateStore::line(storeKey, trusted), CertificateStore::fileName()));
+                               "server's set-up really changed, remove this line from %3, then connect again:\n%4")
+                      .arg(storeKey, offers, CertificateStore::fileName(), CertificateStore::line(storeKey, trusted)));
         return false;
     }
     const QList<quint32> withUser = SecurityTypes::preferred(settings.securityTypes, true, true);

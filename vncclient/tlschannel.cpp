@@ -300,8 +300,8 @@ bool TlsChannel::checkCertificate(void *handle, const QString &server, int port,
         }
         host.fail(Messages::tr("The certificate of %1 has changed since you trusted it: someone may be "
                                "intercepting the connection. If the server's certificate was replaced on "
-                               "purpose, remove the line \"%2\" from %3, then connect again.")
-                      .arg(storeKey, CertificateStore::line(storeKey, trusted), CertificateStore::fileName()));
+                               "purpose, remove this line from %2, then connect again:\n%3")
+                      .arg(storeKey, CertificateStore::fileName(), CertificateStore::line(storeKey, trusted)));
         return false;
     }
     const unsigned otherProblems =
