@@ -187,6 +187,12 @@ wartet, bis ein VNC-Server sich verbindet (x11vnc -connect, vncconfig -connect).
         <translation>Der Server %1 zeigt nicht mehr das Zertifikat, dem Sie für ihn vertraut haben: Er bietet nur %2 an. Möglicherweise gibt sich jemand als der Server aus, daher hat vemo keine Verbindung aufgebaut. Wurde der Server wirklich umgestellt, entfernen Sie diese Zeile aus %3 und verbinden Sie sich erneut:
 %4</translation>
     </message>
+    <message>
+        <source>You trusted the certificate of %1, so vemo connects to it only with a type that checks it (X509Vnc, X509None, X509Plain), which --security leaves out. Allow one with --security, or, to connect without the check, remove this line from %2:
+%3</source>
+        <translation>Sie haben dem Zertifikat von %1 vertraut, daher verbindet sich vemo mit ihm nur mit einem Typ, der es prüft (X509Vnc, X509None, X509Plain), und --security lässt diese aus. Erlauben Sie einen davon mit --security oder entfernen Sie, um ohne die Prüfung zu verbinden, diese Zeile aus %2:
+%3</translation>
+    </message>
 </context>
 <context>
     <name>PasswordDialog</name>

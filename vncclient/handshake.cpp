@@ -320,6 +320,13 @@ bool Handshake::noCommonType(const QList<quint32> &offered)
     bool offersCertificate = offered.contains(VeNCrypt);
     for (quint32 type : offered)
         offersCertificate = offersCertificate || verifiesServer(type);
+    if (!trusted.isEmpty() && preferred.isEmpty()) {
+        host.fail(Messages::tr("You trusted the certificate of %1, so vemo connects to it only with a type that "
+                               "checks it (X509Vnc, X509None, X509Plain), which --security leaves out. Allow one "
+                               "with --security, or, to connect without the check, remove this line from %2:\n%3")
+                      .arg(storeKey, CertificateStore::fileName(), CertificateStore::line(storeKey, trusted)));
+        return false;
+    }
     if (!trusted.isEmpty() && !offersCertificate) {
         host.fail(Messages::tr("The server %1 no longer shows the certificate you trusted for it: it offers only "
                                "%2. Someone may be posing as the server, so vemo did not connect. If the "
