@@ -359,10 +359,6 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
         <translation>es ist von einer Stelle unterschrieben, die %1 nicht enthält</translation>
     </message>
     <message>
-        <source>it names no host, so not %1</source>
-        <translation>es nennt keinen Rechner, also auch nicht %1</translation>
-    </message>
-    <message>
         <source>it was issued for %1, not for %2</source>
         <translation>es wurde für %1 ausgestellt, nicht für %2</translation>
     </message>
@@ -391,6 +387,10 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
 %3</source>
         <translation>Das Zertifikat von %1 hat sich geändert, seit Sie ihm vertraut haben: Möglicherweise hört jemand die Verbindung ab. Wurde das Zertifikat des Servers absichtlich ersetzt, entfernen Sie diese Zeile aus %2 und verbinden Sie sich erneut:
 %3</translation>
+    </message>
+    <message>
+        <source>it names no host at all, not %1 either</source>
+        <translation>es nennt gar keinen Rechner, auch nicht %1</translation>
     </message>
 </context>
 <context>

@@ -102,7 +102,7 @@ QString reasonFor(unsigned status, const QString &server, const QStringList &nam
             reasons << Messages::tr("it is signed by an authority that %1 does not hold").arg(caFile);
     }
     if (status & GNUTLS_CERT_UNEXPECTED_OWNER) {
-        reasons << (names.isEmpty() ? Messages::tr("it names no host, so not %1").arg(server)
+        reasons << (names.isEmpty() ? Messages::tr("it names no host at all, not %1 either").arg(server)
                                     : Messages::tr("it was issued for %1, not for %2")
                                           .arg(names.join(QLatin1String(", ")), server));
     }
