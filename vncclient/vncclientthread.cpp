@@ -143,6 +143,12 @@ void VncClientThread::setPassword(const QString &password)
     wake();
 }
 
+void VncClientThread::setUserName(const QString &userName)
+{
+    QMutexLocker locker(&sideLock);
+    givenUserName = userName;
+}
+
 void VncClientThread::cancelPassword()
 {
     setReply(Reply::No);
@@ -198,6 +204,7 @@ bool VncClientThread::rearm()
     QMutexLocker locker(&sideLock);
     pendingErrorMessage.clear();
     givenPassword.clear();
+    givenUserName.clear();
     reply = Reply::Waiting;
     return true;
 }
@@ -298,11 +305,16 @@ void VncClientThread::reportLine(const QString &line)
         userMessageGiven = true;
 }
 
+// Told by how far the session got, as the library's last line (a TLS
+// error, a reset) rarely says: a signed-in session was lost, one that
+// ended while its password was being checked was refused.
 void VncClientThread::reportUnexplainedEnd()
 {
     if (userMessageGiven)
         return;
-    setPendingMessage(passwordRequested ? LibraryText::authenticationFailed() : LibraryText::connectionFailed());
+    setPendingMessage(signedIn         ? LibraryText::connectionLost()
+                      : passwordSent ? LibraryText::authenticationFailed()
+                                     : LibraryText::connectionFailed());
     userMessageGiven = true;
 }
 
@@ -312,6 +324,7 @@ bool VncClientThread::attemptConnection()
         if (stopped)
             return false;
         passwordRequested = false;
+        passwordSent = false;
         HandshakeSettings settings;
         int socket;
         {
@@ -347,6 +360,7 @@ bool VncClientThread::attemptConnection()
         if (session->open(fcntl(connection.fd, F_DUPFD_CLOEXEC, 0), readTimeoutSeconds)) {
             encryptedSession = session->encrypted();
             verifiedSession = session->identityVerified();
+            signedIn = true;
             // Signed in: this thread needs the password no more.
             suppliedPassword.clear();
             QMutexLocker locker(&sideLock);
@@ -434,6 +448,8 @@ void VncClientThread::run()
     });
     userMessageGiven = false;
     protocolFault = false;
+    signedIn = false;
+    passwordSent = false;
     resizeReported = false;
 
     if (attemptConnection()) {
@@ -529,9 +545,10 @@ bool VncClientThread::awaitReply()
     }
 }
 
-bool VncClientThread::password(QString *password)
+bool VncClientThread::password(QString *password, QString *userName)
 {
     passwordRequested = true;
+    userNameWanted = userName && userName->isEmpty();
     QString earlier;
     {
         QMutexLocker locker(&sideLock);
@@ -543,13 +560,24 @@ bool VncClientThread::password(QString *password)
     {
         // A password given before the request stands when nobody answers.
         QMutexLocker locker(&sideLock);
-        if (reply == Reply::Waiting && !earlier.isNull())
+        if (reply == Reply::Waiting && !earlier.isNull() && !userNameWanted)
             reply = Reply::Yes;
     }
-    if (!awaitReply())
+    if (!awaitReply()) {
+        QMutexLocker locker(&sideLock);
+        if (reply == Reply::No && !stopped) {
+            locker.unlock();
+            fail(LibraryText::signInCancelled());
+        }
         return false;
+    }
     suppliedPassword = currentPassword();
     *password = suppliedPassword;
+    if (userNameWanted) {
+        QMutexLocker locker(&sideLock);
+        *userName = givenUserName;
+    }
+    passwordSent = true;
     return true;
 }
 
