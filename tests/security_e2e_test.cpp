@@ -74,7 +74,8 @@ private:
     bool makeCertificate(const QString &name, const QString &host, const QString &issuer, bool authority);
     QString path(const QString &file) const { return dir.filePath(file); }
     // Connects a view with 'options' and answers its dialogs: 'typed' goes
-    // into a password dialog (empty: cancel), 'trust' answers a certificate
+    // into a password dialog (empty: cancel; "user\npassword" when it asks
+    // for a user name too), 'trust' answers a certificate
     // question. Returns the outcome: the security, or "error:" and why.
     QString connectView(quint16 port, const ConnectionOptions &options, const QString &typed, bool trust,
                         bool *asked = nullptr);
@@ -177,11 +178,14 @@ QString SecurityE2eTest::connectView(quint16 port, const ConnectionOptions &opti
     (void)QTest::qWaitFor(
         [&] {
             if (auto *dialog = h.window.findChild<QDialog *>("passwordDialog"); dialog && dialog->isVisible()) {
-                QLineEdit *field = dialog->findChild<QLineEdit *>();
+                QLineEdit *field = dialog->findChild<QLineEdit *>("password");
+                QLineEdit *user = dialog->findChild<QLineEdit *>("userName");
                 if (typed.isEmpty()) {
                     QTest::keyClick(field, Qt::Key_Escape);
                 } else {
-                    QTest::keyClicks(field, typed);
+                    if (user)
+                        QTest::keyClicks(user, typed.section('\n', 0, 0));
+                    QTest::keyClicks(field, typed.section('\n', -1));
                     QTest::keyClick(field, Qt::Key_Return);
                 }
             }
@@ -231,19 +235,22 @@ void SecurityE2eTest::signsIn_data()
         << "TLSPlain" << plain << plainUser << plainPassword << "" << "" << "" << unverified;
     QTest::newRow("TLSPlain with a wrong password")
         << "TLSPlain" << plain << plainUser << "wrong" << "" << "" << "" << "error:VNC authentication failed.";
-    QTest::newRow("TLSPlain without a user name")
-        << "TLSPlain" << plain << "" << plainPassword << "" << "" << ""
-        << "error:The server asks for a user name and password (it offers TLSPlain)";
+    QTest::newRow("TLSPlain without a user name: asked for both")
+        << "TLSPlain" << plain << "" << QString() << "" << "" << QString("%1\n%2").arg(plainUser, plainPassword)
+        << unverified;
     QTest::newRow("VncAuth, password typed into the dialog")
         << "VncAuth" << QStringList() << "" << QString() << "" << "" << vncPassword << "not encrypted";
     QTest::newRow("VncAuth, dialog cancelled")
-        << "VncAuth" << QStringList() << "" << QString() << "" << "" << "" << "error:VNC authentication failed.";
+        << "VncAuth" << QStringList() << "" << QString() << "" << "" << "" << "error:Sign-in was cancelled";
     QTest::newRow("VncAuth refused by --security")
         << "VncAuth" << QStringList() << "" << vncPassword << "" << "X509Vnc,TLSVnc" << ""
         << "error:The server offers only unencrypted connections (VncAuth)";
     QTest::newRow("TLSVnc refused by --security")
         << "TLSVnc" << QStringList() << "" << vncPassword << "" << "VncAuth,None" << ""
         << "error:The server refuses unencrypted connections; it offers TLSVnc";
+    QTest::newRow("TLSVnc,VncAuth refused by --security None")
+        << "TLSVnc,VncAuth" << QStringList() << "" << vncPassword << "" << "None" << ""
+        << "error:The server refuses the security types that --security allows; it offers TLSVnc, VncAuth.";
 }
 
 void SecurityE2eTest::signsIn()

@@ -12,6 +12,11 @@ bool VncView::startConnectingOver(int socket, const QString &peer)
     if (clientThread.isRunning() || !clientThread.rearm())
         return false;
     m_host = peer;
+    // Any server may connect next: what was typed for the last one stays
+    // with it.
+    signedInPassword.clear();
+    signedInUserName.clear();
+    reverseConnection = true;
     clientThread.useSocket(socket);
     shuttingDown = false;
     firstUpdateDone = false;
@@ -43,6 +48,9 @@ void VncView::changeStatus(RemoteView::RemoteStatus s)
         // Signed in with it: a reconnect of this window uses it unasked.
         signedInPassword = typedPassword;
         typedPassword.clear();
+        if (!typedUserName.isEmpty())
+            signedInUserName = typedUserName;
+        typedUserName.clear();
     }
     if (s == Disconnected || s == Disconnecting) {
         remoteResizable = false;
