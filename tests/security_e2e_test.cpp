@@ -183,8 +183,10 @@ QString SecurityE2eTest::connectView(quint16 port, const ConnectionOptions &opti
                 if (typed.isEmpty()) {
                     QTest::keyClick(field, Qt::Key_Escape);
                 } else {
-                    if (user)
+                    if (user) {
                         QTest::keyClicks(user, typed.section('\n', 0, 0));
+                        QTest::keyClick(user, Qt::Key_Return);
+                    }
                     QTest::keyClicks(field, typed.section('\n', -1));
                     QTest::keyClick(field, Qt::Key_Return);
                 }

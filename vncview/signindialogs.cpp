@@ -39,6 +39,15 @@ PasswordDialog::PasswordDialog(QWidget *parent, const QString &server, const QSt
     (userField ? userField : field)->setFocus();
 }
 
+void PasswordDialog::accept()
+{
+    if (userField && userField->hasFocus() && field->text().isEmpty()) {
+        field->setFocus();
+        return;
+    }
+    QDialog::accept();
+}
+
 QString PasswordDialog::userName() const
 {
     return userField ? userField->text() : QString();

@@ -18,6 +18,9 @@ public:
     QString takePassword();
     QString userName() const;
 
+    // Enter after the user name goes on to the password.
+    void accept() override;
+
 private:
     QLineEdit *userField = nullptr;
     QLineEdit *field;
