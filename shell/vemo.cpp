@@ -108,6 +108,7 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     });
 
     notice = new QLabel(this);
+    notice->setObjectName(QStringLiteral("notice"));
     notice->setAlignment(Qt::AlignCenter);
     notice->setWordWrap(true);
     notice->setTextFormat(Qt::PlainText);
@@ -290,8 +291,7 @@ void Vemo::showError(const QString &title, const QString &message)
     failed = true;
     failure = title + QLatin1Char('\n') + message;
     showNotice(failure, title);
-    if (view->connectionLost())
-        offerReconnect();
+    offerReconnect();
 }
 
 void Vemo::showNotice(const QString &text, const QString &titleState)
@@ -323,18 +323,19 @@ void Vemo::placeNotice()
     reconnectButton->setGeometry((width() - button.width()) / 2, top + h + margin, button.width(), button.height());
 }
 
-// After a lost connection: a button, or with --reconnect a countdown to
-// the next try, each wait twice as long as the one before.
+// After a failure: a button, or after a lost connection with --reconnect
+// a countdown to the next try, each wait twice as long as the one before.
 void Vemo::offerReconnect()
 {
     if (listener) {
         // The server connects again, or another one does.
-        showNotice(failure + QLatin1Char('\n')
-                       + tr("Waiting for a VNC server to connect on port %1…").arg(listener->serverPort()),
-                   tr("listening"));
+        if (listener->isListening())
+            showNotice(failure + QLatin1Char('\n')
+                           + tr("Waiting for a VNC server to connect on port %1…").arg(listener->serverPort()),
+                       tr("listening"));
         return;
     }
-    if (!windowSettings.reconnect) {
+    if (!windowSettings.reconnect || !view->connectionLost()) {
         reconnectButton->show();
         reconnectButton->raise();
         reconnectButton->setFocus();

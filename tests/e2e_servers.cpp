@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
 #include <QTcpServer>
 
@@ -28,6 +29,19 @@ bool XServer::start(const QString &program, const QStringList &args)
 XServer::~XServer()
 {
     stopProcess(process);
+}
+
+QString writeVncPasswordFile(const QString &path, const QByteArray &password)
+{
+    QProcess vncpasswd;
+    vncpasswd.start(QStringLiteral("vncpasswd"), {QStringLiteral("-f")});
+    vncpasswd.write(password + '\n');
+    vncpasswd.closeWriteChannel();
+    QFile file(path);
+    if (!vncpasswd.waitForFinished(10000) || !file.open(QIODevice::WriteOnly)
+        || file.write(vncpasswd.readAllStandardOutput()) <= 0)
+        return QString();
+    return path;
 }
 
 quint16 freePort()

@@ -24,6 +24,10 @@ public:
     int display = -1;
 };
 
+// Writes a VNC password file (vncpasswd -f) holding 'password' to 'path';
+// returns the path, or an empty string on failure.
+QString writeVncPasswordFile(const QString &path, const QByteArray &password);
+
 // A loopback port that is free right now.
 quint16 freePort();
 

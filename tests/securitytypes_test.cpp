@@ -34,8 +34,8 @@ private slots:
             << "" << false << false << Types{VncAuth, X509None} << quint32(X509None);
         QTest::newRow("Plain never unless asked") << "" << true << false << Types{Plain, None} << quint32(None);
         QTest::newRow("Plain when asked") << "Plain,None" << true << false << Types{None, Plain} << quint32(Plain);
-        QTest::newRow("only Plain types, no user: none") << "" << false << true << Types{TLSPlain, X509Plain}
-                                                         << quint32(Invalid);
+        QTest::newRow("only Plain types, no user: asks for one") << "" << false << false << Types{TLSPlain}
+                                                                 << quint32(TLSPlain);
         QTest::newRow("restricted to encrypted") << "TLSVnc,X509Vnc" << false << false << Types{VncAuth, None}
                                                  << quint32(Invalid);
         QTest::newRow("restricted to VncAuth") << "vncauth" << false << false << tigerDefault << quint32(VncAuth);

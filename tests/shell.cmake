@@ -50,8 +50,8 @@ vemo_add_test(security_e2e_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/security_e2e_test.cpp ${CMAKE_CURRENT_LIST_DIR}/e2e_servers.cpp
   LIBS vncview vemo_testsupport Qt6::Network TIMEOUT 300)
 
-# The window against Xvnc: remote resize, reconnecting to a restarted server,
-# a server connecting to a listening window.
+# The window against Xvnc: remote resize, reconnecting after a lost session or
+# a cancelled sign-in, servers connecting to a listening window.
 vemo_add_test(window_e2e_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_e2e_test.cpp ${CMAKE_CURRENT_LIST_DIR}/e2e_servers.cpp
-  LIBS vemoshell Qt6::Network TIMEOUT 300)
+  LIBS vemoshell vemo_testsupport Qt6::Network TIMEOUT 300)

@@ -158,10 +158,6 @@ wartet, bis ein VNC-Server sich verbindet (x11vnc -connect, vncconfig -connect).
         <translation>Der VNC-Server hat die Verbindung abgelehnt: %1</translation>
     </message>
     <message>
-        <source>The server asks for a user name and password (it offers %1). Give the user name in the address: vnc://user@host.</source>
-        <translation>Der Server verlangt Benutzername und Passwort (er bietet %1 an). Geben Sie den Benutzernamen in der Adresse an: vnc://benutzer@rechner.</translation>
-    </message>
-    <message>
         <source>The server offers only unencrypted connections (%1), which --security does not allow. Enable encryption on the server, or allow VncAuth or None with --security.</source>
         <translation>Der Server bietet nur unverschlüsselte Verbindungen an (%1), die --security nicht erlaubt. Schalten Sie auf dem Server Verschlüsselung ein oder erlauben Sie mit --security VncAuth oder None.</translation>
     </message>
@@ -193,6 +189,10 @@ wartet, bis ein VNC-Server sich verbindet (x11vnc -connect, vncconfig -connect).
         <translation>Sie haben dem Zertifikat von %1 vertraut, daher verbindet sich vemo mit ihm nur mit einem Typ, der es prüft (X509Vnc, X509None, X509Plain), und --security lässt diese aus. Erlauben Sie einen davon mit --security oder entfernen Sie, um ohne die Prüfung zu verbinden, diese Zeile aus %2:
 %3</translation>
     </message>
+    <message>
+        <source>The program at this address did not answer as a VNC server within %1 seconds. Check the port or display number, and that the VNC server there is running.</source>
+        <translation>Das Programm unter dieser Adresse hat nicht innerhalb von %1 Sekunden als VNC-Server geantwortet. Prüfen Sie Port oder Bildschirmnummer und ob der VNC-Server dort läuft.</translation>
+    </message>
 </context>
 <context>
     <name>PasswordDialog</name>
@@ -207,6 +207,18 @@ wartet, bis ein VNC-Server sich verbindet (x11vnc -connect, vncconfig -connect).
     <message>
         <source>The server %1 asks for the password of %2.</source>
         <translation>Der Server %1 verlangt das Passwort von %2.</translation>
+    </message>
+    <message>
+        <source>Sign in</source>
+        <translation>Anmelden</translation>
+    </message>
+    <message>
+        <source>The server %1 asks for a user name and password.</source>
+        <translation>Der Server %1 verlangt Benutzername und Passwort.</translation>
+    </message>
+    <message>
+        <source>User name</source>
+        <translation>Benutzername</translation>
     </message>
 </context>
 <context>
@@ -641,6 +653,14 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
     <message>
         <source>The VNC server sent more clipboard text than this viewer accepts (1 MiB).</source>
         <translation>Der VNC-Server hat mehr Text für die Zwischenablage gesendet, als dieser Betrachter annimmt (1 MiB).</translation>
+    </message>
+    <message>
+        <source>The connection to the VNC server was lost. Check the network and that the server still runs, then reconnect.</source>
+        <translation>Die Verbindung zum VNC-Server ist abgebrochen. Prüfen Sie das Netzwerk und ob der Server noch läuft, und verbinden Sie sich dann erneut.</translation>
+    </message>
+    <message>
+        <source>Sign-in was cancelled; no password was sent. Connect again to sign in.</source>
+        <translation>Die Anmeldung wurde abgebrochen; es wurde kein Passwort gesendet. Verbinden Sie sich erneut, um sich anzumelden.</translation>
     </message>
 </context>
 <context>

@@ -11,8 +11,12 @@
 #include <QCoreApplication>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include <poll.h>
 
 using namespace SecurityTypes;
 
@@ -25,6 +29,10 @@ struct Messages
 
 // The library's own limit for texts in the greeting.
 constexpr quint32 maximumText = 1 << 20;
+
+// A VNC server greets at once; a program that accepts and stays silent is
+// given up on long before the read timeout.
+constexpr int greetingTimeoutMs = 10000;
 } // namespace
 
 Handshake::Handshake(rfbClient *client, SessionHost &host, TlsChannel &tls, const HandshakeSettings &settings)
@@ -73,6 +81,18 @@ bool Handshake::readU32(quint32 *value)
 
 bool Handshake::exchangeVersion()
 {
+    // stop() shuts the socket down, which ends this wait too.
+    pollfd greeting = {client->sock, POLLIN, 0};
+    int ready;
+    do
+        ready = poll(&greeting, 1, greetingTimeoutMs);
+    while (ready < 0 && errno == EINTR);
+    if (ready == 0) {
+        host.fail(Messages::tr("The program at this address did not answer as a VNC server within %1 seconds. "
+                               "Check the port or display number, and that the VNC server there is running.")
+                      .arg(greetingTimeoutMs / 1000));
+        return false;
+    }
     char version[13] = {};
     if (!read(version, 12))
         return false;
@@ -247,7 +267,7 @@ bool Handshake::vncAuthentication()
 {
     unsigned char challenge[16];
     QString secret;
-    if (!read(challenge, sizeof challenge) || !host.password(&secret))
+    if (!read(challenge, sizeof challenge) || !host.password(&secret, nullptr))
         return false;
     QByteArray bytes = secret.toUtf8();
     Secret::wipe(secret);
@@ -267,9 +287,10 @@ bool Handshake::vncAuthentication()
 bool Handshake::plainAuthentication()
 {
     QString secret;
-    if (!host.password(&secret))
+    QString userName = settings.userName;
+    if (!host.password(&secret, &userName))
         return false;
-    const QByteArray user = settings.userName.toUtf8();
+    const QByteArray user = userName.toUtf8();
     QByteArray password = secret.toUtf8();
     Secret::wipe(secret);
     const quint32 lengths[2] = {qToBigEndian(quint32(user.size())), qToBigEndian(quint32(password.size()))};
@@ -334,29 +355,27 @@ bool Handshake::noCommonType(const QList<quint32> &offered)
                       .arg(storeKey, offers, CertificateStore::fileName(), CertificateStore::line(storeKey, trusted)));
         return false;
     }
-    const QList<quint32> withUser = SecurityTypes::preferred(settings.securityTypes, true, true);
-    bool offersEncrypted = false;
-    for (quint32 type : offered)
-        offersEncrypted = offersEncrypted || usesTls(type) || type == VeNCrypt;
-    if (settings.userName.isEmpty() && choose(withUser, offered) != Invalid) {
-        host.fail(Messages::tr("The server asks for a user name and password (it offers %1). Give the user "
-                               "name in the address: vnc://user@host.")
-                      .arg(offers));
-    } else if (!settings.securityTypes.isEmpty() && !offersEncrypted) {
+    // Either side's list may hold both kinds: a claim about encryption is
+    // made only when one side has none of one kind.
+    const auto encrypted = [](quint32 type) { return usesTls(type) || type == VeNCrypt; };
+    const QList<quint32> &allowed = settings.securityTypes;
+    const bool offersEncrypted = std::any_of(offered.begin(), offered.end(), encrypted);
+    const bool offersUnencrypted = !std::all_of(offered.begin(), offered.end(), encrypted);
+    const bool allowsEncrypted = std::any_of(allowed.begin(), allowed.end(), encrypted);
+    const bool allowsUnencrypted = !std::all_of(allowed.begin(), allowed.end(), encrypted);
+    if (!allowed.isEmpty() && !offersEncrypted && !allowsUnencrypted) {
         host.fail(Messages::tr("The server offers only unencrypted connections (%1), which --security does "
                                "not allow. Enable encryption on the server, or allow VncAuth or None with "
                                "--security.")
                       .arg(offers));
-    } else if (!settings.securityTypes.isEmpty()) {
-        bool allowsEncrypted = false;
-        for (quint32 type : settings.securityTypes)
-            allowsEncrypted = allowsEncrypted || usesTls(type);
-        host.fail(allowsEncrypted ? Messages::tr("The server refuses the security types that --security allows; "
-                                                 "it offers %1. Allow one of these with --security.")
-                                        .arg(offers)
-                                  : Messages::tr("The server refuses unencrypted connections; it offers %1. "
-                                                 "Allow one of these with --security.")
-                                        .arg(offers));
+    } else if (!allowed.isEmpty() && !offersUnencrypted && !allowsEncrypted) {
+        host.fail(Messages::tr("The server refuses unencrypted connections; it offers %1. "
+                               "Allow one of these with --security.")
+                      .arg(offers));
+    } else if (!allowed.isEmpty()) {
+        host.fail(Messages::tr("The server refuses the security types that --security allows; "
+                               "it offers %1. Allow one of these with --security.")
+                      .arg(offers));
     } else {
         host.fail(Messages::tr("The server offers no security type this viewer supports (it offers %1). "
                                "Enable VncAuth, TLSVnc or X509Vnc on the server.")

@@ -17,6 +17,11 @@ const char *const tooManyTriesText = QT_TRANSLATE_NOOP(
     "VncClientThread", "VNC authentication failed because of too many authentication tries.");
 const char *const closedText = QT_TRANSLATE_NOOP("VncClientThread", "VNC server closed connection.");
 const char *const connectionFailedText = QT_TRANSLATE_NOOP("VncClientThread", "VNC connection failed.");
+const char *const connectionLostText = QT_TRANSLATE_NOOP(
+    "VncClientThread", "The connection to the VNC server was lost. Check the network and that the server still "
+                       "runs, then reconnect.");
+const char *const cancelledText = QT_TRANSLATE_NOOP(
+    "VncClientThread", "Sign-in was cancelled; no password was sent. Connect again to sign in.");
 const char *const outsideText =
     QT_TRANSLATE_NOOP("VncClientThread", "The VNC server sent an image that lies outside its screen.");
 const char *const cutTextTooLargeText = QT_TRANSLATE_NOOP(
@@ -73,10 +78,13 @@ QString recognise(const QString &line)
 QString serverNotFound() { return tr(serverNotFoundText); }
 QString authenticationFailed() { return tr(authFailedText); }
 QString connectionFailed() { return tr(connectionFailedText); }
+QString connectionLost() { return tr(connectionLostText); }
+QString signInCancelled() { return tr(cancelledText); }
 
 bool isConnectionLoss(const QString &message)
 {
-    return message == serverNotFound() || message == connectionFailed() || message == tr(closedText);
+    return message == serverNotFound() || message == connectionFailed() || message == tr(closedText)
+           || message == connectionLost();
 }
 
 QString decodeCutText(const char *bytes, int length)

@@ -20,6 +20,9 @@ QString recognise(const QString &line);
 QString serverNotFound();
 QString authenticationFailed();
 QString connectionFailed();
+// A signed-in session that ended without the server closing it.
+QString connectionLost();
+QString signInCancelled();
 // Whether a message tells of a connection that broke or could not be made
 // (worth trying again), rather than a refusal (a password, a certificate).
 bool isConnectionLoss(const QString &message);

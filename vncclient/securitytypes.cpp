@@ -125,9 +125,8 @@ QList<quint32> preferred(const QList<quint32> &allowed, bool haveUserName, bool 
     const bool anonymousTlsAllowed = allowed.contains(TLSNone) || allowed.contains(TLSVnc);
     QList<quint32> result;
     QList<quint32> unverifiable;
+    QList<quint32> askingUserName;
     for (const TypeInfo &info : table) {
-        if (info.plain && !haveUserName)
-            continue;
         bool offered;
         if (allowed.isEmpty())
             offered = info.type != Plain; // passwords in the clear only when asked for
@@ -135,7 +134,9 @@ QList<quint32> preferred(const QList<quint32> &allowed, bool haveUserName, bool 
             offered = allowed.contains(info.type) || (info.type == AnonymousTls && anonymousTlsAllowed);
         if (!offered)
             continue;
-        if (info.x509 && !canVerifyCertificate)
+        if (info.plain && !haveUserName)
+            askingUserName << info.type;
+        else if (info.x509 && !canVerifyCertificate)
             unverifiable << info.type;
         else if (!info.tls && !unverifiable.isEmpty()) {
             result += unverifiable;
@@ -144,7 +145,7 @@ QList<quint32> preferred(const QList<quint32> &allowed, bool haveUserName, bool 
         } else
             result << info.type;
     }
-    return result + unverifiable;
+    return result + unverifiable + askingUserName;
 }
 
 quint32 choose(const QList<quint32> &preferred, const QList<quint32> &offered)

@@ -40,11 +40,11 @@ bool needsUserName(quint32 type);    // the Plain family
 bool needsPassword(quint32 type);    // VncAuth and the Plain family
 
 // What vemo offers, most secure first: 'allowed' (every type vemo knows
-// when empty) less the Plain family without a user name, and less Plain
-// without TLS unless 'allowed' names it. The X509 types lead only when a
-// certificate can be verified (a CA file, or one the user trusted for this
-// server); otherwise they follow the anonymous TLS types, which complete
-// without a question to the user.
+// when empty) less Plain without TLS unless 'allowed' names it. The X509
+// types lead only when a certificate can be verified (a CA file, or one
+// the user trusted for this server); otherwise they follow the anonymous
+// TLS types, which complete without a question to the user. Without a
+// user name the Plain family comes last: the user is then asked for one.
 QList<quint32> preferred(const QList<quint32> &allowed, bool haveUserName, bool canVerifyCertificate);
 
 // The first of 'preferred' that 'offered' holds; Invalid when none.

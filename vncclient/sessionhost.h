@@ -26,8 +26,9 @@ public:
     virtual void showCursor(const QImage &shape, const QPoint &hotSpot) = 0;
 
     // The password to sign in with, asking the user when none was given.
-    // False when the user declined or the thread is stopping.
-    virtual bool password(QString *password) = 0;
+    // An empty 'userName' is asked for too (null: none is wanted). False
+    // when the user declined or the thread is stopping.
+    virtual bool password(QString *password, QString *userName) = 0;
     // Asks the user whether to trust a certificate; 'question' says why.
     virtual bool confirm(const QString &question) = 0;
 

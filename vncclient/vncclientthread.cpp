@@ -147,6 +147,12 @@ void VncClientThread::setPassword(const QString &password)
     wake();
 }
 
+void VncClientThread::setUserName(const QString &userName)
+{
+    QMutexLocker locker(&sideLock);
+    givenUserName = userName;
+}
+
 void VncClientThread::cancelPassword()
 {
     setReply(Reply::No);
@@ -203,6 +209,7 @@ bool VncClientThread::rearm()
     pendingErrorMessage.clear();
     Secret::wipe(givenPassword);
     Secret::wipe(suppliedPassword);
+    givenUserName.clear();
     reply = Reply::Waiting;
     return true;
 }
@@ -303,11 +310,16 @@ void VncClientThread::reportLine(const QString &line)
         userMessageGiven = true;
 }
 
+// Told by how far the session got, as the library's last line (a TLS
+// error, a reset) rarely says: a signed-in session was lost, one that
+// ended while its password was being checked was refused.
 void VncClientThread::reportUnexplainedEnd()
 {
     if (userMessageGiven)
         return;
-    setPendingMessage(passwordRequested ? LibraryText::authenticationFailed() : LibraryText::connectionFailed());
+    setPendingMessage(signedIn         ? LibraryText::connectionLost()
+                      : passwordSent ? LibraryText::authenticationFailed()
+                                     : LibraryText::connectionFailed());
     userMessageGiven = true;
 }
 
@@ -317,6 +329,7 @@ bool VncClientThread::attemptConnection()
         if (stopped)
             return false;
         passwordRequested = false;
+        passwordSent = false;
         HandshakeSettings settings;
         int socket;
         {
@@ -352,6 +365,7 @@ bool VncClientThread::attemptConnection()
         if (session->open(fcntl(connection.fd, F_DUPFD_CLOEXEC, 0), readTimeoutSeconds)) {
             encryptedSession = session->encrypted();
             sessionIdentity = session->identity();
+            signedIn = true;
             // Signed in: this thread needs the password no more.
             Secret::wipe(suppliedPassword);
             QMutexLocker locker(&sideLock);
@@ -439,6 +453,8 @@ void VncClientThread::run()
     });
     userMessageGiven = false;
     protocolFault = false;
+    signedIn = false;
+    passwordSent = false;
     resizeReported = false;
 
     if (attemptConnection()) {
@@ -534,9 +550,10 @@ bool VncClientThread::awaitReply()
     }
 }
 
-bool VncClientThread::password(QString *password)
+bool VncClientThread::password(QString *password, QString *userName)
 {
     passwordRequested = true;
+    userNameWanted = userName && userName->isEmpty();
     bool givenEarlier = false;
     {
         QMutexLocker locker(&sideLock);
@@ -548,14 +565,25 @@ bool VncClientThread::password(QString *password)
     {
         // A password given before the request stands when nobody answers.
         QMutexLocker locker(&sideLock);
-        if (reply == Reply::Waiting && givenEarlier)
+        if (reply == Reply::Waiting && givenEarlier && !userNameWanted)
             reply = Reply::Yes;
     }
-    if (!awaitReply())
+    if (!awaitReply()) {
+        QMutexLocker locker(&sideLock);
+        if (reply == Reply::No && !stopped) {
+            locker.unlock();
+            fail(LibraryText::signInCancelled());
+        }
         return false;
+    }
     Secret::wipe(suppliedPassword);
     suppliedPassword = currentPassword();
     *password = suppliedPassword;
+    if (userNameWanted) {
+        QMutexLocker locker(&sideLock);
+        *userName = givenUserName;
+    }
+    passwordSent = true;
     return true;
 }
 

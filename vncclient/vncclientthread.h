@@ -44,6 +44,10 @@ public:
     // Answers passwordRequest; a password set before the request is used
     // when nobody answers it.
     void setPassword(const QString &password);
+    // With setPassword(), when wantsUserName() asked for one too.
+    void setUserName(const QString &userName);
+    // Whether the pending passwordRequest wants a user name as well.
+    bool wantsUserName() const { return userNameWanted; }
     // The user declined to give a password.
     void cancelPassword();
     // Answers certificateQuestion.
@@ -113,7 +117,7 @@ private:
     void showUpdate(const QImage &frame, const std::vector<QRect> &rects) override;
     void showCutText(const QString &text) override;
     void showCursor(const QImage &shape, const QPoint &hotSpot) override;
-    bool password(QString *password) override;
+    bool password(QString *password, QString *userName) override;
     bool confirm(const QString &question) override;
     void fail(const QString &message) override;
     void sendInput() override { drainQueue(); }
@@ -148,16 +152,18 @@ private:
     QList<OutgoingEvent *> eventQueue;
     std::atomic<bool> stopped{false};
     std::atomic<bool> passwordRequested{false};
+    std::atomic<bool> userNameWanted{false};
     std::atomic<bool> encryptedSession{false};
     std::atomic<ServerIdentity> sessionIdentity{ServerIdentity::Unproven};
     std::atomic<bool> inMessageLoop{false};
     bool resizeReported = false; // connection thread only
 
-    // Guards pendingErrorMessage, password, reply and activeSocket; never
+    // Guards pendingErrorMessage, password, user name, reply and activeSocket; never
     // held while calling out, so either thread may take it at any time.
     mutable QMutex sideLock;
     QString pendingErrorMessage;
     QString givenPassword;
+    QString givenUserName;
     Reply reply = Reply::Waiting;
     int activeSocket = -1;
     int wakeFd = -1;
@@ -165,6 +171,8 @@ private:
     // Connection thread only.
     QString suppliedPassword;
     bool userMessageGiven = false;
+    bool signedIn = false;     // past ServerInit: an unexplained end is a loss
+    bool passwordSent = false; // awaiting the server's verdict on it
     bool protocolFault = false; // the server sent what the library cannot parse
 };
 

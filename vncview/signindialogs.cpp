@@ -5,28 +5,52 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-PasswordDialog::PasswordDialog(QWidget *parent, const QString &server, const QString &userName)
+PasswordDialog::PasswordDialog(QWidget *parent, const QString &server, const QString &userName,
+                               bool askUserName)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("passwordDialog"));
-    setWindowTitle(tr("Password"));
+    setWindowTitle(askUserName ? tr("Sign in") : tr("Password"));
     setWindowModality(Qt::WindowModal);
     auto *layout = new QVBoxLayout(this);
-    auto *text = new QLabel(userName.isEmpty()
-                                ? tr("The server %1 asks for a password.").arg(server)
-                                : tr("The server %1 asks for the password of %2.").arg(server, userName),
+    auto *text = new QLabel(askUserName         ? tr("The server %1 asks for a user name and password.").arg(server)
+                            : userName.isEmpty() ? tr("The server %1 asks for a password.").arg(server)
+                                                 : tr("The server %1 asks for the password of %2.").arg(server, userName),
                             this);
     text->setTextFormat(Qt::PlainText);
     text->setWordWrap(true);
     layout->addWidget(text);
+    if (askUserName) {
+        userField = new QLineEdit(this);
+        userField->setObjectName(QStringLiteral("userName"));
+        userField->setPlaceholderText(tr("User name"));
+        layout->addWidget(userField);
+    }
     field = new QLineEdit(this);
+    field->setObjectName(QStringLiteral("password"));
     field->setEchoMode(QLineEdit::Password);
+    if (askUserName)
+        field->setPlaceholderText(tr("Password"));
     layout->addWidget(field);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    field->setFocus();
+    (userField ? userField : field)->setFocus();
+}
+
+void PasswordDialog::accept()
+{
+    if (userField && userField->hasFocus() && field->text().isEmpty()) {
+        field->setFocus();
+        return;
+    }
+    QDialog::accept();
+}
+
+QString PasswordDialog::userName() const
+{
+    return userField ? userField->text() : QString();
 }
 
 QString PasswordDialog::takePassword()

@@ -5,19 +5,24 @@
 
 class QLineEdit;
 
-// Asks for the password a server wants. Window-modal and small, with OK
-// and Cancel (soft keys) and Enter for OK; the typed text is cleared once
-// it has been read.
+// Asks for the password a server wants, and with 'askUserName' for the
+// user name too. Window-modal and small, with OK and Cancel (soft keys)
+// and Enter for OK; the typed password is cleared once it has been read.
 class PasswordDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    PasswordDialog(QWidget *parent, const QString &server, const QString &userName);
+    PasswordDialog(QWidget *parent, const QString &server, const QString &userName, bool askUserName = false);
     // The password typed, taken out of the field.
     QString takePassword();
+    QString userName() const;
+
+    // Enter after the user name goes on to the password.
+    void accept() override;
 
 private:
+    QLineEdit *userField = nullptr;
     QLineEdit *field;
 };
 

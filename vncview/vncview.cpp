@@ -138,6 +138,8 @@ bool VncView::startConnecting()
     ConnectionOptions signIn = options;
     if (signIn.userName.isEmpty())
         signIn.userName = m_url.userName();
+    if (signIn.userName.isEmpty())
+        signIn.userName = signedInUserName;
     clientThread.setSignIn(signIn);
 
     int quality = options.quality;
@@ -167,17 +169,22 @@ void VncView::requestPassword()
     const QString given = !options.password.isNull()   ? options.password
                           : !m_url.password().isEmpty() ? m_url.password()
                                                         : signedInPassword;
-    if (!given.isNull()) {
+    const bool askUserName = clientThread.wantsUserName();
+    if (!given.isNull() && !askUserName) {
         clientThread.setPassword(given);
         return;
     }
     closeDialogs();
     const QString userName = options.userName.isEmpty() ? m_url.userName() : options.userName;
-    auto *dialog = new PasswordDialog(window(), hostName(), userName);
+    auto *dialog = new PasswordDialog(window(), serverName(), userName, askUserName);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
+    connect(dialog, &QDialog::finished, this, [this, dialog, askUserName](int result) {
         if (result == QDialog::Accepted) {
             typedPassword = dialog->takePassword();
+            if (askUserName) {
+                typedUserName = dialog->userName();
+                clientThread.setUserName(typedUserName);
+            }
             clientThread.setPassword(typedPassword);
         } else
             clientThread.cancelPassword();
@@ -186,6 +193,17 @@ void VncView::requestPassword()
     openDialog = dialog;
     emit showingPasswordDialog(true);
     dialog->open();
+}
+
+// Host and port, as the thread reached them; a server that connected to
+// us is named by its address alone.
+QString VncView::serverName() const
+{
+    if (reverseConnection)
+        return hostName();
+    const QString host = hostName().contains(QLatin1Char(':')) ? QLatin1Char('[') + hostName() + QLatin1Char(']')
+                                                               : hostName();
+    return host + QLatin1Char(':') + QString::number(clientThread.currentPort());
 }
 
 void VncView::askAboutCertificate(const QString &question)
@@ -223,9 +241,12 @@ void VncView::outputErrorMessage(const QString &message)
         return;
     lost = LibraryText::isConnectionLoss(message);
     // A refused password is not offered again.
-    if (!lost)
+    if (!lost) {
         Secret::wipe(signedInPassword);
+        signedInUserName.clear();
+    }
     Secret::wipe(typedPassword);
+    typedUserName.clear();
     beginShutdown();
     emit errorMessage(tr("VNC failure"), message);
 }

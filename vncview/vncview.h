@@ -159,6 +159,7 @@ private:
     QRegion widgetArea(const QRegion &framebufferArea);
     void disconnectThread();
     void closeDialogs();
+    QString serverName() const;
     void applyCursor();
 
     VncClientThread clientThread;
@@ -196,9 +197,13 @@ private:
     EdgeScroll edges;
     QTimer edgeTimer;       // scrolls while the mouse rests at an edge
     QPointF mouseInWindow;  // where the mouse last was, in the parent's coordinates
-    // Typed into the dialog; kept for reconnects once it signed in.
+    // Typed into the dialog; kept for reconnects once it signed in, but
+    // never offered to another server that connects to a listening view.
     QString typedPassword;
     QString signedInPassword;
+    QString typedUserName;
+    QString signedInUserName;
+    bool reverseConnection = false; // the server connected to us
 };
 
 #endif

@@ -13,6 +13,11 @@ bool VncView::startConnectingOver(int socket, const QString &peer)
     if (clientThread.isRunning() || !clientThread.rearm())
         return false;
     m_host = peer;
+    // Any server may connect next: what was typed for the last one stays
+    // with it.
+    signedInPassword.clear();
+    signedInUserName.clear();
+    reverseConnection = true;
     clientThread.useSocket(socket);
     shuttingDown = false;
     firstUpdateDone = false;
@@ -45,6 +50,9 @@ void VncView::changeStatus(RemoteView::RemoteStatus s)
         Secret::wipe(signedInPassword);
         signedInPassword = typedPassword;
         Secret::wipe(typedPassword);
+        if (!typedUserName.isEmpty())
+            signedInUserName = typedUserName;
+        typedUserName.clear();
     }
     if (s == Disconnected || s == Disconnecting) {
         remoteResizable = false;
