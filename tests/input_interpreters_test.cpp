@@ -3,8 +3,11 @@
 // wraps keys in sticky modifiers, where a mouse at an edge scrolls.
 #include "edgescroll.h"
 #include "keytranslator.h"
+#include "locksync.h"
+#include "physicalkeys.h"
 #include "touchinterpreter.h"
 #include "touchscript.h"
+#include "wheelaccumulator.h"
 
 #include <QtTest>
 
@@ -50,9 +53,11 @@ QStringList runTouches(TouchInterpreter &interpreter, const QString &script)
     return out;
 }
 
-// Key steps: "latch:ctrl" (or alt, shift, super), "press:KEY:text",
-// "release:KEY:text" with KEY a Qt key code in hex, "tap:KEYSYM",
-// "chord:KEYSYM,KEYSYM...", "releaseAll"; keysyms in hex.
+// Key steps: "latch:ctrl" (or alt, shift, super), "press:KEY:text[:kp]
+// [:XT]", "release:KEY:text" with KEY a Qt key code in hex, kp for the
+// keypad, XT a scan code in hex (also the key's native code), "tap:KEYSYM",
+// "chord:KEYSYM,KEYSYM...", "type:TEXT", "releaseAll"; keysyms in hex, the
+// scan code after a '@'.
 QStringList runKeys(KeyTranslator &keys, const QStringList &steps)
 {
     const QHash<QString, KeyTranslator::Sticky> sticky{{"ctrl", KeyTranslator::StickyControl},
@@ -65,8 +70,12 @@ QStringList runKeys(KeyTranslator &keys, const QStringList &steps)
         QList<KeyTranslator::Record> records;
         if (part[0] == QLatin1String("latch"))
             keys.setLatched(sticky.value(part[1]), true);
-        else if (part[0] == QLatin1String("press") || part[0] == QLatin1String("release"))
-            records = keys.translate(part[1].toInt(nullptr, 16), part[0] == QLatin1String("press"), part.value(2), 0);
+        else if (part[0] == QLatin1String("press") || part[0] == QLatin1String("release")) {
+            const uint xt = part.value(3 + part.contains("kp")).toUInt(nullptr, 16);
+            records = keys.translate(part[1].toInt(nullptr, 16), part[0] == QLatin1String("press"), part.value(2), xt,
+                                     nullptr, part.contains("kp"), xt);
+        } else if (part[0] == QLatin1String("type"))
+            records = keys.typeText(part[1]);
         else if (part[0] == QLatin1String("tap"))
             records = keys.tap(part[1].toUInt(nullptr, 16));
         else if (part[0] == QLatin1String("chord")) {
@@ -77,7 +86,8 @@ QStringList runKeys(KeyTranslator &keys, const QStringList &steps)
         } else if (part[0] == QLatin1String("releaseAll"))
             records = keys.releaseAll();
         for (const KeyTranslator::Record &r : records)
-            out << QStringLiteral("%1:%2").arg(r.down ? "d" : "u").arg(r.keysym, 0, 16);
+            out << QStringLiteral("%1:%2").arg(r.down ? "d" : "u").arg(r.keysym, 0, 16)
+                       + (r.xt ? QStringLiteral("@%1").arg(r.xt, 0, 16) : QString());
     }
     return out;
 }
@@ -183,6 +193,131 @@ private slots:
         KeyTranslator keys;
         QCOMPARE(runKeys(keys, steps), expected);
         QCOMPARE(keys.latched(), latchedAfter);
+    }
+
+    void keysAndText_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("expected");
+        const auto key = [](int k) { return QString::number(k, 16); };
+        QTest::newRow("text beyond Latin-1 as legacy keysyms")
+            << QStringList{"press:20ac:€", "press:41f:п", "press:39b:λ", "press:ff:ÿ"}
+            << QStringList{"d:20ac", "d:6d0", "d:7eb", "d:ff"};
+        QTest::newRow("a character without a legacy keysym as its Unicode keysym")
+            << QStringList{"press:1e9e:ẞ", "type:\U0001F600"}
+            << QStringList{"d:1001e9e", "d:101f600", "u:101f600"};
+        QTest::newRow("AltGr's character, not its Qt key")
+            << QStringList{"press:" + key(Qt::Key_AltGr), "press:20ac:€", "press:" + key(Qt::Key_Q) + ":@"}
+            << QStringList{"d:fe03", "d:20ac", "d:40"};
+        QTest::newRow("keypad keys keep their keysyms, with Num Lock on and off")
+            << QStringList{"press:" + key(Qt::Key_1) + ":1:kp", "press:" + key(Qt::Key_Plus) + ":+:kp",
+                           "press:" + key(Qt::Key_Enter) + ":\r:kp", "press:" + key(Qt::Key_Home) + "::kp",
+                           "press:" + key(Qt::Key_1) + ":1"}
+            << QStringList{"d:ffb1", "d:ffab", "d:ff8d", "d:ff95", "d:31"};
+        QTest::newRow("Super and Menu are themselves")
+            << QStringList{"press:" + key(Qt::Key_Super_L), "press:" + key(Qt::Key_Super_R),
+                           "press:" + key(Qt::Key_Menu)}
+            << QStringList{"d:ffeb", "d:ffec", "d:ff67"};
+        QTest::newRow("a physical key comes up where it went down, also when let go of everything")
+            << QStringList{"press:" + key(Qt::Key_A) + ":a:1e", "release:" + key(Qt::Key_A) + ":a:1e",
+                           "press:" + key(Qt::Key_Shift) + "::2a", "releaseAll"}
+            << QStringList{"d:61@1e", "u:61@1e", "d:ffe1@2a", "u:ffe1@2a"};
+        QTest::newRow("a physical key that never went down here does not come up")
+            << QStringList{"release:" + key(Qt::Key_A) + ":a:1e"} << QStringList();
+        QTest::newRow("composed text is typed character by character, without position")
+            << QStringList{"type:é€"} << QStringList{"d:e9", "u:e9", "d:20ac", "u:20ac"};
+    }
+    void keysAndText()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, expected);
+        KeyTranslator keys;
+        QCOMPARE(runKeys(keys, steps), expected);
+    }
+
+    void physicalPositions_data()
+    {
+        QTest::addColumn<uint>("evdev");
+        QTest::addColumn<uint>("xt");
+        QTest::newRow("Esc") << 1u << 0x01u;
+        QTest::newRow("keypad .") << 83u << 0x53u;
+        QTest::newRow("the key left of Z") << 86u << 0x56u;
+        QTest::newRow("F12") << 88u << 0x58u;
+        QTest::newRow("keypad Enter") << 96u << 0x9cu;
+        QTest::newRow("right Control") << 97u << 0x9du;
+        QTest::newRow("AltGr") << 100u << 0xb8u;
+        QTest::newRow("Delete") << 111u << 0xd3u;
+        QTest::newRow("left Super") << 125u << 0xdbu;
+        QTest::newRow("Menu") << 127u << 0xddu;
+        QTest::newRow("no XT code") << 84u << 0u;
+        QTest::newRow("beyond the table") << 600u << 0u;
+    }
+    void physicalPositions()
+    {
+        QFETCH(uint, evdev);
+        QFETCH(uint, xt);
+        QCOMPARE(PhysicalKeys::xtFromEvdev(evdev), xt);
+    }
+
+    void wheelSteps_data()
+    {
+        QTest::addColumn<QList<QPoint>>("deltas");
+        QTest::addColumn<QList<int>>("buttons");
+        QTest::newRow("notches") << QList<QPoint>{{0, 120}, {0, -120}, {120, 0}, {-120, 0}}
+                                 << QList<int>{4, 5, 6, 7};
+        QTest::newRow("quarter steps click on every fourth")
+            << QList<QPoint>{{0, -30}, {0, -30}, {0, -30}, {0, -30}, {0, -30}} << QList<int>{5};
+        QTest::newRow("both axes keep their own rest")
+            << QList<QPoint>{{80, 80}, {0, 40}, {40, 0}} << QList<int>{4, 6};
+        QTest::newRow("turning back drops the rest") << QList<QPoint>{{0, 100}, {0, -100}, {0, 100}} << QList<int>{};
+        QTest::newRow("a flick is many clicks, not without end") << QList<QPoint>{{0, 120 * 1000}}
+                                                                 << QList<int>(20, 4);
+    }
+    void wheelSteps()
+    {
+        QFETCH(QList<QPoint>, deltas);
+        QFETCH(QList<int>, buttons);
+        WheelAccumulator wheel;
+        QList<int> got;
+        for (QPoint d : deltas)
+            got += wheel.add(d);
+        QCOMPARE(got, buttons);
+    }
+
+    void lockSync_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("nothing before the server reports") << QStringList{"sync:0"} << QStringList{""};
+        QTest::newRow("agreeing locks press nothing") << QStringList{"server:6", "sync:6"} << QStringList{""};
+        QTest::newRow("Caps Lock differs: pressed once, until the server reports again")
+            << QStringList{"server:4", "sync:0", "sync:0", "server:0", "sync:0"} << QStringList{"ffe5", "", ""};
+        QTest::newRow("both differ") << QStringList{"server:1", "sync:6"} << QStringList{"ffe5 ff7f"};
+        QTest::newRow("the user's lock key makes the report stale")
+            << QStringList{"server:0", "lockKey", "sync:4", "server:4", "sync:4"} << QStringList{"", ""};
+        QTest::newRow("an unreadable local state presses nothing") << QStringList{"server:4", "sync:-"}
+                                                                   << QStringList{""};
+    }
+    void lockSync()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, expected);
+        LockSync locks;
+        QStringList got;
+        for (const QString &step : steps) {
+            const QString arg = step.section(QLatin1Char(':'), 1);
+            if (step.startsWith("server"))
+                locks.serverReported(arg.toInt());
+            else if (step == "lockKey")
+                locks.lockKeySent();
+            else {
+                QStringList keys;
+                for (uint32_t k : locks.keysToSync(arg == "-" ? std::nullopt : std::optional<int>(arg.toInt())))
+                    keys << QString::number(k, 16);
+                got << keys.join(' ');
+            }
+        }
+        QCOMPARE(got, expected);
     }
 
     // Across the band along an edge the picture scrolls faster and faster

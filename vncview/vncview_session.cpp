@@ -45,6 +45,8 @@ void VncView::changeStatus(RemoteView::RemoteStatus s)
         typedPassword.clear();
     }
     if (s == Disconnected || s == Disconnecting) {
+        locks.reset();
+        wheel.reset();
         remoteResizable = false;
         resizeTimer.stop();
     }
