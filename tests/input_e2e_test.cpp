@@ -9,6 +9,10 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <xkbcommon/xkbcommon.h>
+
+#include <array>
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -31,9 +35,10 @@ const uint controlMask = 1 << 2;
 
 // Shift, Control, Alt and the other keys that only modify the next key:
 // the server may press and release them around a character as it likes.
+// Super is not among them: it is pressed on its own here.
 bool isModifierKeysym(uint keysym)
 {
-    return (keysym >= 0xffe1 && keysym <= 0xffee) || (keysym >= 0xfe01 && keysym <= 0xfe13)
+    return (keysym >= 0xffe1 && keysym <= 0xffea) || (keysym >= 0xfe01 && keysym <= 0xfe13)
         || keysym == 0xff7e || keysym == 0xff7f;
 }
 
@@ -59,6 +64,9 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void typedKeysArriveAsKeysyms();
+    void textBeyondLatin1ArrivesAsTyped();
+    void keypadAndSuperKeepTheirKeysyms();
+    void sidewaysWheelArrivesAsButtons6And7();
     void clickLandsAtTheServerPosition();
     void serverClipboardReachesBothLocalSelections();
     void localClipboardReachesTheServer_data();
@@ -66,6 +74,10 @@ private slots:
 
 private:
     void readRecorder();
+    // The keysyms of the first 'count' presses since 'first' that are no
+    // modifiers, waiting for them.
+    QList<Recorded> characterPresses(int first, qsizetype count);
+    ToolRun typeIntoVemo(const QStringList &xdotoolArgs);
     QList<Recorded> recordedSince(int first, const QString &kind) const;
     ToolRun local(const QStringList &args, const QByteArray &input = QByteArray());
     ToolRun remote(const QStringList &args);
@@ -221,13 +233,11 @@ void InputE2eTest::typedKeysArriveAsKeysyms()
     QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
 
     const QString text = QStringLiteral("Hello, World! 42 -=[]/?;:@#");
-    run = local({QStringLiteral("xdotool"), QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"),
-                 QStringLiteral("--"), text});
+    run = typeIntoVemo({QStringLiteral("type"), QStringLiteral("--"), text});
     QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
-    run = local({QStringLiteral("xdotool"), QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30"),
-                 QStringLiteral("Return"), QStringLiteral("Tab"), QStringLiteral("BackSpace"),
-                 QStringLiteral("Escape"), QStringLiteral("Left"), QStringLiteral("Right"), QStringLiteral("Up"),
-                 QStringLiteral("Down"), QStringLiteral("ctrl+c")});
+    run = typeIntoVemo({QStringLiteral("key"), QStringLiteral("Return"), QStringLiteral("Tab"),
+                        QStringLiteral("BackSpace"), QStringLiteral("Escape"), QStringLiteral("Left"),
+                        QStringLiteral("Right"), QStringLiteral("Up"), QStringLiteral("Down"), QStringLiteral("ctrl+c")});
     QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
 
     QList<uint> expected;
@@ -235,17 +245,7 @@ void InputE2eTest::typedKeysArriveAsKeysyms()
         expected.append(c.unicode()); // printable ASCII keysyms are the codes
     expected << 0xff0d << 0xff09 << 0xff08 << 0xff1b << 0xff51 << 0xff53 << 0xff52 << 0xff54 << 0x63;
 
-    QList<Recorded> presses;
-    const auto characterPresses = [&] {
-        readRecorder();
-        presses.clear();
-        for (const Recorded &r : recordedSince(first, QStringLiteral("press"))) {
-            if (!isModifierKeysym(r.keysym))
-                presses.append(r);
-        }
-        return presses.size() >= expected.size();
-    };
-    poll(characterPresses);
+    const QList<Recorded> presses = characterPresses(first, expected.size());
     QList<uint> keysyms;
     for (const Recorded &r : std::as_const(presses))
         keysyms.append(r.keysym);
@@ -278,6 +278,74 @@ void InputE2eTest::typedKeysArriveAsKeysyms()
     });
     QVERIFY2(held.isEmpty(), qPrintable(QStringLiteral("still down: ") + held.join(QLatin1Char(' '))));
     QCOMPARE(remoteConnection->pressedKeycodes(), QList<int>());
+}
+
+QList<Recorded> InputE2eTest::characterPresses(int first, qsizetype count)
+{
+    QList<Recorded> presses;
+    poll([&] {
+        readRecorder();
+        presses.clear();
+        for (const Recorded &r : recordedSince(first, QStringLiteral("press"))) {
+            if (!isModifierKeysym(r.keysym))
+                presses.append(r);
+        }
+        return presses.size() >= count;
+    });
+    return presses;
+}
+
+ToolRun InputE2eTest::typeIntoVemo(const QStringList &xdotoolArgs)
+{
+    return local(QStringList{QStringLiteral("xdotool"), xdotoolArgs.first(), QStringLiteral("--delay"),
+                             QStringLiteral("30")}
+                 + xdotoolArgs.mid(1));
+}
+
+// Whatever the local layout: each character arrives as the keysym that
+// types it, legacy or Unicode, which the server maps onto a spare keycode.
+void InputE2eTest::textBeyondLatin1ArrivesAsTyped()
+{
+    const int first = recorded.size();
+    const QString text = QStringLiteral("äöü ß € Привет Ελλάδα ÿ");
+    const ToolRun run = typeIntoVemo({QStringLiteral("type"), QStringLiteral("--"), text});
+    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    QString arrived;
+    for (const Recorded &r : characterPresses(first, text.toUcs4().size()))
+        arrived += QString::fromUcs4(std::array<char32_t, 1>{xkb_keysym_to_utf32(r.keysym)}.data(), 1);
+    QCOMPARE(arrived, text);
+}
+
+void InputE2eTest::keypadAndSuperKeepTheirKeysyms()
+{
+    const int first = recorded.size();
+    const ToolRun run = typeIntoVemo({QStringLiteral("key"), QStringLiteral("KP_1"), QStringLiteral("KP_Add"),
+                                      QStringLiteral("KP_Enter"), QStringLiteral("Super_L")});
+    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    QList<uint> keysyms;
+    for (const Recorded &r : characterPresses(first, 4))
+        keysyms.append(r.keysym);
+    QCOMPARE(keysyms, (QList<uint>{0xffb1, 0xffab, 0xff8d, 0xffeb}));
+}
+
+void InputE2eTest::sidewaysWheelArrivesAsButtons6And7()
+{
+    const int first = recorded.size();
+    const ToolRun run = local({QStringLiteral("xdotool"), QStringLiteral("mousemove"), QStringLiteral("--window"),
+                               QString::number(window), QStringLiteral("--sync"), QStringLiteral("40"),
+                               QStringLiteral("50"), QStringLiteral("click"), QStringLiteral("6"),
+                               QStringLiteral("click"), QStringLiteral("7"), QStringLiteral("click"),
+                               QStringLiteral("4")});
+    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    QList<int> buttons;
+    poll([&] {
+        readRecorder();
+        buttons.clear();
+        for (const Recorded &r : recordedSince(first, QStringLiteral("button")))
+            buttons.append(r.button);
+        return buttons.size() >= 3;
+    });
+    QCOMPARE(buttons, (QList<int>{6, 7, 4}));
 }
 
 void InputE2eTest::clickLandsAtTheServerPosition()

@@ -78,6 +78,20 @@ uint32_t xtFromEvdev(uint32_t evdevCode)
     return 0;
 }
 
+int refinedKey(int qtKey, quint32 nativeVirtualKey)
+{
+    if (qtKey != Qt::Key_Meta || !nativeIsEvdev())
+        return qtKey;
+    switch (nativeVirtualKey) {
+    case 0xFFEB: // Super_L
+        return Qt::Key_Super_L;
+    case 0xFFEC: // Super_R
+        return Qt::Key_Super_R;
+    default:
+        return qtKey;
+    }
+}
+
 uint32_t xtFromNative(quint32 nativeScanCode)
 {
     if (!nativeIsEvdev() || nativeScanCode < 8)

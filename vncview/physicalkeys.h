@@ -15,6 +15,10 @@ namespace PhysicalKeys
 uint32_t xtFromEvdev(uint32_t evdevCode);
 // A key event's native scan code on this platform; 0 when unknown.
 uint32_t xtFromNative(quint32 nativeScanCode);
+// The Qt key of a key event, told apart where Qt gives two keys one code:
+// on X11 and Wayland Super comes as Qt::Key_Meta, and only the native
+// keysym says which it was.
+int refinedKey(int qtKey, quint32 nativeVirtualKey);
 }
 
 #endif
