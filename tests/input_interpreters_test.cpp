@@ -222,6 +222,10 @@ private slots:
             << QStringList{"press:" + key(Qt::Key_A) + ":a:1e", "release:" + key(Qt::Key_A) + ":a:1e",
                            "press:" + key(Qt::Key_Shift) + "::2a", "releaseAll"}
             << QStringList{"d:61@1e", "u:61@1e", "d:ffe1@2a", "u:ffe1@2a"};
+        QTest::newRow("both Controls, one keysym: each comes up at its own place")
+            << QStringList{"press:" + key(Qt::Key_Control) + "::1d", "press:" + key(Qt::Key_Control) + "::9d",
+                           "release:" + key(Qt::Key_Control) + "::1d", "releaseAll"}
+            << QStringList{"d:ffe3@1d", "d:ffe3@9d", "u:ffe3@1d", "u:ffe3@9d"};
         QTest::newRow("a physical key that never went down here does not come up")
             << QStringList{"release:" + key(Qt::Key_A) + ":a:1e"} << QStringList();
         QTest::newRow("composed text is typed character by character, without position")

@@ -4,6 +4,8 @@
 
 #include <Qt>
 
+#include <algorithm>
+
 namespace
 {
 struct StickyKey
@@ -35,7 +37,7 @@ QList<uint32_t> KeyTranslator::takeLatch()
 {
     QList<uint32_t> wrap;
     for (const StickyKey &key : stickyKeys) {
-        if ((latchedModifiers & key.modifier) && !keysDown.contains(key.keysym))
+        if ((latchedModifiers & key.modifier) && !holds(key.keysym))
             wrap.append(key.keysym);
     }
     latchedModifiers = 0;
@@ -45,17 +47,18 @@ QList<uint32_t> KeyTranslator::takeLatch()
 QList<KeyTranslator::Record> KeyTranslator::noted(const QList<Record> &records)
 {
     for (const Record &r : records) {
-        if (r.down) {
-            if (!keysDown.contains(r.keysym))
-                keysDown.append(r.keysym);
-            if (r.xt)
-                xtDown.insert(r.keysym, r.xt);
-        } else {
-            keysDown.removeAll(r.keysym);
-            xtDown.remove(r.keysym);
-        }
+        const Record held{r.keysym, true, r.xt};
+        if (!r.down)
+            keysDown.removeAll(held);
+        else if (!keysDown.contains(held))
+            keysDown.append(held);
     }
     return records;
+}
+
+bool KeyTranslator::holds(uint32_t keysym) const
+{
+    return std::any_of(keysDown.cbegin(), keysDown.cend(), [keysym](const Record &r) { return r.keysym == keysym; });
 }
 
 QList<KeyTranslator::Record> KeyTranslator::tap(uint32_t keysym)
@@ -163,7 +166,7 @@ QList<KeyTranslator::Record> KeyTranslator::translate(int k, bool pressed, const
             pressedKeysyms.insert(physicalKey, v);
         out.append({v, true, xt});
     } else {
-        out.append({v, false, xtDown.value(v, xt)});
+        out.append({v, false, xt});
         if (wrapping && physicalKey == wrappingKey) {
             for (auto it = heldByLatch.crbegin(); it != heldByLatch.crend(); ++it)
                 out.append({*it, false});
@@ -177,10 +180,9 @@ QList<KeyTranslator::Record> KeyTranslator::translate(int k, bool pressed, const
 QList<KeyTranslator::Record> KeyTranslator::releaseAll()
 {
     QList<Record> out;
-    for (uint32_t keysym : std::as_const(keysDown))
-        out.append({keysym, false, xtDown.value(keysym)});
+    for (const Record &held : std::as_const(keysDown))
+        out.append({held.keysym, false, held.xt});
     keysDown.clear();
-    xtDown.clear();
     pressedKeysyms.clear();
     heldByLatch.clear();
     wrapping = false;

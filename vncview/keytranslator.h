@@ -55,8 +55,9 @@ private:
 
     int modifierState = 0;
     int latchedModifiers = 0;
-    QList<uint32_t> keysDown;              // keysyms the server holds pressed
-    QHash<uint32_t, uint32_t> xtDown;      // the physical position they went down at
+    // The keys the server holds pressed: keysym and physical position.
+    QList<Record> keysDown;
+    bool holds(uint32_t keysym) const;
     QHash<quint64, uint32_t> pressedKeysyms; // keysym each held key went down as
     QList<uint32_t> heldByLatch; // latched modifiers wrapping the key below
     quint64 wrappingKey = 0;     // the key they wrap until it comes up
