@@ -1,6 +1,7 @@
 // Pointer and key input of the VNC view, checked as the server receives it.
 #include "keytable.h"
 #include "debugcapture.h"
+#include "hostileserver.h"
 #include "vncview_input_support.h"
 #include "viewharness.h"
 
@@ -175,6 +176,40 @@ private slots:
         QFETCH(KeySteps, steps);
         QFETCH(QStringList, expected);
         QCOMPARE(play(steps), expected);
+    }
+
+    // The server reports its locks before its first picture; the first key
+    // typed brings them in line with the local ones, once.
+    void lockKeysFollowTheLocalOnes_data()
+    {
+        QTest::addColumn<QByteArray>("report");
+        QTest::addColumn<int>("local");
+        QTest::addColumn<QStringList>("expected");
+        const QByteArray qemuCaps = HostileRfb::rectHeader(0, 0, 0, 0, -261) + QByteArray(1, 4);
+        const QStringList typed{"d:61", "u:61", "d:62", "u:62"};
+        QTest::newRow("Caps Lock differs: pressed once") << qemuCaps << 0 << QStringList{"d:ffe5", "u:ffe5"} + typed;
+        QTest::newRow("the same locks: nothing pressed") << qemuCaps << 4 << typed;
+        QTest::newRow("VMware's report, Num Lock differs")
+            << HostileRfb::rectHeader(0, 0, 0, 0, 0x574D5668) + QByteArray::fromHex("00000002") << 0
+            << QStringList{"d:ff7f", "u:ff7f"} + typed;
+    }
+    void lockKeysFollowTheLocalOnes()
+    {
+        QFETCH(QByteArray, report);
+        QFETCH(int, local);
+        QFETCH(QStringList, expected);
+        using namespace HostileRfb;
+        ScriptedView h(session(8, 8, {framebufferUpdate({report}), framebufferUpdate({rawRect(QRect(0, 0, 8, 8), 0)})}));
+        h.view->setLocalLockReader([local] { return std::optional<int>(local); });
+        QVERIFY(h.started && h.waitConnected());
+        QTest::keyClicks(h.view, "ab");
+        const auto keys = [&] {
+            const QByteArray sent = h.server.received().value(0);
+            QList<ClientMessage> messages;
+            ClientStreamParser(1, false).feed(sent.constData(), size_t(sent.size()), &messages);
+            return keysOf(messages);
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(keys(), expected, 5000);
     }
 
     void keyWithoutKeysymSendsNothingAndIsLogged()
