@@ -206,6 +206,8 @@ private slots:
         QTest::newRow("a character without a legacy keysym as its Unicode keysym")
             << QStringList{"press:1e9e:ẞ", "type:\U0001F600"}
             << QStringList{"d:1001e9e", "d:101f600", "u:101f600"};
+        QTest::newRow("a new line without Control is Return, not Control's J")
+            << QStringList{"press:" + key(Qt::Key_unknown) + ":\n"} << QStringList{"d:ff0d"};
         QTest::newRow("AltGr's character, not its Qt key")
             << QStringList{"press:" + key(Qt::Key_AltGr), "press:20ac:€", "press:" + key(Qt::Key_Q) + ":@"}
             << QStringList{"d:fe03", "d:20ac", "d:40"};

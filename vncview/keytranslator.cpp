@@ -106,7 +106,8 @@ uint32_t characterKeysym(int k, const QString &text, int modifierState)
     if (codePoints.isEmpty())
         return 0;
     // Control with a letter yields a control character; send the letter.
-    if (codePoints[0] >= 1 && codePoints[0] <= 26)
+    // Without Control it is a key's own: a new line, a tab.
+    if ((modifierState & KeyTable::ControlBit) && codePoints[0] >= 1 && codePoints[0] <= 26)
         return codePoints[0] + 0x60;
     return KeyTable::keysymForCharacter(char32_t(codePoints[0]));
 }

@@ -167,12 +167,11 @@ void VncView::sendKeys(const QList<KeyTranslator::Record> &records)
     }
 }
 
+// Acted on at the next key or focus, not now: a report may be on its way
+// while the user's own lock key goes out, and would undo it.
 void VncView::setServerLocks(int serverLocks)
 {
     locks.serverReported(serverLocks);
-    // A report that comes while the user types here is acted on at once.
-    if (hasFocus())
-        syncLocks();
 }
 
 // Lock keys pressed on the server (no physical position: the server has
