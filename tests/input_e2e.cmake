@@ -1,5 +1,6 @@
 # End to end: keys, clicks and the clipboard from the vemo program under its
-# own Xvfb to an X client on TigerVNC's Xvnc, and the clipboard back.
+# own Xvfb to an X client on TigerVNC's Xvnc, and the clipboard back; keys
+# to QEMU's VNC server.
 find_package(X11 REQUIRED)
 
 # The X client on the server that reports what reaches it.
@@ -16,12 +17,3 @@ target_compile_definitions(input_e2e_test PRIVATE VEMO_BINARY="$<TARGET_FILE:vem
   E2E_XRECORDER="$<TARGET_FILE:e2e_xrecorder>"
   E2E_LSAN_SUPPRESSIONS="${CMAKE_CURRENT_LIST_DIR}/sanitizers/lsan.supp")
 add_dependencies(input_e2e_test vemo e2e_xrecorder)
-
-# Keys with their place on the keyboard, to QEMU's VNC server.
-vemo_add_test(physicalkeys_e2e_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/physicalkeys_e2e_test.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/e2e_servers.cpp ${CMAKE_CURRENT_LIST_DIR}/e2e_servers.h
-          ${CMAKE_CURRENT_LIST_DIR}/shell_e2e_x11.cpp ${CMAKE_CURRENT_LIST_DIR}/shell_e2e_x11.h
-  LIBS Qt6::Gui Qt6::Network X11::X11 TIMEOUT 120)
-target_compile_definitions(physicalkeys_e2e_test PRIVATE VEMO_BINARY="$<TARGET_FILE:vemo>")
-add_dependencies(physicalkeys_e2e_test vemo)

@@ -122,12 +122,11 @@ void VncView::forwardWheelEvent(QWheelEvent *event)
 {
     if (currentStatus() != Connected)
         return;
-    // "Natural" scrolling turns the delta round; the server's side turns
-    // it again for its own touchpads only.
-    const QPoint angle = event->inverted() ? -event->angleDelta() : event->angleDelta();
     lastPointerPos = toFramebuffer(event->position());
-    // Buttons 4 to 7 are mask bits 3 to 6, each clicked once a step.
-    for (int button : wheel.add(angle)) {
+    // Buttons 4 to 7 are mask bits 3 to 6, each clicked once a step. The
+    // delta is the way the picture scrolls here ("natural" scrolling
+    // included), and so there.
+    for (int button : wheel.add(event->angleDelta())) {
         clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), buttonMask | (1 << (button - 1)));
         clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), buttonMask);
     }
