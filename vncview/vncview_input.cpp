@@ -139,8 +139,9 @@ void VncView::forwardKeyEvent(QKeyEvent *event)
     const int latchedBefore = keys.latched();
     bool unknown = false;
     const bool pressed = event->type() == QEvent::KeyPress;
+    const int key = PhysicalKeys::refinedKey(event->key(), event->nativeVirtualKey());
     const QList<KeyTranslator::Record> records =
-        keys.translate(PhysicalKeys::refinedKey(event->key(), event->nativeVirtualKey()), pressed, event->text(), event->nativeScanCode(), &unknown,
+        keys.translate(key, pressed, event->text(), event->nativeScanCode(), &unknown,
                        event->modifiers() & Qt::KeypadModifier, PhysicalKeys::xtFromNative(event->nativeScanCode()));
     // The user's own lock key is not brought in line first: it changes
     // the lock it would be compared by.
