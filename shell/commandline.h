@@ -15,6 +15,7 @@ struct WindowOptions {
     bool fullscreen = false;   // --fullscreen
     bool remoteResize = false; // --remote-resize: the server's desktop follows the window
     bool reconnect = false;    // --reconnect: retries by itself after a lost connection
+    bool keysymsOnly = false;  // --keysyms-only: keys never go with their physical position
     int listenPort = 0;        // --listen [PORT]: waits for a server there; 0 connects to the URL
 };
 

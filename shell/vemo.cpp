@@ -132,6 +132,7 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     view->setVisible(true);
     view->setConnectionOptions(options);
     view->setViewOnly(windowSettings.viewOnly);
+    view->setPhysicalKeys(!windowSettings.keysymsOnly);
     if (windowSettings.fullscreen) {
         setWindowState(windowState() | Qt::WindowFullScreen);
         // The platform may maximise the window as it shows it.

@@ -28,6 +28,8 @@ const SentKey sentKeys[] = {
     {QT_TRANSLATE_NOOP("Vemo", "F&9"), 0xFFC6},    {QT_TRANSLATE_NOOP("Vemo", "F1&0"), 0xFFC7},
     {QT_TRANSLATE_NOOP("Vemo", "F11"), 0xFFC8},    {QT_TRANSLATE_NOOP("Vemo", "F12"), 0xFFC9},
     {QT_TRANSLATE_NOOP("Vemo", "&Super"), 0xFFEB}, {QT_TRANSLATE_NOOP("Vemo", "&Print"), 0xFF61},
+    // Our own menu takes the Menu key.
+    {QT_TRANSLATE_NOOP("Vemo", "&Menu"), 0xFF67},
 };
 
 struct StickyModifier {

@@ -3,8 +3,11 @@
 // wraps keys in sticky modifiers, where a mouse at an edge scrolls.
 #include "edgescroll.h"
 #include "keytranslator.h"
+#include "locksync.h"
+#include "physicalkeys.h"
 #include "touchinterpreter.h"
 #include "touchscript.h"
+#include "wheelaccumulator.h"
 
 #include <QtTest>
 
@@ -50,9 +53,11 @@ QStringList runTouches(TouchInterpreter &interpreter, const QString &script)
     return out;
 }
 
-// Key steps: "latch:ctrl" (or alt, shift, super), "press:KEY:text",
-// "release:KEY:text" with KEY a Qt key code in hex, "tap:KEYSYM",
-// "chord:KEYSYM,KEYSYM...", "releaseAll"; keysyms in hex.
+// Key steps: "latch:ctrl" (or alt, shift, super), "press:KEY:text[:kp]
+// [:XT]", "release:KEY:text" with KEY a Qt key code in hex, kp for the
+// keypad, XT a scan code in hex (also the key's native code), "tap:KEYSYM",
+// "chord:KEYSYM,KEYSYM...", "type:TEXT", "releaseAll"; keysyms in hex, the
+// scan code after a '@'.
 QStringList runKeys(KeyTranslator &keys, const QStringList &steps)
 {
     const QHash<QString, KeyTranslator::Sticky> sticky{{"ctrl", KeyTranslator::StickyControl},
@@ -65,8 +70,12 @@ QStringList runKeys(KeyTranslator &keys, const QStringList &steps)
         QList<KeyTranslator::Record> records;
         if (part[0] == QLatin1String("latch"))
             keys.setLatched(sticky.value(part[1]), true);
-        else if (part[0] == QLatin1String("press") || part[0] == QLatin1String("release"))
-            records = keys.translate(part[1].toInt(nullptr, 16), part[0] == QLatin1String("press"), part.value(2), 0);
+        else if (part[0] == QLatin1String("press") || part[0] == QLatin1String("release")) {
+            const uint xt = part.value(3 + part.contains("kp")).toUInt(nullptr, 16);
+            records = keys.translate(part[1].toInt(nullptr, 16), part[0] == QLatin1String("press"), part.value(2), xt,
+                                     nullptr, part.contains("kp"), xt);
+        } else if (part[0] == QLatin1String("type"))
+            records = keys.typeText(part[1]);
         else if (part[0] == QLatin1String("tap"))
             records = keys.tap(part[1].toUInt(nullptr, 16));
         else if (part[0] == QLatin1String("chord")) {
@@ -77,7 +86,8 @@ QStringList runKeys(KeyTranslator &keys, const QStringList &steps)
         } else if (part[0] == QLatin1String("releaseAll"))
             records = keys.releaseAll();
         for (const KeyTranslator::Record &r : records)
-            out << QStringLiteral("%1:%2").arg(r.down ? "d" : "u").arg(r.keysym, 0, 16);
+            out << QStringLiteral("%1:%2").arg(r.down ? "d" : "u").arg(r.keysym, 0, 16)
+                       + (r.xt ? QStringLiteral("@%1").arg(r.xt, 0, 16) : QString());
     }
     return out;
 }
@@ -183,6 +193,104 @@ private slots:
         KeyTranslator keys;
         QCOMPARE(runKeys(keys, steps), expected);
         QCOMPARE(keys.latched(), latchedAfter);
+    }
+
+    void keysAndText_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("expected");
+        const auto key = [](int k) { return QString::number(k, 16); };
+        QTest::newRow("a character without a legacy keysym as its Unicode keysym")
+            << QStringList{"press:1e9e:ẞ", "type:\U0001F600"}
+            << QStringList{"d:1001e9e", "d:101f600", "u:101f600"};
+        QTest::newRow("a new line without Control is Return, not Control's J")
+            << QStringList{"press:" + key(Qt::Key_unknown) + ":\n"} << QStringList{"d:ff0d"};
+        QTest::newRow("AltGr's character, not its Qt key")
+            << QStringList{"press:" + key(Qt::Key_AltGr), "press:20ac:€", "press:" + key(Qt::Key_Q) + ":@"}
+            << QStringList{"d:fe03", "d:20ac", "d:40"};
+        QTest::newRow("keypad keys with Num Lock off keep their keysyms too")
+            << QStringList{"press:" + key(Qt::Key_Home) + "::kp", "press:" + key(Qt::Key_1) + ":1"}
+            << QStringList{"d:ff95", "d:31"};
+        QTest::newRow("a physical key comes up where it went down, also when let go of everything")
+            << QStringList{"press:" + key(Qt::Key_A) + ":a:1e", "release:" + key(Qt::Key_A) + ":a:1e",
+                           "press:" + key(Qt::Key_Shift) + "::2a", "releaseAll"}
+            << QStringList{"d:61@1e", "u:61@1e", "d:ffe1@2a", "u:ffe1@2a"};
+        QTest::newRow("both Controls, one keysym: each comes up at its own place")
+            << QStringList{"press:" + key(Qt::Key_Control) + "::1d", "press:" + key(Qt::Key_Control) + "::9d",
+                           "release:" + key(Qt::Key_Control) + "::1d", "releaseAll"}
+            << QStringList{"d:ffe3@1d", "d:ffe3@9d", "u:ffe3@1d", "u:ffe3@9d"};
+        QTest::newRow("a physical key that never went down here does not come up")
+            << QStringList{"release:" + key(Qt::Key_A) + ":a:1e"} << QStringList();
+        QTest::newRow("composed text is typed character by character, without position")
+            << QStringList{"type:é€"} << QStringList{"d:e9", "u:e9", "d:20ac", "u:20ac"};
+    }
+    void keysAndText()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, expected);
+        KeyTranslator keys;
+        QCOMPARE(runKeys(keys, steps), expected);
+    }
+
+    void physicalPositions()
+    {
+        const struct { uint evdev, xt; } rows[] = {{1, 0x01}, {86, 0x56}, {88, 0x58}, {96, 0x9c}, {100, 0xb8},
+                                                  {111, 0xd3}, {125, 0xdb}, {84, 0}, {600, 0}};
+        for (const auto &r : rows)
+            QVERIFY2(PhysicalKeys::xtFromEvdev(r.evdev) == r.xt, qPrintable(QString::number(r.evdev)));
+    }
+
+    void wheelSteps_data()
+    {
+        QTest::addColumn<QList<QPoint>>("deltas");
+        QTest::addColumn<QList<int>>("buttons");
+        QTest::newRow("both axes keep their own rest") << QList<QPoint>{{80, 80}, {0, 40}, {40, 0}} << QList<int>{4, 6};
+        QTest::newRow("turning back drops the rest") << QList<QPoint>{{0, 100}, {0, -100}, {0, 100}} << QList<int>{};
+        QTest::newRow("a flick is many clicks, not without end") << QList<QPoint>{{0, 120000}} << QList<int>(20, 4);
+    }
+    void wheelSteps()
+    {
+        QFETCH(QList<QPoint>, deltas);
+        QFETCH(QList<int>, buttons);
+        WheelAccumulator wheel;
+        QList<int> got;
+        for (QPoint d : deltas)
+            got += wheel.add(d);
+        QCOMPARE(got, buttons);
+    }
+
+    // Steps: sN the server reports N, lN the local locks are N (- unknown)
+    // and the keys to press are noted, k the user's lock key goes out.
+    void lockSync_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("pressed"); // per l step
+        QTest::newRow("nothing before the server reports") << "l4" << "";
+        QTest::newRow("agreeing locks press nothing") << "s6 l6" << "";
+        QTest::newRow("Caps Lock pressed once, until the server reports") << "s4 l0 l0 s0 l0" << "ffe5||";
+        QTest::newRow("both differ") << "s1 l6" << "ffe5 ff7f";
+        QTest::newRow("the user's lock key makes the report stale") << "s0 k l4 s4 l4" << "|";
+        QTest::newRow("an unreadable local state presses nothing") << "s4 l-" << "";
+    }
+    void lockSync()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, pressed);
+        LockSync locks;
+        QStringList got;
+        for (const QString &step : steps.split(' ')) {
+            if (step[0] == 's')
+                locks.serverReported(step.mid(1).toInt());
+            else if (step == "k")
+                locks.lockKeySent();
+            else {
+                QStringList keys;
+                for (uint32_t k : locks.keysToSync(step == "l-" ? std::nullopt : std::optional(step.mid(1).toInt())))
+                    keys << QString::number(k, 16);
+                got << keys.join(' ');
+            }
+        }
+        QCOMPARE(got.join('|'), pressed);
     }
 
     // Across the band along an edge the picture scrolls faster and faster

@@ -39,6 +39,7 @@ void ShellMenuTest::menuSendsKeys_data()
     QTest::newRow("Ctrl+Alt+Del from the keyboard")
         << QStringList{"menu:D"} << QStringList{"d:ffe3", "d:ffe9", "d:ffff", "u:ffff", "u:ffe9", "u:ffe3"};
     QTest::newRow("F5 from Send key") << QStringList{"sendKey:F&5"} << QStringList{"d:ffc2", "u:ffc2"};
+    QTest::newRow("the Menu key from Send key") << QStringList{"sendKey:&Menu"} << QStringList{"d:ff67", "u:ff67"};
     QTest::newRow("sticky Ctrl and Alt wrap the next key only")
         << QStringList{"action:stickyControl", "menu:L", "key:A", "key:B"}
         << QStringList{"d:ffe3", "d:ffe9", "d:61", "u:61", "u:ffe9", "u:ffe3", "d:62", "u:62"};

@@ -130,6 +130,12 @@ waits for a VNC server to connect (x11vnc -connect, vncconfig -connect).
 wartet, bis ein VNC-Server sich verbindet (x11vnc -connect, vncconfig -connect).
 </translation>
     </message>
+    <message>
+        <source>send keys as symbols only, never by their place on
+the keyboard (which virtual machines take)</source>
+        <translation>sendet Tasten nur als Symbole, nie mit ihrer Lage auf
+der Tastatur (die virtuelle Maschinen nutzen)</translation>
+    </message>
 </context>
 <context>
     <name>Handshake</name>
@@ -610,6 +616,10 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
     <message>
         <source>Di&amp;sconnect</source>
         <translation>Ver&amp;bindung trennen</translation>
+    </message>
+    <message>
+        <source>&amp;Menu</source>
+        <translation>&amp;Menü</translation>
     </message>
 </context>
 <context>

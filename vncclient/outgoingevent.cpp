@@ -60,10 +60,19 @@ std::string OutgoingPointerEvent::message() const
     return bytes;
 }
 
-OutgoingKeyEvent::OutgoingKeyEvent(int key, bool pressed) : key(key), pressed(pressed) {}
+OutgoingKeyEvent::OutgoingKeyEvent(int key, bool pressed, uint32_t xt) : key(key), pressed(pressed), xt(xt) {}
 
 std::string OutgoingKeyEvent::message() const
 {
+    if (xt != 0) {
+        std::string bytes;
+        bytes += char(rfbQemuEvent);
+        bytes += char(0); // key event
+        append16(bytes, pressed ? 1 : 0);
+        append32(bytes, uint32_t(key));
+        append32(bytes, xt);
+        return bytes;
+    }
     std::string bytes(4, '\0');
     bytes[0] = char(rfbKeyEvent);
     bytes[1] = pressed ? 1 : 0;

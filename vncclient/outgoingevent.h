@@ -45,15 +45,18 @@ private:
     int buttonMask;
 };
 
+// A keysym; with an XT scan code (not 0), QEMU's extended key event, which
+// also tells where the key sits on the keyboard.
 class OutgoingKeyEvent : public OutgoingEvent
 {
 public:
-    OutgoingKeyEvent(int key, bool pressed);
+    OutgoingKeyEvent(int key, bool pressed, uint32_t xt = 0);
     std::string message() const override;
 
 private:
     int key;
     bool pressed;
+    uint32_t xt;
 };
 
 // Asks the server to change its desktop to width x height.

@@ -120,6 +120,7 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
     rfb->canHandleNewFBSize = 1;
     rfbClientSetClientData(rfb, const_cast<char *>(&clientDataTag), this);
     continuousUpdates.attach(rfb);
+    ledState.attach(rfb, [this](int locks) { host.showLocks(locks); });
     free(rfb->serverHost);
     rfb->serverHost = strdup(settings.server.toUtf8().constData());
     rfb->serverPort = settings.port;

@@ -5,6 +5,7 @@
 #include "continuousupdates.h"
 #include "directoutput.h"
 #include "handshake.h"
+#include "ledstate.h"
 #include "remoteview.h"
 #include "tlschannel.h"
 
@@ -53,6 +54,9 @@ public:
     bool encrypted() const { return tlsUsed; }
     // Whether the server takes requests to change its desktop size.
     bool canResizeDesktop() const { return DesktopSize::offered(rfb); }
+    // Whether the server acknowledged QEMU's extended key events: keys may
+    // go with their physical position.
+    bool takesPhysicalKeys() const { return rfb && SupportsClient2Server(rfb, rfbQemuEvent); }
 
     // Largest desktop accepted from a server: any side up to 16384 pixels,
     // at most 128 million pixels (512 MiB) in all, two 8K screens' worth.
@@ -97,6 +101,7 @@ private:
     static constexpr int partialUpdateMs = 16;
     bool holdingUpdateRequests = false; // the library's own request is held back
     ContinuousUpdates continuousUpdates;
+    LedState ledState;
 };
 
 #endif

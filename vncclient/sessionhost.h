@@ -24,6 +24,8 @@ public:
     // The server's cursor: its picture (transparent where the mask is
     // clear) and hot spot.
     virtual void showCursor(const QImage &shape, const QPoint &hotSpot) = 0;
+    // The server's lock keys (LedState::Lock bits), each time it reports them.
+    virtual void showLocks(int locks) = 0;
 
     // The password to sign in with, asking the user when none was given.
     // An empty 'userName' is asked for too (null: none is wanted). False

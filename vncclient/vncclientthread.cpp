@@ -410,6 +410,7 @@ void VncClientThread::messageLoop()
             return;
         if (serverData && !session->handleServerMessage())
             return;
+        serverTakesPhysicalKeys = session->takesPhysicalKeys();
         if (!resizeReported && session->canResizeDesktop()) {
             resizeReported = true;
             emit desktopResizable();
@@ -456,6 +457,7 @@ void VncClientThread::run()
     signedIn = false;
     passwordSent = false;
     resizeReported = false;
+    serverTakesPhysicalKeys = false;
 
     if (attemptConnection()) {
         inMessageLoop = true;
@@ -642,9 +644,9 @@ void VncClientThread::mouseEvent(int x, int y, int buttonMask)
     enqueue(new OutgoingPointerEvent(x, y, buttonMask));
 }
 
-void VncClientThread::keyEvent(int key, bool pressed)
+void VncClientThread::keyEvent(int key, bool pressed, uint xt)
 {
-    enqueue(new OutgoingKeyEvent(key, pressed));
+    enqueue(new OutgoingKeyEvent(key, pressed, physicalKeys && serverTakesPhysicalKeys ? xt : 0));
 }
 
 void VncClientThread::desktopSize(int width, int height)

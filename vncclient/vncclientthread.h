@@ -94,10 +94,16 @@ signals:
     // The server takes requests to change its desktop size; once per
     // connection.
     void desktopResizable();
+    // The server's lock keys (LedState::Lock bits), each time it reports them.
+    void serverLocks(int locks);
 
 public slots:
     void mouseEvent(int x, int y, int buttonMask);
-    void keyEvent(int key, bool pressed);
+    // 'xt' is the key's physical position (an XT scan code), 0 for a key
+    // without one; it goes along while physical keys are on and the
+    // server acknowledged them.
+    void keyEvent(int key, bool pressed, uint xt = 0);
+    void setPhysicalKeys(bool on) { physicalKeys = on; }
     void clientCut(const QString &text);
     // Asks the server to make its desktop width x height, once it can.
     void desktopSize(int width, int height);
@@ -117,6 +123,7 @@ private:
     void showUpdate(const QImage &frame, const std::vector<QRect> &rects) override;
     void showCutText(const QString &text) override;
     void showCursor(const QImage &shape, const QPoint &hotSpot) override;
+    void showLocks(int locks) override { emit serverLocks(locks); }
     bool password(QString *password, QString *userName) override;
     bool confirm(const QString &question) override;
     void fail(const QString &message) override;
@@ -156,6 +163,8 @@ private:
     std::atomic<bool> encryptedSession{false};
     std::atomic<ServerIdentity> sessionIdentity{ServerIdentity::Unproven};
     std::atomic<bool> inMessageLoop{false};
+    std::atomic<bool> physicalKeys{true};
+    std::atomic<bool> serverTakesPhysicalKeys{false};
     bool resizeReported = false; // connection thread only
 
     // Guards pendingErrorMessage, password, user name, reply and activeSocket; never

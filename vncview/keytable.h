@@ -4,7 +4,7 @@
 #include <cstdint>
 
 // Qt keys that have an X11 keysym of their own, and the local modifier bit
-// of the five modifier keys.
+// of the five modifier keys; characters as keysyms.
 namespace KeyTable
 {
 enum ModifierBit { AltGrBit = 0x01, AltBit = 0x02, MetaBit = 0x04, ControlBit = 0x08, ShiftBit = 0x10 };
@@ -19,6 +19,13 @@ struct Entry
 };
 
 Entry lookup(int qtKey);
+// The keypad's own keysym (KP_1, KP_Add, KP_Home ...) of a key that came
+// with Qt::KeypadModifier; 0 when the keypad has no such key.
+uint32_t keypadKeysym(int qtKey);
+// The keysym that types 'codePoint': the legacy one where X11 has it, else
+// the Unicode keysym 0x01000000 + code point. 0 for what no keysym types
+// (control characters, surrogates, beyond Unicode).
+uint32_t keysymForCharacter(char32_t codePoint);
 
 // Number of Qt keys the table covers (for tests walking it).
 int size();

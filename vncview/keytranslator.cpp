@@ -4,6 +4,8 @@
 
 #include <Qt>
 
+#include <algorithm>
+
 namespace
 {
 struct StickyKey
@@ -35,7 +37,7 @@ QList<uint32_t> KeyTranslator::takeLatch()
 {
     QList<uint32_t> wrap;
     for (const StickyKey &key : stickyKeys) {
-        if ((latchedModifiers & key.modifier) && !keysDown.contains(key.keysym))
+        if ((latchedModifiers & key.modifier) && !holds(key.keysym))
             wrap.append(key.keysym);
     }
     latchedModifiers = 0;
@@ -45,14 +47,18 @@ QList<uint32_t> KeyTranslator::takeLatch()
 QList<KeyTranslator::Record> KeyTranslator::noted(const QList<Record> &records)
 {
     for (const Record &r : records) {
-        if (r.down) {
-            if (!keysDown.contains(r.keysym))
-                keysDown.append(r.keysym);
-        } else {
-            keysDown.removeAll(r.keysym);
-        }
+        const Record held{r.keysym, true, r.xt};
+        if (!r.down)
+            keysDown.removeAll(held);
+        else if (!keysDown.contains(held))
+            keysDown.append(held);
     }
     return records;
+}
+
+bool KeyTranslator::holds(uint32_t keysym) const
+{
+    return std::any_of(keysDown.cbegin(), keysDown.cend(), [keysym](const Record &r) { return r.keysym == keysym; });
 }
 
 QList<KeyTranslator::Record> KeyTranslator::tap(uint32_t keysym)
@@ -75,8 +81,40 @@ QList<KeyTranslator::Record> KeyTranslator::chord(const QList<uint32_t> &keysyms
     return noted(records);
 }
 
+QList<KeyTranslator::Record> KeyTranslator::typeText(const QString &text)
+{
+    QList<Record> out;
+    for (char32_t c : text.toUcs4()) {
+        if (const uint32_t keysym = KeyTable::keysymForCharacter(c))
+            out += tap(keysym);
+    }
+    return out;
+}
+
+namespace
+{
+// The keysym of a key that is not in the key table: its character.
+uint32_t characterKeysym(int k, const QString &text, int modifierState)
+{
+    const int heldModifiers = KeyTable::AltGrBit | KeyTable::AltBit | KeyTable::MetaBit | KeyTable::ControlBit;
+    const bool shift = modifierState & KeyTable::ShiftBit;
+    // With Control or Alt the text is a control character, or none: the
+    // key's own Latin-1 code says which key it was.
+    if ((modifierState & heldModifiers) && k >= 0x20 && k <= 0xff && (k < Qt::Key_A || k > Qt::Key_Z || shift))
+        return uint32_t(k);
+    const QList<uint> codePoints = text.toUcs4();
+    if (codePoints.isEmpty())
+        return 0;
+    // Control with a letter yields a control character; send the letter.
+    // Without Control it is a key's own: a new line, a tab.
+    if ((modifierState & KeyTable::ControlBit) && codePoints[0] >= 1 && codePoints[0] <= 26)
+        return codePoints[0] + 0x60;
+    return KeyTable::keysymForCharacter(char32_t(codePoints[0]));
+}
+} // namespace
+
 QList<KeyTranslator::Record> KeyTranslator::translate(int k, bool pressed, const QString &text, quint32 scanCode,
-                                                      bool *unknown)
+                                                      bool *unknown, bool keypad, uint32_t xt)
 {
     if (unknown)
         *unknown = false;
@@ -86,31 +124,33 @@ QList<KeyTranslator::Record> KeyTranslator::translate(int k, bool pressed, const
     else
         modifierState &= ~entry.modifierBit;
 
-    const int heldModifiers = KeyTable::AltGrBit | KeyTable::AltBit | KeyTable::MetaBit | KeyTable::ControlBit;
     const bool shift = modifierState & KeyTable::ShiftBit;
     // A key comes up as the keysym it went down as: with Shift let go first
     // its text (or Meta's Alt_L) is another, and the server would keep the
     // first one pressed for ever.
     const quint64 physicalKey = scanCode ? quint64(scanCode) : quint64(uint32_t(k)) << 32;
+    const uint32_t keypadKeysym = keypad ? KeyTable::keypadKeysym(k) : 0;
+    // A real key that never went down here (its press went to an input
+    // method, or to another window) does not come up on the server.
+    if (!pressed && scanCode && !pressedKeysyms.contains(physicalKey))
+        return {};
     uint32_t v;
     if (!pressed && pressedKeysyms.contains(physicalKey)) {
         v = pressedKeysyms.take(physicalKey);
     } else if (entry.keysym == KeyTable::metaLeft && shift) {
         v = KeyTable::altLeft;
+    } else if (keypadKeysym != 0) {
+        v = keypadKeysym;
     } else if (entry.keysym != 0) {
         v = entry.keysym;
-    } else if ((modifierState & heldModifiers) && (k < Qt::Key_A || k > Qt::Key_Z || shift)) {
-        v = uint32_t(k);
-    } else if (k > 0xff || text.isEmpty()) {
+    } else {
+        v = characterKeysym(k, text, modifierState);
+    }
+    if (v == 0) {
         if (unknown)
             *unknown = true;
         return {};
-    } else {
-        v = text.at(0).unicode();
     }
-    // Control with a letter yields a control character; send the letter.
-    if (v <= 26)
-        v += 0x60;
 
     QList<Record> out;
     if (pressed) {
@@ -125,9 +165,9 @@ QList<KeyTranslator::Record> KeyTranslator::translate(int k, bool pressed, const
         }
         if (!pressedKeysyms.contains(physicalKey))
             pressedKeysyms.insert(physicalKey, v);
-        out.append({v, true});
+        out.append({v, true, xt});
     } else {
-        out.append({v, false});
+        out.append({v, false, xt});
         if (wrapping && physicalKey == wrappingKey) {
             for (auto it = heldByLatch.crbegin(); it != heldByLatch.crend(); ++it)
                 out.append({*it, false});
@@ -141,8 +181,8 @@ QList<KeyTranslator::Record> KeyTranslator::translate(int k, bool pressed, const
 QList<KeyTranslator::Record> KeyTranslator::releaseAll()
 {
     QList<Record> out;
-    for (uint32_t keysym : std::as_const(keysDown))
-        out.append({keysym, false});
+    for (const Record &held : std::as_const(keysDown))
+        out.append({held.keysym, false, held.xt});
     keysDown.clear();
     pressedKeysyms.clear();
     heldByLatch.clear();

@@ -17,7 +17,10 @@ public:
     {
         uint32_t keysym;
         bool down;
-        bool operator==(const Record &o) const { return keysym == o.keysym && down == o.down; }
+        // The key's physical position as an XT scan code (0xE0 xx as
+        // 0x80 | xx); 0 for keys without one (soft keys, latches, text).
+        uint32_t xt = 0;
+        bool operator==(const Record &o) const { return keysym == o.keysym && down == o.down && xt == o.xt; }
     };
 
     // Modifiers an on-screen keyboard cannot hold: latched until the next
@@ -25,10 +28,15 @@ public:
     enum Sticky { StickyControl = 0x1, StickyAlt = 0x2, StickyShift = 0x4, StickySuper = 0x8 };
     static constexpr int allSticky = StickyControl | StickyAlt | StickyShift | StickySuper;
 
-    // A key event. 'physicalKey' tells keys apart (a scan code, or 0 to
-    // use the Qt key). Empty when the key has no keysym; *unknown says so.
+    // A key event. 'scanCode' tells keys apart (the native scan code, or 0
+    // to use the Qt key); 'keypad' says it came from the keypad; 'xt' is its
+    // physical position, when known. Empty when the key has no keysym;
+    // *unknown says so.
     QList<Record> translate(int qtKey, bool pressed, const QString &text, quint32 scanCode,
-                            bool *unknown = nullptr);
+                            bool *unknown = nullptr, bool keypad = false, uint32_t xt = 0);
+    // Committed text of an input method (a dead key's or a compose
+    // sequence's result): each character pressed and released.
+    QList<Record> typeText(const QString &text);
     // A keysym pressed and released, wrapped in the latched modifiers.
     QList<Record> tap(uint32_t keysym);
     // Keysyms pressed in order and released in reverse (Ctrl+Alt+Del).
@@ -47,7 +55,9 @@ private:
 
     int modifierState = 0;
     int latchedModifiers = 0;
-    QList<uint32_t> keysDown;              // keysyms the server holds pressed
+    // The keys the server holds pressed: keysym and physical position.
+    QList<Record> keysDown;
+    bool holds(uint32_t keysym) const;
     QHash<quint64, uint32_t> pressedKeysyms; // keysym each held key went down as
     QList<uint32_t> heldByLatch; // latched modifiers wrapping the key below
     quint64 wrappingKey = 0;     // the key they wrap until it comes up

@@ -1,6 +1,7 @@
 #include "vncview.h"
 
 #include "handover.h"
+#include "locallocks.h"
 #include "librarytext.h"
 #include "scalemath.h"
 #include "secret.h"
@@ -43,7 +44,12 @@ VncView::VncView(QWidget *parent, const QUrl &url)
 
     connect(&clientThread, &VncClientThread::desktopResizable, this, &VncView::noteRemoteResizable,
             Qt::QueuedConnection);
+    connect(&clientThread, &VncClientThread::serverLocks, this, &VncView::setServerLocks, Qt::QueuedConnection);
 
+    // Text an input method composes (a dead key's, a compose sequence's)
+    // reaches the server as its characters.
+    setAttribute(Qt::WA_InputMethodEnabled);
+    localLocks = LocalLocks::read;
     // Touches are read as gestures here, not as the mouse Qt would make of them.
     setAttribute(Qt::WA_AcceptTouchEvents);
     holdTimer.setSingleShot(true);

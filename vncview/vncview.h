@@ -5,9 +5,11 @@
 #include "edgescroll.h"
 #include "gridscaler.h"
 #include "keytranslator.h"
+#include "locksync.h"
 #include "remoteview.h"
 #include "touchinterpreter.h"
 #include "vncclientthread.h"
+#include "wheelaccumulator.h"
 
 #include <QHash>
 #include <QImage>
@@ -15,6 +17,9 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
+
+#include <functional>
+#include <optional>
 
 class QClipboard;
 class QDialog;
@@ -65,6 +70,12 @@ public:
     bool canResizeRemote() const { return remoteResizable; }
     // Modifiers latched for the next key (KeyTranslator::Sticky bits).
     int stickyModifiers() const { return keys.latched(); }
+    // Keys go with their physical position to servers that take it (QEMU's
+    // extended key events), unless turned off. Before startConnecting().
+    void setPhysicalKeys(bool on) { clientThread.setPhysicalKeys(on); }
+    // Where the local Caps Lock and Num Lock are read (LockSync bits);
+    // the X server's keyboard by default.
+    void setLocalLockReader(std::function<std::optional<int>()> reader) { localLocks = std::move(reader); }
     // Fitted to the window (the default), or at a zoom of its own.
     bool isFitting() const { return fitting; }
 
@@ -118,13 +129,17 @@ private slots:
     void clipboardDataChanged();
     void sendRemoteSize();
     void noteRemoteResizable();
+    void setServerLocks(int locks);
 
 protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     void changeStatus(RemoteView::RemoteStatus s) override;
 
 private:
@@ -138,6 +153,7 @@ private:
     void forwardTouchEvent(QTouchEvent *event);
     void applyTouch(const QList<TouchInterpreter::Output> &outputs);
     void sendKeys(const QList<KeyTranslator::Record> &records);
+    void syncLocks();
     void setZoom(qreal wanted, const QPointF &anchor);
     // A pinch's step: the same as zoomBy(), the picture scaled at most
     // once a frame however often it is called.
@@ -182,6 +198,9 @@ private:
     QPoint lastPointerPos;  // framebuffer position last sent
 
     KeyTranslator keys;
+    WheelAccumulator wheel;
+    LockSync locks;
+    std::function<std::optional<int>()> localLocks;
     TouchInterpreter touches;
     QTimer holdTimer;       // a finger resting long enough right-clicks
     QTimer resizeTimer;     // remote resizes wait for the user to stop

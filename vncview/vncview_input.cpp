@@ -2,18 +2,20 @@
 // key translator and the touch interpreter decide what each one means.
 #include "vncview.h"
 
+#include "physicalkeys.h"
 #include "scalemath.h"
 
 #include "diagnostics.h"
 
 #include <QDebug>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
 namespace
 {
-enum ButtonBit { LeftBit = 1, MiddleBit = 2, RightBit = 4, WheelAwayBit = 8, WheelTowardBit = 16 };
+enum ButtonBit { LeftBit = 1, MiddleBit = 2, RightBit = 4 };
 
 int maskOf(Qt::MouseButtons buttons)
 {
@@ -120,12 +122,14 @@ void VncView::forwardWheelEvent(QWheelEvent *event)
 {
     if (currentStatus() != Connected)
         return;
-    const QPoint angle = event->angleDelta();
-    const int delta = angle.y() != 0 ? angle.y() : angle.x();
-    const int wheelBit = delta < 0 ? WheelTowardBit : WheelAwayBit;
     lastPointerPos = toFramebuffer(event->position());
-    clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), buttonMask | wheelBit);
-    clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), buttonMask);
+    // Buttons 4 to 7 are mask bits 3 to 6, each clicked once a step. The
+    // delta is the way the picture scrolls here ("natural" scrolling
+    // included), and so there.
+    for (int button : wheel.add(event->angleDelta())) {
+        clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), buttonMask | (1 << (button - 1)));
+        clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), buttonMask);
+    }
 }
 
 void VncView::forwardKeyEvent(QKeyEvent *event)
@@ -134,9 +138,15 @@ void VncView::forwardKeyEvent(QKeyEvent *event)
         return;
     const int latchedBefore = keys.latched();
     bool unknown = false;
+    const bool pressed = event->type() == QEvent::KeyPress;
+    const int key = PhysicalKeys::refinedKey(event->key(), event->nativeVirtualKey());
     const QList<KeyTranslator::Record> records =
-        keys.translate(event->key(), event->type() == QEvent::KeyPress, event->text(), event->nativeScanCode(),
-                       &unknown);
+        keys.translate(key, pressed, event->text(), event->nativeScanCode(), &unknown,
+                       event->modifiers() & Qt::KeypadModifier, PhysicalKeys::xtFromNative(event->nativeScanCode()));
+    // The user's own lock key is not brought in line first: it changes
+    // the lock it would be compared by.
+    if (pressed && !records.isEmpty() && !LockSync::isLockKeysym(records.last().keysym))
+        syncLocks();
     if (unknown) {
         qCDebug(lcView, "Unknown keysym: 0x%x", unsigned(event->key()));
         // Nothing is sent for a key without a keysym.
@@ -150,8 +160,53 @@ void VncView::forwardKeyEvent(QKeyEvent *event)
 
 void VncView::sendKeys(const QList<KeyTranslator::Record> &records)
 {
-    for (const KeyTranslator::Record &r : records)
-        clientThread.keyEvent(int(r.keysym), r.down);
+    for (const KeyTranslator::Record &r : records) {
+        if (LockSync::isLockKeysym(r.keysym))
+            locks.lockKeySent();
+        clientThread.keyEvent(int(r.keysym), r.down, r.xt);
+    }
+}
+
+// Acted on at the next key or focus, not now: a report may be on its way
+// while the user's own lock key goes out, and would undo it.
+void VncView::setServerLocks(int serverLocks)
+{
+    locks.serverReported(serverLocks);
+}
+
+// Lock keys pressed on the server (no physical position: the server has
+// no such key held) until its locks are the local ones.
+void VncView::syncLocks()
+{
+    if (currentStatus() != Connected || isViewOnly() || !localLocks)
+        return;
+    for (uint32_t keysym : locks.keysToSync(localLocks())) {
+        clientThread.keyEvent(int(keysym), true);
+        clientThread.keyEvent(int(keysym), false);
+    }
+}
+
+void VncView::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (currentStatus() == Connected && !isViewOnly() && !event->commitString().isEmpty()) {
+        syncLocks();
+        sendKeys(keys.typeText(event->commitString()));
+        emit stickyModifiersChanged(keys.latched());
+    }
+    event->accept();
+}
+
+QVariant VncView::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    switch (query) {
+    case Qt::ImEnabled:
+        return true;
+    case Qt::ImHints:
+        // Keys go to the remote desktop as they are: no guessing of words.
+        return int(Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
+    default:
+        return RemoteView::inputMethodQuery(query);
+    }
 }
 
 void VncView::setStickyModifier(int modifier, bool on)
@@ -175,6 +230,12 @@ void VncView::sendCtrlAltDel()
     // Control_L, Alt_L, Delete.
     sendKeys(keys.chord({0xFFE3, 0xFFE9, 0xFFFF}));
     emit stickyModifiersChanged(keys.latched());
+}
+
+void VncView::focusInEvent(QFocusEvent *event)
+{
+    syncLocks();
+    RemoteView::focusInEvent(event);
 }
 
 void VncView::focusOutEvent(QFocusEvent *event)

@@ -55,6 +55,8 @@ void VncView::changeStatus(RemoteView::RemoteStatus s)
         typedUserName.clear();
     }
     if (s == Disconnected || s == Disconnecting) {
+        locks.reset();
+        wheel.reset();
         remoteResizable = false;
         resizeTimer.stop();
     }
