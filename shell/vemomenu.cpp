@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
+#include <QScreen>
 
 namespace {
 
@@ -79,8 +80,10 @@ void Vemo::buildMenu()
     connect(named(addAction(menu, tr("Zoom &out")), "zoomOut"), &QAction::triggered, view, &VncView::zoomOut);
     connect(named(addAction(menu, tr("&Resize the remote desktop to the window"), true), "remoteResize"),
             &QAction::toggled, this, &Vemo::setRemoteResize);
-    connect(named(addAction(menu, tr("&View only"), true), "viewOnly"), &QAction::toggled, view,
-            &VncView::setViewOnly);
+    connect(named(addAction(menu, tr("&View only"), true), "viewOnly"), &QAction::toggled, this, [this](bool on) {
+        view->setViewOnly(on);
+        setTitle(titleState);
+    });
     menu->addSeparator();
 
     connect(named(addAction(menu, tr("Send Ctrl+Alt+&Del")), "ctrlAltDel"), &QAction::triggered, view,
@@ -103,6 +106,9 @@ void Vemo::buildMenu()
     connect(named(addAction(menu, tr("Re&connect")), "reconnect"), &QAction::triggered, this, &Vemo::retryNow);
     connect(named(addAction(menu, tr("Di&sconnect")), "disconnect"), &QAction::triggered, view,
             &VncView::disconnectFromServer);
+    menu->addSeparator();
+    // As closing the window does.
+    connect(named(addAction(menu, tr("&Quit")), "quit"), &QAction::triggered, this, &QWidget::close);
 
     actions.value(QStringLiteral("remoteResize"))->setChecked(windowSettings.remoteResize);
     actions.value(QStringLiteral("viewOnly"))->setChecked(windowSettings.viewOnly);
@@ -147,12 +153,22 @@ void Vemo::setFullscreen(bool on)
         // unless the user turns that off again.
         remoteResizeBeforeFullscreen = resize->isChecked();
         showFullScreen();
+        coverScreen();
         resize->setChecked(true);
     } else {
         showNormal();
         resize->setChecked(remoteResizeBeforeFullscreen);
     }
     updateMenu();
+}
+
+// Without a window manager (a kiosk, a thin client) nobody acts on the
+// request for full screen: the window takes the screen's geometry itself,
+// as a window manager that does act would give it.
+void Vemo::coverScreen()
+{
+    if (isFullScreen() && screen())
+        setGeometry(screen()->geometry());
 }
 
 void Vemo::setRemoteResize(bool on)

@@ -27,6 +27,9 @@ private slots:
     void remoteDesktopIsAskedToFitTheWindow();
     void zoomAndScroll_data();
     void zoomAndScroll();
+    void viewOnlyIsInTheTitle_data();
+    void viewOnlyIsInTheTitle();
+    void quitFromTheKeyboardClosesTheWindow();
 };
 
 // Each step: "menu:LETTER" opens the menu with the menu key and picks the
@@ -176,8 +179,9 @@ void ShellMenuTest::remoteDesktopIsAskedToFitTheWindow()
 // "remote:WxH" the server's desktop resized, "scroll:X,Y" the bars moved,
 // "touch:SCRIPT" fingers on the window, "rest" the mouse resting in the
 // lower right corner until the picture stops scrolling. Then the bars
-// shown and their place, and a click at the window's (30,40), which must
-// reach the server at the picture's point there.
+// shown and their place, the picture in the middle of the window along
+// each side where it is smaller, and a click in the middle of the window,
+// which must reach the server at the picture's point there.
 void ShellMenuTest::zoomAndScroll_data()
 {
     QTest::addColumn<QStringList>("steps");
@@ -190,6 +194,8 @@ void ShellMenuTest::zoomAndScroll_data()
     QTest::newRow("zoomed in, fitted again") << QStringList{"action:zoomIn", "action:fit"} << 1.0f << QSize(320, 240)
                                              << "" << QPoint();
     QTest::newRow("zoomed out") << QStringList{"action:zoomOut"} << 0.75f << QSize(240, 180) << "" << QPoint();
+    QTest::newRow("a larger window") << QStringList{"window:400x300"} << 1.0f << QSize(320, 240) << "" << QPoint();
+    QTest::newRow("a wide window") << QStringList{"window:480x120"} << 0.5f << QSize(160, 120) << "" << QPoint();
     QTest::newRow("zoomed in a narrow window: across only")
         << QStringList{"window:200x240", "action:zoomIn"} << 0.67f << QSize(214, 160) << "h" << QPoint(7, 0);
     QTest::newRow("1:1 in a smaller window") << QStringList{"window:200x150", "action:actualSize"} << 1.0f
@@ -219,8 +225,10 @@ void ShellMenuTest::zoomAndScroll()
     QScrollBar *across = area->horizontalScrollBar();
     QScrollBar *down = area->verticalScrollBar();
     const auto scrolledTo = [&] { return QPoint(across->value(), down->value()); };
+    // Where the picture's origin lies in the window.
+    const auto at = [&] { return s.view->mapTo(s.window.get(), QPoint()); };
     const auto remote = [&](QPoint inWindow, int mask) {
-        const QPoint p = inWindow + scrolledTo();
+        const QPoint p = inWindow - at();
         return QStringLiteral("%1,%2 %3").arg(roundHalfUp(p.x() / scale)).arg(roundHalfUp(p.y() / scale)).arg(mask);
     };
     const auto lastPointer = [&] {
@@ -257,8 +265,52 @@ void ShellMenuTest::zoomAndScroll()
     QCOMPARE(s.view->horizontalScale(), scale);
     QCOMPARE(s.view->size(), viewSize);
     QCOMPARE(scrolledTo(), offset == QPoint(-1, -1) ? QPoint(across->maximum(), down->maximum()) : offset);
-    QTest::mouseClick(s.view, Qt::LeftButton, {}, s.view->mapFrom(s.window.get(), QPoint(30, 40)));
-    QTRY_COMPARE(lastPointer(), remote(QPoint(30, 40), 0));
+    // Scrolled by the bars, or with gaps as wide on either side.
+    const QSize gaps = area->viewport()->size() - s.view->size();
+    const QPoint place = s.view->mapTo(area->viewport(), QPoint());
+    QCOMPARE(place.x(), gaps.width() > 0 ? gaps.width() / 2 : -scrolledTo().x());
+    QCOMPARE(place.y(), gaps.height() > 0 ? gaps.height() / 2 : -scrolledTo().y());
+    const QPoint middle = area->viewport()->mapTo(s.window.get(), area->viewport()->rect().center());
+    QTest::mouseClick(s.view, Qt::LeftButton, {}, s.view->mapFrom(s.window.get(), middle));
+    QTRY_COMPARE(lastPointer(), remote(middle, 0));
+}
+
+void ShellMenuTest::viewOnlyIsInTheTitle_data()
+{
+    QTest::addColumn<bool>("started"); // with --view-only
+    QTest::addColumn<bool>("toggled"); // the menu entry then triggered
+    QTest::newRow("--view-only") << true << false;
+    QTest::newRow("turned on from the menu") << false << true;
+    QTest::newRow("turned off from the menu") << true << true;
+}
+
+void ShellMenuTest::viewOnlyIsInTheTitle()
+{
+    QFETCH(bool, started);
+    QFETCH(bool, toggled);
+    WindowOptions options;
+    options.viewOnly = started;
+    Session s(options);
+    QVERIFY(s.connect());
+    if (toggled)
+        s.action("viewOnly")->trigger();
+    const QString title = s.window->windowTitle();
+    QVERIFY2(title.startsWith(QStringLiteral("%1:%2 (").arg(s.server.host()).arg(s.server.port())), qPrintable(title));
+    QCOMPARE(title.endsWith(QLatin1String(", view only) - vemo")), started != toggled);
+    QCOMPARE(s.view->isViewOnly(), started != toggled);
+}
+
+void ShellMenuTest::quitFromTheKeyboardClosesTheWindow()
+{
+    Session s;
+    QVERIFY(s.connect());
+    QVERIFY(QTest::qWaitForWindowExposed(s.window.get()));
+    QMenu *menu = QSoftMenuBar::menuFor(s.window.get(), QSoftMenuBar::AnyFocus);
+    QTest::keyClick(s.view, Qt::Key_Menu);
+    QTRY_VERIFY(menu->isVisible());
+    QTest::keyClick(menu, Qt::Key_Q);
+    // Closed as by the window manager: the program ends with its last window.
+    QTRY_VERIFY(!s.window->isVisible());
 }
 
 QTEST_MAIN(ShellMenuTest)
