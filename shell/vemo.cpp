@@ -135,11 +135,9 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     view->setViewOnly(windowSettings.viewOnly);
     if (windowSettings.fullscreen) {
         setWindowState(windowState() | Qt::WindowFullScreen);
+        remoteResizeBeforeFullscreen = windowSettings.remoteResize;
         // The platform may maximise the window as it shows it.
-        QTimer::singleShot(0, this, [this] {
-            setFullscreen(true);
-            coverScreen();
-        });
+        QTimer::singleShot(0, this, [this] { setFullscreen(true); });
     }
     if (windowSettings.listenPort > 0) {
         address = tr("port %1").arg(windowSettings.listenPort);

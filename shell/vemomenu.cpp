@@ -11,6 +11,7 @@
 #include <QActionGroup>
 #include <QMenu>
 #include <QScreen>
+#include <QWindow>
 
 namespace {
 
@@ -145,18 +146,21 @@ void Vemo::updateMenu()
 
 void Vemo::setFullscreen(bool on)
 {
-    if (on == isFullScreen())
-        return;
     QAction *resize = actions.value(QStringLiteral("remoteResize"));
     if (on) {
         // Full screen asks the server to fit its desktop to the screen,
         // unless the user turns that off again.
-        remoteResizeBeforeFullscreen = resize->isChecked();
+        if (!isFullScreen())
+            remoteResizeBeforeFullscreen = resize->isChecked();
         showFullScreen();
         coverScreen();
         resize->setChecked(true);
-    } else {
+    } else if (isFullScreen()) {
+        const QRect normal = normalGeometry();
         showNormal();
+        // Where no window manager gives it back.
+        if (normal.isValid())
+            setGeometry(normal);
         resize->setChecked(remoteResizeBeforeFullscreen);
     }
     updateMenu();
@@ -164,11 +168,12 @@ void Vemo::setFullscreen(bool on)
 
 // Without a window manager (a kiosk, a thin client) nobody acts on the
 // request for full screen: the window takes the screen's geometry itself,
-// as a window manager that does act would give it.
+// as a window manager that does act would give it. Through the native
+// window, as QWidget::setGeometry would end the full-screen state.
 void Vemo::coverScreen()
 {
-    if (isFullScreen() && screen())
-        setGeometry(screen()->geometry());
+    if (isFullScreen() && screen() && windowHandle())
+        windowHandle()->setGeometry(screen()->geometry());
 }
 
 void Vemo::setRemoteResize(bool on)

@@ -130,26 +130,31 @@ void ShellMenuTest::reconnectUsesTheTypedPassword()
 
 void ShellMenuTest::remoteDesktopIsAskedToFitTheWindow_data()
 {
-    QTest::addColumn<bool>("fullscreen");
-    QTest::newRow("--remote-resize, the window resized") << false;
-    QTest::newRow("full screen from the menu") << true;
+    QTest::addColumn<QString>("how");
+    QTest::newRow("--remote-resize, the window resized") << "--remote-resize";
+    QTest::newRow("full screen from the menu") << "menu";
+    QTest::newRow("--fullscreen") << "--fullscreen";
 }
 
 void ShellMenuTest::remoteDesktopIsAskedToFitTheWindow()
 {
-    QFETCH(bool, fullscreen);
+    QFETCH(QString, how);
+    const bool fullscreen = how != QLatin1String("--remote-resize");
     WindowOptions options;
     options.remoteResize = !fullscreen;
+    options.fullscreen = how == QLatin1String("--fullscreen");
     Session s(options);
     QVERIFY(s.connect());
     // The test server describes its screen, so it may be asked.
     QTRY_VERIFY(s.view->canResizeRemote());
     QTRY_VERIFY(s.action("remoteResize")->isEnabled());
-    QCOMPARE(s.action("remoteResize")->isChecked(), !fullscreen);
+    QCOMPARE(s.action("remoteResize")->isChecked(), how != QLatin1String("menu"));
     QSize wanted(300, 200);
     if (fullscreen) {
-        s.action("fullscreen")->trigger();
+        if (how == QLatin1String("menu"))
+            s.action("fullscreen")->trigger();
         QTRY_VERIFY(s.window->isFullScreen());
+        QVERIFY(s.action("fullscreen")->isChecked());
         QVERIFY(s.action("remoteResize")->isChecked());
         wanted = s.window->screen()->size();
     } else {
