@@ -83,7 +83,8 @@ void Vemo::buildMenu()
             &QAction::toggled, this, &Vemo::setRemoteResize);
     connect(named(addAction(menu, tr("&View only"), true), "viewOnly"), &QAction::toggled, this, [this](bool on) {
         view->setViewOnly(on);
-        setTitle(titleState);
+        if (!titleState.isEmpty())
+            setTitle(titleState);
     });
     menu->addSeparator();
 
