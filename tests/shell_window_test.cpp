@@ -320,10 +320,7 @@ void ShellWindowTest::qtDialogButtonsSpeakVemosLanguage()
     QFETCH(QString, locale);
     QFETCH(QString, cancel);
     const auto restore = qScopeGuard([] {
-        for (QTranslator *translator : qApp->findChildren<QTranslator *>()) {
-            QCoreApplication::removeTranslator(translator);
-            delete translator;
-        }
+        qDeleteAll(qApp->findChildren<QTranslator *>()); // which uninstalls them
         QLocale::setDefault(QLocale::system());
     });
     QLocale::setDefault(QLocale(locale));
