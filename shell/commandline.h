@@ -19,15 +19,16 @@ struct WindowOptions {
     int listenPort = 0;        // --listen [PORT]: waits for a server there; 0 connects to the URL
 };
 
-// The command line: vemo [OPTIONS] [URL [QUALITY]] or
+// The command line: vemo [OPTIONS] [ADDRESS [QUALITY]] or
 // vemo [OPTIONS] --listen [PORT [QUALITY]], the options before or
-// after the URL, and Qt's own options (-platform NAME and the like) anywhere
+// after the address, and Qt's own options (-platform NAME and the like) anywhere
 // among them; Qt reads those later from the same arguments. Read before any
 // application object exists, so that --help works without a display.
 struct CommandLine {
-    enum Outcome { Run, Help, Error };
+    enum Outcome { Run, Help, Version, Error };
 
     Outcome outcome = Run;
+    bool verbose = false;      // --verbose: vemo's debug lines on standard error
     QUrl url;                  // empty when no URL was given
     ConnectionOptions options; // quality Medium unless given; the files named are read
     WindowOptions window;
@@ -38,6 +39,8 @@ struct CommandLine {
 CommandLine readCommandLine(const QStringList &arguments);
 // Every option with a line on what it does, in the user's language.
 QString usageText(const QString &program);
+// "vemo 0.1.0", for --version.
+QString versionText();
 // The hint printed after a refused command line.
 QString tryHelpText(const QString &program);
 

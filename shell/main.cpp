@@ -10,6 +10,7 @@
 #include "vemo.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QMap>
 #include <QMetaObject>
 #include <QScopeGuard>
@@ -105,6 +106,10 @@ static bool handleArguments(int argc, char **argv, int *exitCode)
         std::fputs(usageText(program).toLocal8Bit().constData(), stdout);
         *exitCode = 0;
         return false;
+    case CommandLine::Version:
+        std::printf("%s\n", versionText().toLocal8Bit().constData());
+        *exitCode = 0;
+        return false;
     case CommandLine::Error:
         std::fprintf(stderr, "%s: %s\n%s\n", qPrintable(program), commandLine.error.toLocal8Bit().constData(),
                      tryHelpText(program).toLocal8Bit().constData());
@@ -113,6 +118,9 @@ static bool handleArguments(int argc, char **argv, int *exitCode)
     case CommandLine::Run:
         break;
     }
+    // QT_LOGGING_RULES still has the last word.
+    if (commandLine.verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("vemo.*.debug=true"));
     if (!commandLine.url.isEmpty())
         Vemo::setServerUrl(commandLine.url);
     Vemo::setConnectionOptions(commandLine.options);

@@ -13,9 +13,54 @@ struct ServerUrl {
 
 } // namespace
 
+// host, host:N, host::PORT, [IPv6]:N, [IPv6]::PORT, :N, as typed to other
+// viewers: one colon takes the URL's port rule (below 100 a display
+// number), two colons a port, which the URL can hold only from 100 on.
+// Returns why the address is refused, or a null string.
+static QString readTypedAddress(const QString &text, QUrl *url)
+{
+    QString host = text;
+    QString rest;
+    if (text.startsWith(QLatin1Char('['))) {
+        const qsizetype close = text.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return ServerUrl::tr("the IPv6 address has no closing ]");
+        host = text.mid(1, close - 1);
+        rest = text.mid(close + 1);
+    } else if (text.count(QLatin1Char(':')) > 2) {
+        return ServerUrl::tr("write an IPv6 address in brackets, as in [::1]:1");
+    } else if (const qsizetype colon = text.indexOf(QLatin1Char(':')); colon >= 0) {
+        // ":1" is this machine's display 1.
+        host = colon > 0 ? text.left(colon) : QStringLiteral("localhost");
+        rest = text.mid(colon);
+    }
+    if (host.isEmpty())
+        return ServerUrl::tr("no host name");
+    QUrl parsed;
+    parsed.setScheme(QStringLiteral("vnc"));
+    parsed.setHost(host, QUrl::StrictMode);
+    if (!parsed.isValid() || parsed.host().isEmpty())
+        return ServerUrl::tr("\"%1\" is no host name").arg(host);
+    if (!rest.isEmpty()) {
+        const bool isPort = rest.startsWith(QLatin1String("::"));
+        const QString digits = rest.mid(isPort ? 2 : 1);
+        bool ok = rest.startsWith(QLatin1Char(':')) && !digits.isEmpty();
+        for (const QChar c : digits)
+            ok = ok && c.isDigit() && c.unicode() < 128;
+        const int number = ok ? digits.toInt(&ok, 10) : -1;
+        if (!ok || number > 65535)
+            return isPort ? ServerUrl::tr("give a port from 100 to 65535 after \"::\"")
+                          : ServerUrl::tr("give a display number after \":\" (0 is port 5900)");
+        if (isPort && number < 100)
+            return ServerUrl::tr("ports below 100 cannot be used; for a display number give host:%1").arg(number);
+        parsed.setPort(number);
+    }
+    *url = parsed;
+    return QString();
+}
+
 bool parseServerUrl(const QString &text, QUrl *url, QString *error)
 {
-    const QUrl parsed(text, QUrl::StrictMode);
     // Messages quote the address as typed, less its password.
     const auto fail = [&](const QString &why) {
         QByteArray shown = text.toLocal8Bit();
@@ -25,6 +70,11 @@ bool parseServerUrl(const QString &text, QUrl *url, QString *error)
     };
     if (text.isEmpty())
         return fail(ServerUrl::tr("it is empty"));
+    if (!text.contains(QLatin1String("://"))) {
+        const QString problem = readTypedAddress(text, url);
+        return problem.isNull() || fail(problem);
+    }
+    const QUrl parsed(text, QUrl::StrictMode);
     if (!parsed.isValid())
         return fail(ServerUrl::tr("not a URL (vnc://[[user][:password]@]host[:port])"));
     if (parsed.scheme() != QLatin1String("vnc"))

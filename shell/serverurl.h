@@ -4,9 +4,12 @@
 #include <QString>
 #include <QUrl>
 
-// Server addresses on the command line: vnc://[[user][:password]@]host[:port].
+// Server addresses on the command line: vnc://[[user][:password]@]host[:port],
+// or as people type them: host, host:DISPLAY, host::PORT, [IPv6]:DISPLAY,
+// [IPv6]::PORT.
 
-// Accepts only vnc://[[user][:password]@]host[:port][/]; on failure says why.
+// Accepts those forms (a URL with an optional "/"), all as a vnc:// URL
+// whose port follows the URL's rule; on failure says why.
 bool parseServerUrl(const QString &text, QUrl *url, QString *error);
 
 // host:port as the user gave it, for titles and messages; never the user

@@ -11,9 +11,10 @@ class QCoreApplication;
 QStringList translationDirectories();
 
 // Installs into 'application' the catalogue for the user's languages
-// (QLocale::system()); none is needed for English, the source language, nor
-// found for an unsupported one, and the texts then stay English. Returns
-// whether a catalogue was loaded.
+// (QLocale(), the system's unless set), and Qt's own for the same language;
+// none is needed for English, the source language, nor found for an
+// unsupported one, and the texts then stay English. Returns whether vemo's
+// catalogue was loaded.
 bool installTranslations(QCoreApplication *application);
 
 #endif

@@ -85,6 +85,8 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     area = new QScrollArea(this);
     area->setFrameShape(QFrame::NoFrame);
     area->setFocusPolicy(Qt::NoFocus);
+    // A picture smaller than the window sits in its middle.
+    area->setAlignment(Qt::AlignCenter);
     area->horizontalScrollBar()->setFocusPolicy(Qt::NoFocus);
     area->verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
     // The view reads two fingers itself: the area's own pan gesture
@@ -135,6 +137,7 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     view->setPhysicalKeys(!windowSettings.keysymsOnly);
     if (windowSettings.fullscreen) {
         setWindowState(windowState() | Qt::WindowFullScreen);
+        remoteResizeBeforeFullscreen = windowSettings.remoteResize;
         // The platform may maximise the window as it shows it.
         QTimer::singleShot(0, this, [this] { setFullscreen(true); });
     }
@@ -269,7 +272,7 @@ void Vemo::showStatus(RemoteView::RemoteStatus status)
         retryTimer.stop();
         reconnectButton->hide();
         notice->hide();
-        setWindowTitle(tr("%1 (%2) - vemo").arg(address, view->securityText()));
+        setTitle(view->securityText());
         qCInfo(lcWindow).noquote() << "title:" << windowTitle();
         return;
     }
@@ -298,12 +301,21 @@ void Vemo::showError(const QString &title, const QString &message)
 void Vemo::showNotice(const QString &text, const QString &titleState)
 {
     notice->setText(text);
-    setWindowTitle(tr("%1 (%2) - vemo").arg(address, titleState));
+    setTitle(titleState);
     qCInfo(lcWindow).noquote() << "title:" << windowTitle() << "| notice:"
                                << QString(text).replace(QLatin1Char('\n'), QLatin1String(" | "));
     placeNotice();
     notice->raise();
     notice->show();
+}
+
+// The title names the server, the state of the session and whether the
+// user's input reaches the server.
+void Vemo::setTitle(const QString &state)
+{
+    titleState = state;
+    const QString shown = view->isViewOnly() ? tr("%1, view only").arg(state) : state;
+    setWindowTitle(tr("%1 (%2) - vemo").arg(address, shown));
 }
 
 void Vemo::placeNotice()

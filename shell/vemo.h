@@ -55,6 +55,7 @@ private:
     void updateMenu();
     QAction *addAction(QMenu *menu, const QString &text, bool checkable = false);
     void setFullscreen(bool on);
+    void coverScreen();
     void setRemoteResize(bool on);
     void askForRemoteSize();
 
@@ -69,6 +70,7 @@ private:
     void showStatus(RemoteView::RemoteStatus status);
     void showError(const QString &title, const QString &message);
     void showNotice(const QString &text, const QString &titleState);
+    void setTitle(const QString &state);
     void fitView();
     QSize windowSizeFor(const QSize &remote) const;
     void placeNotice();
@@ -86,6 +88,7 @@ private:
     bool remoteResizeBeforeFullscreen = false;
     QHash<QString, QAction *> actions; // the menu's, by object name
     QString address;
+    QString titleState;     // the part of the title in parentheses
     QSize remoteSize;
     bool sizedToRemote = false;
     bool failed = false;

@@ -10,6 +10,8 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
+#include <QScreen>
+#include <QWindow>
 
 namespace {
 
@@ -81,8 +83,11 @@ void Vemo::buildMenu()
     connect(named(addAction(menu, tr("Zoom &out")), "zoomOut"), &QAction::triggered, view, &VncView::zoomOut);
     connect(named(addAction(menu, tr("&Resize the remote desktop to the window"), true), "remoteResize"),
             &QAction::toggled, this, &Vemo::setRemoteResize);
-    connect(named(addAction(menu, tr("&View only"), true), "viewOnly"), &QAction::toggled, view,
-            &VncView::setViewOnly);
+    connect(named(addAction(menu, tr("&View only"), true), "viewOnly"), &QAction::toggled, this, [this](bool on) {
+        view->setViewOnly(on);
+        if (!titleState.isEmpty())
+            setTitle(titleState);
+    });
     menu->addSeparator();
 
     connect(named(addAction(menu, tr("Send Ctrl+Alt+&Del")), "ctrlAltDel"), &QAction::triggered, view,
@@ -105,6 +110,9 @@ void Vemo::buildMenu()
     connect(named(addAction(menu, tr("Re&connect")), "reconnect"), &QAction::triggered, this, &Vemo::retryNow);
     connect(named(addAction(menu, tr("Di&sconnect")), "disconnect"), &QAction::triggered, view,
             &VncView::disconnectFromServer);
+    menu->addSeparator();
+    // As closing the window does.
+    connect(named(addAction(menu, tr("&Quit")), "quit"), &QAction::triggered, this, &QWidget::close);
 
     actions.value(QStringLiteral("remoteResize"))->setChecked(windowSettings.remoteResize);
     actions.value(QStringLiteral("viewOnly"))->setChecked(windowSettings.viewOnly);
@@ -141,20 +149,34 @@ void Vemo::updateMenu()
 
 void Vemo::setFullscreen(bool on)
 {
-    if (on == isFullScreen())
-        return;
     QAction *resize = actions.value(QStringLiteral("remoteResize"));
     if (on) {
         // Full screen asks the server to fit its desktop to the screen,
         // unless the user turns that off again.
-        remoteResizeBeforeFullscreen = resize->isChecked();
+        if (!isFullScreen())
+            remoteResizeBeforeFullscreen = resize->isChecked();
         showFullScreen();
+        coverScreen();
         resize->setChecked(true);
-    } else {
+    } else if (isFullScreen()) {
+        const QRect normal = normalGeometry();
         showNormal();
+        // Where no window manager gives it back.
+        if (normal.isValid())
+            setGeometry(normal);
         resize->setChecked(remoteResizeBeforeFullscreen);
     }
     updateMenu();
+}
+
+// Without a window manager (a kiosk, a thin client) nobody acts on the
+// request for full screen: the window takes the screen's geometry itself,
+// as a window manager that does act would give it. Through the native
+// window, as QWidget::setGeometry would end the full-screen state.
+void Vemo::coverScreen()
+{
+    if (isFullScreen() && screen() && windowHandle())
+        windowHandle()->setGeometry(screen()->geometry());
 }
 
 void Vemo::setRemoteResize(bool on)

@@ -30,6 +30,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for p in libqt6widgets6 libqt6gui6 libqt6core6 libvncclient1 qt6-qpa-plugins; do
   grep -Eq "(^|, )$p( \\(|,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
+# Qt's translated dialog buttons.
+[ "$(dpkg-deb -f "$deb" Recommends)" = qt6-translations-l10n ] || fail "Recommends lacks qt6-translations-l10n"
 # Every dependency must be a package of this distribution that is present in
 # a version that satisfies it; apt checks that without installing anything.
 apt-get install -s --no-install-recommends "$deb" >"$work/apt.log" 2>&1 \
@@ -60,10 +62,10 @@ run_help() {
     || { cat "$work/help.err" >&2; fail "vemo --help failed"; }
 }
 run_help LANG=C.UTF-8
-head -n 1 "$work/help.out" | grep -q "^Usage: $vemo \\[OPTIONS\\] \\[URL \\[QUALITY\\]\\]$" \
+head -n 1 "$work/help.out" | grep -q "^Usage: $vemo \\[OPTIONS\\] \\[ADDRESS \\[QUALITY\\]\\]$" \
   || { cat "$work/help.out" >&2; fail "the installed vemo printed no usage"; }
 english=$(cat "$work/help.out")
-grep -qF 'vnc://[:password@]host[:port]' <<<"$english" || fail "the usage names no URL form"
+grep -qF 'vnc://[user][:password@]host[:port]' <<<"$english" || fail "the usage names no URL form"
 
 # In German from the packaged catalogue, found relative to the program; in
 # English again once that catalogue is gone.

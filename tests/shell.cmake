@@ -19,7 +19,8 @@ set(shell_process_definitions
   SHELL_PROBE="$<TARGET_FILE:shell_probe>"
   SHELL_PROBE_EMPTY="$<TARGET_FILE:shell_probe_empty>"
   VEMO_BINARY="$<TARGET_FILE:vemo>"
-  SHELL_MAIN_SOURCE="${shell_main_source}")
+  SHELL_MAIN_SOURCE="${shell_main_source}"
+  VEMO_VERSION="${PROJECT_VERSION}")
 
 foreach(t shell_main_test shell_args_test)
   vemo_add_test(${t} SOURCES ${CMAKE_CURRENT_LIST_DIR}/${t}.cpp LIBS Qt6::Network TIMEOUT 240)

@@ -37,6 +37,7 @@ private slots:
     void cleanup();
     void windowShowsTheRemoteDesktopAndClosesQuickly();
     void passwordFileSignsIn();
+    void fullScreenCoversTheScreenWithoutAWindowManager();
 
 private:
     // Each test's set-up: a remote desktop showing the test pattern, with
@@ -57,6 +58,7 @@ private:
     std::unique_ptr<XServer> localDisplay;
     std::unique_ptr<XConnection> local;
     std::unique_ptr<QProcess> vemo;
+    QTemporaryDir runtimeDir; // a session's private XDG_RUNTIME_DIR
     QString address; // host:port of the remote desktop
     unsigned long window = 0;
 };
@@ -121,6 +123,9 @@ void ShellE2eTest::startVemo(const QStringList &arguments)
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("vemo.performance.info=true"));
     env.remove(QStringLiteral("QT_MESSAGE_PATTERN"));
+    // As a desktop session has it; Qt warns without one.
+    if (!env.contains(QStringLiteral("XDG_RUNTIME_DIR")))
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
     // In sanitizer builds: leaks of the system's libraries are not ours.
     const QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
     env.insert(QStringLiteral("LSAN_OPTIONS"), (lsan.isEmpty() ? QString() : lsan + QLatin1Char(':'))
@@ -165,6 +170,9 @@ void ShellE2eTest::windowShowsTheRemoteDesktopAndClosesQuickly()
     const QByteArray log = vemo->readAllStandardError();
     QVERIFY2(vemo->exitCode() == 0, log.constData());
     QVERIFY2(log.contains("Exited event loop") && log.contains("Exiting main"), log.constData());
+    // A normal session prints nothing but the performance lines asked for.
+    for (const QByteArray &line : log.split('\n'))
+        QVERIFY2(line.isEmpty() || line.startsWith("vemo.performance: "), log.constData());
     qInfo("closing took %lld ms", closeTook);
     QVERIFY2(closeTook < 1000, qPrintable(QStringLiteral("closing took %1 ms").arg(closeTook)));
 }
@@ -181,6 +189,29 @@ void ShellE2eTest::passwordFileSignsIn()
     showRemoteDesktop({QStringLiteral("-SecurityTypes"), QStringLiteral("VncAuth"), QStringLiteral("-PasswordFile"),
                        passwordFile},
                       {QStringLiteral("--passwd"), passwordFile});
+}
+
+// Xvfb has no window manager, as a kiosk or a thin client: full screen must
+// still cover the screen, and the server's desktop follow it.
+void ShellE2eTest::fullScreenCoversTheScreenWithoutAWindowManager()
+{
+    startDesktop({QStringLiteral("-SecurityTypes"), QStringLiteral("None")});
+    if (!QTest::currentTestFailed())
+        startVemo({QStringLiteral("--fullscreen"), QStringLiteral("--remote-resize")});
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (window = local->findWindow(vemo->processId(), address + QStringLiteral(" (not encrypted) - vemo"))), 20000);
+    const QSize screen = local->grabRoot().size();
+    QCOMPARE(screen, QSize(800, 600));
+    QTRY_COMPARE_WITH_TIMEOUT(local->windowSize(window), screen, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(remote->grabRoot().size(), screen, 10000);
+
+    // Left from the menu, with the keyboard: the window has its size back.
+    for (const char *key : {"Menu", "f"})
+        QCOMPARE(runTool(localDisplay->display, QStringLiteral("xdotool"), {QStringLiteral("key"), QLatin1String(key)})
+                     .exitCode, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(local->windowSize(window), QSize(640, 480), 10000);
 }
 
 QTEST_GUILESS_MAIN(ShellE2eTest)

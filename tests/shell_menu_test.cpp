@@ -27,6 +27,8 @@ private slots:
     void remoteDesktopIsAskedToFitTheWindow();
     void zoomAndScroll_data();
     void zoomAndScroll();
+    void viewOnlyIsInTheTitle_data();
+    void viewOnlyIsInTheTitle();
 };
 
 // Each step: "menu:LETTER" opens the menu with the menu key and picks the
@@ -43,6 +45,7 @@ void ShellMenuTest::menuSendsKeys_data()
     QTest::newRow("sticky Ctrl and Alt wrap the next key only")
         << QStringList{"action:stickyControl", "menu:L", "key:A", "key:B"}
         << QStringList{"d:ffe3", "d:ffe9", "d:61", "u:61", "u:ffe9", "u:ffe3", "d:62", "u:62"};
+    QTest::newRow("Quit closes the window, as the window manager does") << QStringList{"menu:Q"} << QStringList{};
 }
 
 void ShellMenuTest::menuSendsKeys()
@@ -73,6 +76,7 @@ void ShellMenuTest::menuSendsKeys()
         }
     }
     QTRY_VERIFY2_WITH_TIMEOUT(s.keys() == expected, qPrintable(s.keys().join(' ')), 5000);
+    QTRY_COMPARE(s.window->isVisible(), !steps.contains("menu:Q"));
     // The latch is spent and shown as such.
     QVERIFY(!s.action("stickyControl")->isChecked());
     QVERIFY(!s.action("stickyAlt")->isChecked());
@@ -128,26 +132,31 @@ void ShellMenuTest::reconnectUsesTheTypedPassword()
 
 void ShellMenuTest::remoteDesktopIsAskedToFitTheWindow_data()
 {
-    QTest::addColumn<bool>("fullscreen");
-    QTest::newRow("--remote-resize, the window resized") << false;
-    QTest::newRow("full screen from the menu") << true;
+    QTest::addColumn<QString>("how");
+    QTest::newRow("--remote-resize, the window resized") << "--remote-resize";
+    QTest::newRow("full screen from the menu") << "menu";
+    QTest::newRow("--fullscreen") << "--fullscreen";
 }
 
 void ShellMenuTest::remoteDesktopIsAskedToFitTheWindow()
 {
-    QFETCH(bool, fullscreen);
+    QFETCH(QString, how);
+    const bool fullscreen = how != QLatin1String("--remote-resize");
     WindowOptions options;
     options.remoteResize = !fullscreen;
+    options.fullscreen = how == QLatin1String("--fullscreen");
     Session s(options);
     QVERIFY(s.connect());
     // The test server describes its screen, so it may be asked.
     QTRY_VERIFY(s.view->canResizeRemote());
     QTRY_VERIFY(s.action("remoteResize")->isEnabled());
-    QCOMPARE(s.action("remoteResize")->isChecked(), !fullscreen);
+    QCOMPARE(s.action("remoteResize")->isChecked(), how != QLatin1String("menu"));
     QSize wanted(300, 200);
     if (fullscreen) {
-        s.action("fullscreen")->trigger();
+        if (how == QLatin1String("menu"))
+            s.action("fullscreen")->trigger();
         QTRY_VERIFY(s.window->isFullScreen());
+        QVERIFY(s.action("fullscreen")->isChecked());
         QVERIFY(s.action("remoteResize")->isChecked());
         wanted = s.window->screen()->size();
     } else {
@@ -177,8 +186,9 @@ void ShellMenuTest::remoteDesktopIsAskedToFitTheWindow()
 // "remote:WxH" the server's desktop resized, "scroll:X,Y" the bars moved,
 // "touch:SCRIPT" fingers on the window, "rest" the mouse resting in the
 // lower right corner until the picture stops scrolling. Then the bars
-// shown and their place, and a click at the window's (30,40), which must
-// reach the server at the picture's point there.
+// shown and their place, the picture in the middle of the window along
+// each side where it is smaller, and a click in the middle of the window,
+// which must reach the server at the picture's point there.
 void ShellMenuTest::zoomAndScroll_data()
 {
     QTest::addColumn<QStringList>("steps");
@@ -191,6 +201,8 @@ void ShellMenuTest::zoomAndScroll_data()
     QTest::newRow("zoomed in, fitted again") << QStringList{"action:zoomIn", "action:fit"} << 1.0f << QSize(320, 240)
                                              << "" << QPoint();
     QTest::newRow("zoomed out") << QStringList{"action:zoomOut"} << 0.75f << QSize(240, 180) << "" << QPoint();
+    QTest::newRow("a larger window") << QStringList{"window:400x300"} << 1.0f << QSize(320, 240) << "" << QPoint();
+    QTest::newRow("a wide window") << QStringList{"window:480x120"} << 0.5f << QSize(160, 120) << "" << QPoint();
     QTest::newRow("zoomed in a narrow window: across only")
         << QStringList{"window:200x240", "action:zoomIn"} << 0.67f << QSize(214, 160) << "h" << QPoint(7, 0);
     QTest::newRow("1:1 in a smaller window") << QStringList{"window:200x150", "action:actualSize"} << 1.0f
@@ -220,8 +232,10 @@ void ShellMenuTest::zoomAndScroll()
     QScrollBar *across = area->horizontalScrollBar();
     QScrollBar *down = area->verticalScrollBar();
     const auto scrolledTo = [&] { return QPoint(across->value(), down->value()); };
+    // Where the picture's origin lies in the window.
+    const auto at = [&] { return s.view->mapTo(s.window.get(), QPoint()); };
     const auto remote = [&](QPoint inWindow, int mask) {
-        const QPoint p = inWindow + scrolledTo();
+        const QPoint p = inWindow - at();
         return QStringLiteral("%1,%2 %3").arg(roundHalfUp(p.x() / scale)).arg(roundHalfUp(p.y() / scale)).arg(mask);
     };
     const auto lastPointer = [&] {
@@ -258,8 +272,36 @@ void ShellMenuTest::zoomAndScroll()
     QCOMPARE(s.view->horizontalScale(), scale);
     QCOMPARE(s.view->size(), viewSize);
     QCOMPARE(scrolledTo(), offset == QPoint(-1, -1) ? QPoint(across->maximum(), down->maximum()) : offset);
-    QTest::mouseClick(s.view, Qt::LeftButton, {}, s.view->mapFrom(s.window.get(), QPoint(30, 40)));
-    QTRY_COMPARE(lastPointer(), remote(QPoint(30, 40), 0));
+    // Scrolled by the bars, or with gaps as wide on either side.
+    const QSize gaps = area->viewport()->size() - s.view->size();
+    const QPoint place = s.view->mapTo(area->viewport(), QPoint());
+    QCOMPARE(place.x(), gaps.width() > 0 ? gaps.width() / 2 : -scrolledTo().x());
+    QCOMPARE(place.y(), gaps.height() > 0 ? gaps.height() / 2 : -scrolledTo().y());
+    const QPoint middle = area->viewport()->mapTo(s.window.get(), area->viewport()->rect().center());
+    QTest::mouseClick(s.view, Qt::LeftButton, {}, s.view->mapFrom(s.window.get(), middle));
+    QTRY_COMPARE(lastPointer(), remote(middle, 0));
+}
+
+void ShellMenuTest::viewOnlyIsInTheTitle_data()
+{
+    QTest::addColumn<bool>("started"); // with --view-only
+    QTest::addColumn<bool>("toggled"); // the menu entry then triggered
+    QTest::newRow("--view-only") << true << false;
+    QTest::newRow("turned on from the menu") << false << true;
+    QTest::newRow("turned off from the menu") << true << true;
+}
+
+void ShellMenuTest::viewOnlyIsInTheTitle()
+{
+    QFETCH(bool, started);
+    QFETCH(bool, toggled);
+    WindowOptions options;
+    options.viewOnly = started;
+    Session s(options);
+    QVERIFY(s.connect());
+    if (toggled)
+        s.action("viewOnly")->trigger();
+    QCOMPARE(s.window->windowTitle().endsWith(QLatin1String(", view only) - vemo")), started != toggled);
 }
 
 QTEST_MAIN(ShellMenuTest)

@@ -119,6 +119,13 @@ void ShellServerUrlTest::shownAddressNeverHasUserOrPassword_data()
     QTest::newRow("IPv6") << "vnc://:pw@[::1]:5901" << "[::1]:5901";
     QTest::newRow("user and password") << "vnc://bob:pw@example.org:2" << "example.org:2";
     QTest::newRow("user only") << "vnc://bob@example.org" << "example.org";
+    // As typed to other viewers: one colon a display, two a port.
+    QTest::newRow("typed host") << "example.org" << "example.org";
+    QTest::newRow("typed display") << "example.org:1" << "example.org:1";
+    QTest::newRow("typed port") << "example.org::5901" << "example.org:5901";
+    QTest::newRow("typed display here") << ":2" << "localhost:2";
+    QTest::newRow("typed IPv6 and display") << "[::1]:1" << "[::1]:1";
+    QTest::newRow("typed IPv6 and port") << "[::1]::5901" << "[::1]:5901";
 }
 
 void ShellServerUrlTest::shownAddressNeverHasUserOrPassword()

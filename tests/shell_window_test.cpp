@@ -2,8 +2,11 @@
 // failure, and how it fits the remote screen. Real connections on loopback.
 #include "qtopiaapplication.h"
 #include "shell_window_support.h"
+#include "translations.h"
 
+#include <QDialogButtonBox>
 #include <QMenu>
+#include <QPushButton>
 #include <QPointer>
 #include <QScreen>
 #include <QTcpServer>
@@ -66,6 +69,8 @@ private slots:
     void windowTakesTheRemoteSizeAndFollowsIt();
     void largerRemoteScreenIsScaledToFit();
     void passwordConnectsButIsNeverShown();
+    void qtDialogButtonsSpeakVemosLanguage_data();
+    void qtDialogButtonsSpeakVemosLanguage();
 };
 
 void ShellWindowTest::defaultServerIsTheFirstLocalDisplay()
@@ -299,6 +304,29 @@ void ShellWindowTest::passwordConnectsButIsNeverShown()
     QVERIFY(shown.size() >= 3);
     for (const QString &text : shown)
         QVERIFY2(!text.contains(password), qPrintable(text));
+}
+
+void ShellWindowTest::qtDialogButtonsSpeakVemosLanguage_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("cancel");
+    QTest::newRow("German") << "de_DE" << "Abbrechen";
+    // Qt has French, vemo not: no dialog in two languages.
+    QTest::newRow("French, which vemo does not speak") << "fr_FR" << "Cancel";
+}
+
+void ShellWindowTest::qtDialogButtonsSpeakVemosLanguage()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, cancel);
+    const auto restore = qScopeGuard([] {
+        qDeleteAll(qApp->findChildren<QTranslator *>()); // which uninstalls them
+        QLocale::setDefault(QLocale::system());
+    });
+    QLocale::setDefault(QLocale(locale));
+    installTranslations(qApp);
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), cancel);
 }
 
 int main(int argc, char **argv)
