@@ -60,9 +60,17 @@ struct VemoOptions {
     QCommandLineOption listen{QStringLiteral("listen"),
                               CommandLineText::tr("wait for a server to connect (default port 5500)")};
 
+    QCommandLineOption touchpad{QStringLiteral("touchpad"),
+                                CommandLineText::tr("touchpad mode: a finger moves the pointer, a tap\n"
+                                                    "clicks where the pointer is")};
+    QCommandLineOption classicGestures{QStringLiteral("classic-gestures"),
+                                       CommandLineText::tr("a two-finger tap middle-clicks and three fingers\n"
+                                                           "open the menu (not right and middle click)")};
+
     QList<QCommandLineOption> all() const
     {
-        return {help, passwd, security, x509ca, viewOnly, fullscreen, remoteResize, reconnect, listen};
+        return {help, passwd, security, x509ca, viewOnly, fullscreen, remoteResize, reconnect, listen,
+                touchpad, classicGestures};
     }
 };
 
@@ -184,6 +192,8 @@ CommandLine readCommandLine(const QStringList &given)
     result.window.fullscreen = parser.isSet(vemo.fullscreen);
     result.window.remoteResize = parser.isSet(vemo.remoteResize);
     result.window.reconnect = parser.isSet(vemo.reconnect);
+    result.window.touchpad = parser.isSet(vemo.touchpad);
+    result.window.classicGestures = parser.isSet(vemo.classicGestures);
     if (parser.isSet(vemo.listen)) {
         result.window.listenPort = WindowOptions::defaultListenPort;
         if (!positional.isEmpty() && !positional.constFirst().contains(QLatin1Char(':'))) {

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QInputDialog>
 #include <QMenu>
 
 namespace {
@@ -91,11 +92,13 @@ void Vemo::buildMenu()
         const uint keysym = key.keysym;
         connect(addAction(keys, tr(key.text)), &QAction::triggered, view, [this, keysym] { view->sendKeysym(keysym); });
     }
+    connect(named(addAction(menu, tr("Type te&xt…")), "typeText"), &QAction::triggered, this, &Vemo::askForText);
     for (const StickyModifier &sticky : stickyModifiers) {
         const KeyTranslator::Sticky modifier = sticky.modifier;
         connect(named(addAction(menu, tr(sticky.text), true), sticky.name), &QAction::toggled, view,
                 [this, modifier](bool on) { view->setStickyModifier(modifier, on); });
     }
+    buildHandheldMenu(menu);
     connect(view, &VncView::stickyModifiersChanged, this, &Vemo::updateMenu);
     connect(view, &VncView::sizingChanged, this, &Vemo::updateMenu);
     menu->addSeparator();
@@ -129,12 +132,30 @@ void Vemo::updateMenu()
     set("zoomOut", connected);
     set("remoteResize", view->canResizeRemote());
     set("ctrlAltDel", sending);
+    set("typeText", sending);
+    set("touchpad", true, view->isTouchpadMode());
+    set("keyBar", true, keyBarHeight() > 0);
     for (const StickyModifier &sticky : stickyModifiers)
         set(sticky.name, sending, (view->stickyModifiers() & sticky.modifier) != 0);
     set("reconnect", disconnected && !listener);
     set("disconnect", !disconnected);
     if (QMenu *keys = findChild<QMenu *>(QStringLiteral("sendKey")))
         keys->setEnabled(sending);
+}
+
+// Text typed or composed here (by an input method that delivers no key
+// events) goes to the server as key presses: for servers without a
+// clipboard, and for login screens.
+void Vemo::askForText()
+{
+    auto *dialog = new QInputDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setObjectName(QStringLiteral("typeTextDialog"));
+    dialog->setWindowTitle(tr("Type text"));
+    dialog->setLabelText(tr("Text to type on the remote desktop:"));
+    dialog->setOkButtonText(tr("&Type"));
+    connect(dialog, &QInputDialog::textValueSelected, view, &VncView::sendText);
+    dialog->open();
 }
 
 void Vemo::setFullscreen(bool on)

@@ -60,6 +60,7 @@ private slots:
     void cleanupTestCase();
     void typedKeysArriveAsKeysyms();
     void clickLandsAtTheServerPosition();
+    void typedTextArrivesAsText();
     void serverClipboardReachesBothLocalSelections();
     void localClipboardReachesTheServer_data();
     void localClipboardReachesTheServer();
@@ -302,6 +303,39 @@ void InputE2eTest::clickLandsAtTheServerPosition()
         QCOMPARE(buttons[i].button, clicks[i].first);
         QCOMPARE(buttons[i].pos, clicks[i].second);
     }
+}
+
+// Text typed into the menu's field, letters beyond Latin-1 included,
+// arrives as that text: the recorder's keysyms read back as characters.
+void InputE2eTest::typedTextArrivesAsText()
+{
+    const int first = recorded.size();
+    const QString text = QStringLiteral("Grüße, Привет!");
+    const auto xdotool = [&](const QStringList &args) {
+        const ToolRun run = local(QStringList{QStringLiteral("xdotool")} + args);
+        return run.finished && run.exitCode == 0;
+    };
+    QVERIFY(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window)}));
+    QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Menu")}));
+    QTest::qWait(300);
+    QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("x")}));
+    QTest::qWait(300);
+    QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("100"), QStringLiteral("--"), text}));
+    QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+
+    QString arrived;
+    poll([&] {
+        readRecorder();
+        arrived.clear();
+        for (const Recorded &r : recordedSince(first, QStringLiteral("press"))) {
+            if (isModifierKeysym(r.keysym))
+                continue;
+            const char32_t c = r.keysym >= 0x01000000 ? r.keysym - 0x01000000 : r.keysym;
+            arrived += QString::fromUcs4(&c, 1);
+        }
+        return arrived.size() >= text.size();
+    });
+    QCOMPARE(arrived, text);
 }
 
 void InputE2eTest::serverClipboardReachesBothLocalSelections()

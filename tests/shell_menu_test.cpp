@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace shellwindow;
@@ -19,6 +20,11 @@ class ShellMenuTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void init();
+    void keyBarSendsKeys_data();
+    void keyBarSendsKeys();
+    void keyBarTakesItsSpaceAndKeepsItsKeys();
     void menuSendsKeys_data();
     void menuSendsKeys();
     void reconnectUsesTheTypedPassword_data();
@@ -28,6 +34,97 @@ private slots:
     void zoomAndScroll_data();
     void zoomAndScroll();
 };
+
+void ShellMenuTest::initTestCase()
+{
+    // The key bar's choice goes to a configuration of the tests' own.
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void ShellMenuTest::init()
+{
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/vemo/vemo.conf");
+}
+
+// Keys tapped on the bar reach the server as these keysyms; the sticky
+// ones wrap the next key and show pressed until it comes.
+void ShellMenuTest::keyBarSendsKeys_data()
+{
+    QTest::addColumn<QStringList>("taps");
+    QTest::addColumn<QStringList>("expected");
+    const struct { const char *id; uint keysym; } plain[] = {
+        {"esc", XK_Escape}, {"tab", XK_Tab}, {"left", XK_Left}, {"up", XK_Up}, {"down", XK_Down},
+        {"right", XK_Right}, {"home", XK_Home}, {"end", XK_End}, {"pageUp", XK_Page_Up},
+        {"pageDown", XK_Page_Down}, {"f1", XK_F1}, {"f2", XK_F2}, {"f3", XK_F3}, {"f4", XK_F4}, {"f5", XK_F5},
+        {"f6", XK_F6}, {"f7", XK_F7}, {"f8", XK_F8}, {"f9", XK_F9}, {"f10", XK_F10}, {"f11", XK_F11},
+        {"f12", XK_F12}, {"menu", XK_Menu}};
+    for (const auto &key : plain)
+        QTest::newRow(key.id) << QStringList{key.id}
+                              << QStringList{QString("d:%1").arg(key.keysym, 0, 16), QString("u:%1").arg(key.keysym, 0, 16)};
+    QTest::newRow("Ctrl wraps the next key only") << QStringList{"ctrl", "esc", "tab"}
+                                                  << QStringList{"d:ffe3", "d:ff1b", "u:ff1b", "u:ffe3", "d:ff09", "u:ff09"};
+    QTest::newRow("Ctrl, Alt and F4") << QStringList{"ctrl", "alt", "f4"}
+                                      << QStringList{"d:ffe3", "d:ffe9", "d:ffc1", "u:ffc1", "u:ffe9", "u:ffe3"};
+    QTest::newRow("Super and Left") << QStringList{"super", "left"}
+                                    << QStringList{"d:ffeb", "d:ff51", "u:ff51", "u:ffeb"};
+}
+
+void ShellMenuTest::keyBarSendsKeys()
+{
+    QFETCH(QStringList, taps);
+    QFETCH(QStringList, expected);
+    Session s;
+    QVERIFY(s.connect());
+    s.action("keyBar")->setChecked(true);
+    s.server.clearMessages();
+    for (const QString &id : taps) {
+        auto *key = s.window->findChild<QToolButton *>(id);
+        QVERIFY2(key && key->isVisible(), qPrintable(id));
+        // The narrow window shows part of the bar: scrolled to the key.
+        s.window->findChild<QScrollArea *>("keyBar")->ensureWidgetVisible(key);
+        QTest::mouseClick(key, Qt::LeftButton);
+        QTRY_COMPARE(key->isChecked(), key->isCheckable());
+    }
+    QTRY_VERIFY2_WITH_TIMEOUT(s.keys() == expected, qPrintable(s.keys().join(' ')), 5000);
+    for (const char *sticky : {"ctrl", "alt", "super"})
+        QVERIFY(!s.window->findChild<QToolButton *>(sticky)->isChecked());
+    QVERIFY(s.view->hasFocus());
+}
+
+// The bar sits below the picture, which is fitted to the rest of the
+// window, and gives the space back when hidden; its keys and whether it
+// shows are kept for the next window.
+void ShellMenuTest::keyBarTakesItsSpaceAndKeepsItsKeys()
+{
+    auto *s = new Session;
+    QVERIFY(s->connect());
+    QWidget *picture = s->window->findChild<QScrollArea *>()->viewport();
+    QTRY_COMPARE(s->view->verticalScale(), 1.0f);
+    const int full = picture->height();
+    s->action("keyBar")->trigger();
+    auto *bar = s->window->findChild<QWidget *>("keyBar");
+    QTRY_VERIFY(bar->isVisible());
+    QCOMPARE(picture->height() + bar->height(), full);
+    QVERIFY(bar->height() >= 40);
+    QTRY_COMPARE(s->view->height(), picture->height());
+    QVERIFY(s->view->verticalScale() < 1.0f);
+    s->action("keyBarKey_f1")->trigger();
+    QVERIFY(!s->window->findChild<QToolButton *>("f1")->isVisibleTo(bar));
+    delete s;
+
+    s = new Session;
+    QVERIFY(s->connect());
+    picture = s->window->findChild<QScrollArea *>()->viewport();
+    QVERIFY(s->action("keyBar")->isChecked());
+    QVERIFY(!s->action("keyBarKey_f1")->isChecked());
+    QVERIFY(!s->window->findChild<QToolButton *>("f1")->isVisibleTo(s->window.get()));
+    // The window made room for the bar: the picture is shown 1:1.
+    QTRY_COMPARE(picture->height(), full);
+    QCOMPARE(s->view->verticalScale(), 1.0f);
+    s->action("keyBar")->trigger();
+    QTRY_COMPARE(picture->height(), s->window->height());
+    delete s;
+}
 
 // Each step: "menu:LETTER" opens the menu with the menu key and picks the
 // entry with that mnemonic, "action:NAME" triggers a named action,

@@ -82,4 +82,14 @@ int size()
         n += range.lastQtKey - range.firstQtKey + 1;
     return n;
 }
+uint32_t keysymForCharacter(char32_t codePoint)
+{
+    if (codePoint == U'\n' || codePoint == U'\r')
+        return 0xFF0D;
+    if (codePoint == U'\t')
+        return 0xFF09;
+    if (codePoint < 0x20 || (codePoint >= 0x7F && codePoint < 0xA0) || codePoint > 0x10FFFF)
+        return 0;
+    return codePoint <= 0xFF ? uint32_t(codePoint) : 0x01000000 + uint32_t(codePoint);
+}
 } // namespace KeyTable

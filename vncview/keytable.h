@@ -22,6 +22,11 @@ Entry lookup(int qtKey);
 
 // Number of Qt keys the table covers (for tests walking it).
 int size();
+
+// The keysym that types one character: Return for a line break, Tab for a
+// tab, a Latin-1 character's own code, the Unicode keysym beyond; 0 for a
+// character no key types (other control characters).
+uint32_t keysymForCharacter(char32_t codePoint);
 }
 
 #endif

@@ -7,6 +7,7 @@
 #include "keytranslator.h"
 #include "remoteview.h"
 #include "touchinterpreter.h"
+#include "touchpad.h"
 #include "vncclientthread.h"
 
 #include <QHash>
@@ -20,6 +21,7 @@ class QClipboard;
 class QDialog;
 class QKeyEvent;
 class QMouseEvent;
+class QPainter;
 class QScrollArea;
 class QTouchEvent;
 class QWheelEvent;
@@ -64,6 +66,10 @@ public:
     bool canResizeRemote() const { return remoteResizable; }
     // Modifiers latched for the next key (KeyTranslator::Sticky bits).
     int stickyModifiers() const { return keys.latched(); }
+    // Touchpad mode: a finger moves a pointer of the view's own, taps click
+    // where that pointer is. Off (a touch clicks where it is) by default.
+    bool isTouchpadMode() const { return touchpadMode; }
+    QPointF touchpadPointer() const;
     // Fitted to the window (the default), or at a zoom of its own.
     bool isFitting() const { return fitting; }
 
@@ -84,9 +90,15 @@ public slots:
     // stopped resizing for a moment.
     void requestRemoteSize(const QSize &size);
     void setStickyModifier(int modifier, bool on);
+    void setTouchpadMode(bool on);
+    // Taps of two and three fingers as before: middle click and the menu.
+    void setClassicTaps(bool classic);
     // A key pressed and released on the server, with the latched modifiers.
     void sendKeysym(uint keysym);
     void sendCtrlAltDel();
+    // Types 'text' on the server, a key press and release per character,
+    // for servers without a clipboard and input methods without key events.
+    void sendText(const QString &text);
     // Sizing: fitted to the window, pixel for pixel, or zoomed in steps;
     // a picture larger than the window is scrolled to show another part
     // (by the bars of a scroll area holding the view, else by moving it).
@@ -136,6 +148,12 @@ private:
     void forwardKeyEvent(QKeyEvent *event);
     void forwardTouchEvent(QTouchEvent *event);
     void applyTouch(const QList<TouchInterpreter::Output> &outputs);
+    static QList<TouchInterpreter::Point> touchPoints(const QTouchEvent *event);
+    void forwardTouchpadEvent(QTouchEvent *event);
+    void applyTouchpad(const QList<Touchpad::Output> &outputs);
+    void keepPointerVisible();
+    QRect pointerArea() const;
+    void paintPointer(QPainter &painter);
     void sendKeys(const QList<KeyTranslator::Record> &records);
     void setZoom(qreal wanted, const QPointF &anchor);
     // A pinch's step: the same as zoomBy(), the picture scaled at most
@@ -181,6 +199,8 @@ private:
 
     KeyTranslator keys;
     TouchInterpreter touches;
+    Touchpad pad;
+    bool touchpadMode = false;
     QTimer holdTimer;       // a finger resting long enough right-clicks
     QTimer resizeTimer;     // remote resizes wait for the user to stop
     QSize wantedRemoteSize;

@@ -162,6 +162,8 @@ void VncView::paintEvent(QPaintEvent *event)
     }
     for (const QRect &r : event->region().subtracted(picture))
         painter.fillRect(r, Qt::black);
+    if (touchpadMode)
+        paintPointer(painter);
 }
 
 void VncView::resizeEvent(QResizeEvent *event)
