@@ -101,10 +101,11 @@ private slots:
         QFETCH(QStringList, pointer);
         QFETCH(QPoint, viewAt);
         Rig rig(zoomed ? 100 : 200, zoomed ? 100 : 150, zoomed ? QSize(100, 100) : QSize(200, 150));
+        // On before the picture is known, as --touchpad has it.
+        rig.view->setTouchpadMode(true);
         QVERIFY(rig.connect());
         if (zoomed)
             rig.view->zoomBy(2.0, QPointF(50, 50));
-        rig.view->setTouchpadMode(true);
         rig.server.clearMessages();
         static QPointingDevice *device = QTest::createTouchDevice();
         playTouches(&rig.window, rig.server, device, script);

@@ -152,6 +152,7 @@ private:
     void forwardTouchpadEvent(QTouchEvent *event);
     void applyTouchpad(const QList<Touchpad::Output> &outputs);
     void keepPointerVisible();
+    void placePointer();
     QRect pointerArea() const;
     void paintPointer(QPainter &painter);
     void sendKeys(const QList<KeyTranslator::Record> &records);

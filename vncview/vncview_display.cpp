@@ -105,6 +105,7 @@ void VncView::showChange(const QRegion &area, bool atOrigin)
         emit changeSize(frame.width(), frame.height());
         emit connected();
         firstUpdateDone = true;
+        placePointer();
     } else if (atOrigin && resized) {
         if (isScaling()) {
             // The resized desktop fitted again, or zoomed as much as before.

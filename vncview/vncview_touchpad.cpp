@@ -36,12 +36,16 @@ void VncView::setTouchpadMode(bool on)
         return;
     releaseHeldInput();
     touchpadMode = on;
-    if (on) {
-        pad.setPicture(frame.size(), horizontalFactor);
-        pad.setPointer(lastPointerPos.isNull() ? QPointF(frame.width() / 2, frame.height() / 2)
-                                               : QPointF(lastPointerPos));
-    }
+    if (on)
+        placePointer();
     update();
+}
+
+// Where the server's pointer last was, or in the middle of a new picture.
+void VncView::placePointer()
+{
+    pad.setPicture(frame.size(), horizontalFactor);
+    pad.setPointer(lastPointerPos.isNull() ? QPointF(frame.width() / 2, frame.height() / 2) : QPointF(lastPointerPos));
 }
 
 void VncView::setClassicTaps(bool classic)
