@@ -78,6 +78,10 @@ KeyBar::KeyBar(VncView *target, QWidget *parent)
     // A finger drags the row sideways; a tap still presses a key.
     QScroller::grabGesture(viewport(), QScroller::LeftMouseButtonGesture);
 
+    // A latched modifier stands out: the user must see that it waits.
+    setStyleSheet(QStringLiteral("QToolButton:checked { background: palette(highlight);"
+                                 " color: palette(highlighted-text); border: 1px solid palette(shadow);"
+                                 " border-radius: 3px; }"));
     auto *content = new QWidget;
     row = new QHBoxLayout(content);
     row->setContentsMargins(2, 2, 2, 2);

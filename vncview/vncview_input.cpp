@@ -114,6 +114,8 @@ void VncView::forwardPointerEvent(QMouseEvent *event)
     }
     lastPointerPos = toFramebuffer(event->position());
     clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), buttonMask);
+    if (touchpadMode)
+        placePointer(); // where the mouse moved the server's pointer
     followMouse(event);
 }
 

@@ -44,8 +44,10 @@ void VncView::setTouchpadMode(bool on)
 // Where the server's pointer last was, or in the middle of a new picture.
 void VncView::placePointer()
 {
+    update(pointerArea());
     pad.setPicture(frame.size(), horizontalFactor);
     pad.setPointer(lastPointerPos.isNull() ? QPointF(frame.width() / 2, frame.height() / 2) : QPointF(lastPointerPos));
+    update(pointerArea());
 }
 
 void VncView::setClassicTaps(bool classic)
