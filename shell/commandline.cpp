@@ -63,14 +63,14 @@ struct VemoOptions {
     QCommandLineOption touchpad{QStringLiteral("touchpad"),
                                 CommandLineText::tr("touchpad mode: a finger moves the pointer, a tap\n"
                                                     "clicks where the pointer is")};
-    QCommandLineOption classicGestures{QStringLiteral("classic-gestures"),
+    QCommandLineOption classicTaps{QStringLiteral("classic-taps"),
                                        CommandLineText::tr("a two-finger tap middle-clicks and three fingers\n"
                                                            "open the menu (not right and middle click)")};
 
     QList<QCommandLineOption> all() const
     {
         return {help, passwd, security, x509ca, viewOnly, fullscreen, remoteResize, reconnect, listen,
-                touchpad, classicGestures};
+                touchpad, classicTaps};
     }
 };
 
@@ -193,7 +193,7 @@ CommandLine readCommandLine(const QStringList &given)
     result.window.remoteResize = parser.isSet(vemo.remoteResize);
     result.window.reconnect = parser.isSet(vemo.reconnect);
     result.window.touchpad = parser.isSet(vemo.touchpad);
-    result.window.classicGestures = parser.isSet(vemo.classicGestures);
+    result.window.classicTaps = parser.isSet(vemo.classicTaps);
     if (parser.isSet(vemo.listen)) {
         result.window.listenPort = WindowOptions::defaultListenPort;
         if (!positional.isEmpty() && !positional.constFirst().contains(QLatin1Char(':'))) {

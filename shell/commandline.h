@@ -17,7 +17,7 @@ struct WindowOptions {
     bool reconnect = false;    // --reconnect: retries by itself after a lost connection
     int listenPort = 0;        // --listen [PORT]: waits for a server there; 0 connects to the URL
     bool touchpad = false;     // --touchpad: a finger moves a pointer, taps click there
-    bool classicGestures = false; // --classic-gestures: two fingers middle-click, three open the menu
+    bool classicTaps = false; // --classic-taps: two fingers middle-click, three open the menu
 };
 
 // The command line: vemo [OPTIONS] [URL [QUALITY]] or

@@ -97,7 +97,7 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
 
     view = new VncView(area->viewport(), url);
     area->setWidget(view);
-    view->setClassicTaps(windowSettings.classicGestures);
+    view->setClassicTaps(windowSettings.classicTaps);
     view->setTouchpadMode(windowSettings.touchpad);
     createKeyBar();
     connect(view, &RemoteView::changeSize, this, &Vemo::remoteSizeChanged);

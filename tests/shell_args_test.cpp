@@ -164,6 +164,8 @@ void ShellArgsTest::acceptedArgumentsReachTheWindow_data()
     QTest::newRow("window options")
         << QStringList{"--view-only", "vnc://h", "--fullscreen", "--remote-resize", "--reconnect"}
         << QStringList{"host=h", "port=-1", "window=view-only fullscreen remote-resize reconnect"};
+    QTest::newRow("touch options") << QStringList{"--classic-taps", "vnc://h", "--touchpad"}
+                                   << QStringList{"host=h", "port=-1", "window=touchpad classic-taps"};
     QTest::newRow("listen on the default port") << QStringList{"--listen"} << QStringList{"listen=5500"};
     QTest::newRow("listen on a port, with a quality") << QStringList{"--listen", "5600", "3"}
                                                       << QStringList{"listen=5600", "quality=3"};
@@ -277,6 +279,10 @@ void ShellArgsTest::helpListsEveryOption_data()
         "                   (always in full screen)",
         "  --reconnect      after a lost connection, reconnect by itself",
         "  --listen         wait for a server to connect (default port 5500)",
+        "  --touchpad       touchpad mode: a finger moves the pointer, a tap",
+        "                   clicks where the pointer is",
+        "  --classic-taps   a two-finger tap middle-clicks and three fingers",
+        "                   open the menu (not right and middle click)",
         "   or: /usr/bin/vemo [OPTIONS] --listen [PORT [QUALITY]]",
         "Qt's own options (such as -platform NAME) may be given too."};
     QTest::newRow("long") << QStringList{"--help"} << "" << english;

@@ -130,6 +130,19 @@ waits for a VNC server to connect (x11vnc -connect, vncconfig -connect).
 wartet, bis ein VNC-Server sich verbindet (x11vnc -connect, vncconfig -connect).
 </translation>
     </message>
+    <message>
+        <source>touchpad mode: a finger moves the pointer, a tap
+clicks where the pointer is</source>
+        <translation>Touchpad-Modus: ein Finger bewegt den Zeiger, ein
+Tippen klickt dort, wo der Zeiger ist</translation>
+    </message>
+    <message>
+        <source>a two-finger tap middle-clicks and three fingers
+open the menu (not right and middle click)</source>
+        <translation>Tippen mit zwei Fingern klickt mit der mittleren
+Taste, mit drei öffnet es das Menü (statt Rechts-
+und Mittelklick)</translation>
+    </message>
 </context>
 <context>
     <name>Handshake</name>
@@ -180,6 +193,65 @@ wartet, bis ein VNC-Server sich verbindet (x11vnc -connect, vncconfig -connect).
     <message>
         <source>The VNC server sent a desktop name longer than 1 MiB. Report it to whoever runs the server.</source>
         <translation>Der VNC-Server hat einen Bildschirmnamen von mehr als 1 MiB gesendet. Melden Sie das dem Betreiber des Servers.</translation>
+    </message>
+</context>
+<context>
+    <name>KeyBar</name>
+    <message>
+        <source>Esc</source>
+        <translation>Esc</translation>
+    </message>
+    <message>
+        <source>Tab</source>
+        <translation>Tab</translation>
+    </message>
+    <message>
+        <source>Ctrl</source>
+        <translation>Strg</translation>
+    </message>
+    <message>
+        <source>Alt</source>
+        <translation>Alt</translation>
+    </message>
+    <message>
+        <source>Super</source>
+        <translation>Super</translation>
+    </message>
+    <message>
+        <source>Shift</source>
+        <translation>Umschalt</translation>
+    </message>
+    <message>
+        <source>Home</source>
+        <translation>Pos1</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>Ende</translation>
+    </message>
+    <message>
+        <source>PgUp</source>
+        <translation>Bild↑</translation>
+    </message>
+    <message>
+        <source>PgDn</source>
+        <translation>Bild↓</translation>
+    </message>
+    <message>
+        <source>Ins</source>
+        <translation>Einfg</translation>
+    </message>
+    <message>
+        <source>Del</source>
+        <translation>Entf</translation>
+    </message>
+    <message>
+        <source>Menu</source>
+        <translation>Menü</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>Druck</translation>
     </message>
 </context>
 <context>
@@ -568,6 +640,34 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
     <message>
         <source>Di&amp;sconnect</source>
         <translation>Ver&amp;bindung trennen</translation>
+    </message>
+    <message>
+        <source>Touch&amp;pad mode</source>
+        <translation>Touchpad-&amp;Modus</translation>
+    </message>
+    <message>
+        <source>Key &amp;bar</source>
+        <translation>Tastenle&amp;iste</translation>
+    </message>
+    <message>
+        <source>Keys o&amp;n the bar</source>
+        <translation>Tasten der Leiste &amp;wählen</translation>
+    </message>
+    <message>
+        <source>Type te&amp;xt…</source>
+        <translation>Te&amp;xt tippen…</translation>
+    </message>
+    <message>
+        <source>Type text</source>
+        <translation>Text tippen</translation>
+    </message>
+    <message>
+        <source>Text to type on the remote desktop:</source>
+        <translation>Text, der auf dem entfernten Bildschirm getippt wird:</translation>
+    </message>
+    <message>
+        <source>&amp;Type</source>
+        <translation>&amp;Tippen</translation>
     </message>
 </context>
 <context>
