@@ -3,6 +3,7 @@
 // three-finger tap) is usable from the keyboard.
 #include "vemo.h"
 
+#include "keybar.h"
 #include "keytranslator.h"
 #include "qsoftmenubar.h"
 #include "vncview.h"
@@ -135,6 +136,7 @@ void Vemo::updateMenu()
     set("typeText", sending);
     set("touchpad", true, view->isTouchpadMode());
     set("keyBar", true, keyBarHeight() > 0);
+    keyBar->setEnabled(sending);
     for (const StickyModifier &sticky : stickyModifiers)
         set(sticky.name, sending, (view->stickyModifiers() & sticky.modifier) != 0);
     set("reconnect", disconnected && !listener);

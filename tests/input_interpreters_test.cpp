@@ -29,6 +29,8 @@ QString describe(const TouchInterpreter::Output &o)
 
 QString describe(const Touchpad::Output &o)
 {
+    if (o.kind == Touchpad::Output::Zoom)
+        return QStringLiteral("zoom %1 at %2,%3").arg(o.factor, 0, 'f', 2).arg(o.pos.x()).arg(o.pos.y());
     return o.kind == Touchpad::Output::Menu ? QStringLiteral("menu")
                                             : QStringLiteral("p %1,%2 %3").arg(o.pos.x()).arg(o.pos.y()).arg(o.buttons);
 }
@@ -200,6 +202,8 @@ private slots:
         QTest::newRow("two fingers moved up turn the wheel down at the pointer")
             << 1.0 << "1+10,100 2+50,100 @0; 1>10,55 2>50,55 @300; 1- 2- @400"
             << QStringList{"p 100,100 16", "p 100,100 0"};
+        QTest::newRow("pinch zooms around the fingers")
+            << 1.0 << "1+10,50 2+50,50 @0; 1>-20,50 2>80,50 @30; 1- 2- @90" << QStringList{"zoom 2.50 at 30,50"};
     }
     void touchpad()
     {

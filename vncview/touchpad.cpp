@@ -21,6 +21,16 @@ QPointF centre(const QList<Touchpad::Point> &points)
         sum += p.pos;
     return points.isEmpty() ? sum : sum / qreal(points.size());
 }
+
+// The fingers' mean distance from their centre.
+qreal spread(const QList<Touchpad::Point> &points)
+{
+    const QPointF c = centre(points);
+    qreal sum = 0;
+    for (const Touchpad::Point &p : points)
+        sum += distance(p.pos, c);
+    return points.isEmpty() ? 0 : sum / qreal(points.size());
+}
 } // namespace
 
 void Touchpad::setPicture(const QSizeF &size, qreal pixelScale)
@@ -79,12 +89,13 @@ QList<Touchpad::Output> Touchpad::touch(const QList<Point> &points, quint64 time
     if (phase == Phase::OneUndecided && active.size() >= 2) {
         phase = Phase::Several;
         startCentre = lastCentre = centre(active);
+        startSpread = lastSpread = spread(active);
         wheelLeft = QPointF();
         tapped = false;
     }
 
     QList<Output> out;
-    if (phase == Phase::Several || phase == Phase::Scrolling) {
+    if (phase == Phase::Several || phase == Phase::Scrolling || phase == Phase::Pinching) {
         out = severalFingers();
     } else {
         for (const Point &p : points) {
@@ -147,8 +158,15 @@ QList<Touchpad::Output> Touchpad::severalFingers()
     if (active.size() < 2)
         return out;
     const QPointF c = centre(active);
-    if (phase == Phase::Several && distance(c, startCentre) > limits.slop)
+    const qreal s = spread(active);
+    if (phase == Phase::Several && fingersSeen == 2 && std::abs(s - startSpread) > limits.pinchSlop)
+        phase = Phase::Pinching;
+    else if (phase == Phase::Several && distance(c, startCentre) > limits.slop)
         phase = fingersSeen == 2 ? Phase::Scrolling : Phase::Done;
+    if (phase == Phase::Pinching && lastSpread > 0 && std::abs(s / lastSpread - 1) >= 0.02) {
+        out.append({Output::Zoom, c, 0, s / lastSpread});
+        lastSpread = s;
+    }
     if (phase != Phase::Scrolling)
         return out;
     wheelLeft += c - lastCentre;

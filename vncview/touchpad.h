@@ -13,7 +13,8 @@
 // the finger never hides what it points at. A tap clicks where the pointer
 // is, a tap followed at once by a finger that moves drags with the button
 // held, a finger held still right-clicks, two fingers moving turn the
-// wheel, several fingers tapping click as TouchInterpreter::tapButton says.
+// wheel, two fingers pinching zoom, several fingers tapping click as
+// TouchInterpreter::tapButton says.
 // The pointer is in picture (framebuffer) pixels; finger positions in
 // screen pixels. Time comes from the events and holdExpired(), as for
 // TouchInterpreter.
@@ -25,10 +26,11 @@ public:
 
     struct Output
     {
-        enum Kind { Pointer, Menu };
+        enum Kind { Pointer, Zoom, Menu };
         Kind kind;
-        QPointF pos; // the pointer, in picture pixels
-        int buttons; // the RFB button mask
+        QPointF pos;     // Pointer: the pointer, in picture pixels; Zoom: the fingers' centre
+        int buttons;     // Pointer: the RFB button mask
+        qreal factor = 1; // Zoom: relative to the previous request
     };
 
     struct Thresholds
@@ -37,6 +39,7 @@ public:
         int holdMs = 600;        // a still finger held this long right-clicks
         int dragAfterTapMs = 300; // a finger down this soon after a tap drags
         qreal wheelStep = 40;    // two fingers moving this far turn the wheel once
+        qreal pinchSlop = 24;    // fingers moving apart this far pinch
         // Acceleration: up to 'slowSpeed' (screen pixels a millisecond) the
         // pointer keeps the finger's pace, from 'fastSpeed' on it goes
         // 'maxGain' times as far, linearly between.
@@ -61,7 +64,7 @@ public:
     bool waitingForHold() const { return phase == Phase::OneUndecided; }
 
 private:
-    enum class Phase { Idle, OneUndecided, Moving, Dragging, Held, Several, Scrolling, Done };
+    enum class Phase { Idle, OneUndecided, Moving, Dragging, Held, Several, Scrolling, Pinching, Done };
 
     QList<Output> oneFinger(const Point &p, quint64 timestampMs);
     QList<Output> severalFingers();
@@ -83,6 +86,8 @@ private:
     quint64 lastMs = 0;
     QPointF startCentre;   // several fingers: where they went down
     QPointF lastCentre;
+    qreal startSpread = 0; // and how far apart
+    qreal lastSpread = 0;
     QPointF wheelLeft;     // movement not yet turned into wheel steps
     bool dragArmed = false; // this finger came down right after a tap
     quint64 lastTapMs = 0;

@@ -73,8 +73,10 @@ void VncView::forwardTouchpadEvent(QTouchEvent *event)
     if (event->type() == QEvent::TouchCancel) {
         outputs = pad.cancel();
     } else {
-        if (event->type() == QEvent::TouchBegin)
+        if (event->type() == QEvent::TouchBegin) {
             holdTimer.start();
+            pinchZoom = 0;
+        }
         pad.setPicture(frame.size(), horizontalFactor);
         outputs = pad.touch(touchPoints(event), event->timestamp());
     }
@@ -88,6 +90,11 @@ void VncView::applyTouchpad(const QList<Touchpad::Output> &outputs)
     for (const Touchpad::Output &o : outputs) {
         if (o.kind == Touchpad::Output::Menu) {
             emit menuRequested();
+            continue;
+        }
+        if (o.kind == Touchpad::Output::Zoom) {
+            if (parentWidget())
+                pinchBy(o.factor, parentWidget()->mapFromGlobal(o.pos));
             continue;
         }
         update(pointerArea());
