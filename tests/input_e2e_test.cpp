@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <xkbcommon/xkbcommon.h>
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -330,7 +332,7 @@ void InputE2eTest::typedTextArrivesAsText()
         for (const Recorded &r : recordedSince(first, QStringLiteral("press"))) {
             if (isModifierKeysym(r.keysym))
                 continue;
-            const char32_t c = r.keysym >= 0x01000000 ? r.keysym - 0x01000000 : r.keysym;
+            const char32_t c = xkb_keysym_to_utf32(r.keysym);
             arrived += QString::fromUcs4(&c, 1);
         }
         return arrived.size() >= text.size();
