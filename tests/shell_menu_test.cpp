@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QScroller>
 #include <QToolButton>
 #include <QtTest>
 
@@ -25,6 +26,7 @@ private slots:
     void keyBarSendsKeys_data();
     void keyBarSendsKeys();
     void keyBarTakesItsSpaceAndKeepsItsKeys();
+    void keyBarScrollsUnderTheFinger();
     void menuSendsKeys_data();
     void menuSendsKeys();
     void reconnectUsesTheTypedPassword_data();
@@ -126,6 +128,35 @@ void ShellMenuTest::keyBarTakesItsSpaceAndKeepsItsKeys()
     QTRY_COMPARE(picture->height(), s->window->height());
     QVERIFY(!s->action("keyBar")->isChecked());
     delete s;
+}
+
+// On a narrow screen a finger drags the bar sideways, and a tap on a key
+// still sends it.
+void ShellMenuTest::keyBarScrollsUnderTheFinger()
+{
+    Session s;
+    QVERIFY(s.connect());
+    s.action("keyBar")->setChecked(true);
+    auto *bar = s.window->findChild<QScrollArea *>("keyBar");
+    QTRY_VERIFY(bar->isVisible());
+    static QPointingDevice *device = QTest::createTouchDevice();
+    const int y = bar->height() / 2;
+    QTest::touchEvent(bar->viewport(), device).press(0, QPoint(300, y));
+    for (int x = 280; x >= 40; x -= 20) {
+        QTest::qWait(20);
+        QTest::touchEvent(bar->viewport(), device).move(0, QPoint(x, y));
+    }
+    QTest::touchEvent(bar->viewport(), device).release(0, QPoint(40, y));
+    QTRY_VERIFY(bar->horizontalScrollBar()->value() > 100);
+    // A tap while the row still glides only stops it.
+    QTRY_COMPARE_WITH_TIMEOUT(QScroller::scroller(bar->viewport())->state(), QScroller::Inactive, 5000);
+    s.server.clearMessages();
+    auto *key = s.window->findChild<QToolButton *>("f12");
+    bar->ensureWidgetVisible(key);
+    const QPoint at = key->mapTo(bar->viewport(), key->rect().center());
+    QTest::touchEvent(bar->viewport(), device).press(0, at);
+    QTest::touchEvent(bar->viewport(), device).release(0, at);
+    QTRY_COMPARE_WITH_TIMEOUT(s.keys(), (QStringList{"d:ffc9", "u:ffc9"}), 5000);
 }
 
 // Each step: "menu:LETTER" opens the menu with the menu key and picks the
