@@ -1,6 +1,6 @@
 // The soft-key menu: what the window offers besides the remote screen.
 // Each action has a mnemonic, so the menu (opened with the menu key or a
-// three-finger tap) is usable from the keyboard.
+// tap of four fingers) is usable from the keyboard.
 #include "vemo.h"
 
 #include "keybar.h"

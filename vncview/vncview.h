@@ -91,7 +91,7 @@ public slots:
     void requestRemoteSize(const QSize &size);
     void setStickyModifier(int modifier, bool on);
     void setTouchpadMode(bool on);
-    // Taps of two and three fingers as before: middle click and the menu.
+    // The classic taps: two fingers middle-click and three open the menu.
     void setClassicTaps(bool classic);
     // A key pressed and released on the server, with the latched modifiers.
     void sendKeysym(uint keysym);
