@@ -111,6 +111,11 @@ private slots:
         playTouches(&rig.window, rig.server, device, script);
         QCOMPARE(pointerOf(beforeSentinel(rig)), pointer);
         QCOMPARE(rig.view->pos(), zoomed ? viewAt : QPoint());
+        // The view draws the pointer there (white inside), and only in this mode.
+        const QPoint inside = (rig.view->touchpadPointer() + QPointF(3, 10)).toPoint();
+        QCOMPARE(QColor(rig.view->grab().toImage().pixel(inside)), QColor(Qt::white));
+        rig.view->setTouchpadMode(false);
+        QVERIFY(QColor(rig.view->grab().toImage().pixel(inside)) != QColor(Qt::white));
     }
 
     // A pinch in many small steps, faster than frames, around (100,75):
