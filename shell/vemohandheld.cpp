@@ -80,6 +80,7 @@ void Vemo::setKeyBarShown(bool on)
     keyBar->setVisible(on);
     QSettings(configurationFile(), QSettings::IniFormat).setValue(QLatin1String(shownSetting), on);
     layOut();
+    askForRemoteSize();
 }
 
 int Vemo::keyBarHeight() const

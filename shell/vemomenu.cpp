@@ -188,7 +188,7 @@ void Vemo::askForRemoteSize()
 {
     const QAction *wanted = actions.value(QStringLiteral("remoteResize"));
     if (wanted && wanted->isChecked() && view->canResizeRemote())
-        view->requestRemoteSize(size());
+        view->requestRemoteSize(area->size()); // what the key bar leaves
 }
 
 void Vemo::changeEvent(QEvent *event)
