@@ -67,10 +67,17 @@ struct VemoOptions {
     QCommandLineOption listen{QStringLiteral("listen"),
                               CommandLineText::tr("wait for a server to connect (default port 5500)")};
 
+    QCommandLineOption touchpad{QStringLiteral("touchpad"),
+                                CommandLineText::tr("touchpad mode: a finger moves the pointer, a tap\n"
+                                                    "clicks where the pointer is")};
+    QCommandLineOption classicTaps{QStringLiteral("classic-taps"),
+                                       CommandLineText::tr("a two-finger tap middle-clicks and three fingers\n"
+                                                           "open the menu (not right and middle click)")};
+
     QList<QCommandLineOption> all() const
     {
-        return {help,       version,   passwd,      security, x509ca, viewOnly,
-                fullscreen, remoteResize, reconnect, keysymsOnly, listen,   verbose};
+        return {help,       version,      passwd,    security,    x509ca,   viewOnly, fullscreen,
+                remoteResize, reconnect, keysymsOnly, listen, touchpad, classicTaps, verbose};
     }
 };
 
@@ -198,6 +205,8 @@ CommandLine readCommandLine(const QStringList &given)
     result.window.remoteResize = parser.isSet(vemo.remoteResize);
     result.window.reconnect = parser.isSet(vemo.reconnect);
     result.window.keysymsOnly = parser.isSet(vemo.keysymsOnly);
+    result.window.touchpad = parser.isSet(vemo.touchpad);
+    result.window.classicTaps = parser.isSet(vemo.classicTaps);
     if (parser.isSet(vemo.listen)) {
         result.window.listenPort = WindowOptions::defaultListenPort;
         if (!positional.isEmpty() && !positional.constFirst().contains(QLatin1Char(':'))) {

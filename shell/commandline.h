@@ -17,6 +17,8 @@ struct WindowOptions {
     bool reconnect = false;    // --reconnect: retries by itself after a lost connection
     bool keysymsOnly = false;  // --keysyms-only: keys never go with their physical position
     int listenPort = 0;        // --listen [PORT]: waits for a server there; 0 connects to the URL
+    bool touchpad = false;     // --touchpad: a finger moves a pointer, taps click there
+    bool classicTaps = false; // --classic-taps: two fingers middle-click, three open the menu
 };
 
 // The command line: vemo [OPTIONS] [ADDRESS [QUALITY]] or

@@ -99,6 +99,9 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
 
     view = new VncView(area->viewport(), url);
     area->setWidget(view);
+    view->setClassicTaps(windowSettings.classicTaps);
+    view->setTouchpadMode(windowSettings.touchpad);
+    createKeyBar();
     connect(view, &RemoteView::changeSize, this, &Vemo::remoteSizeChanged);
     connect(view, &RemoteView::statusChanged, this, &Vemo::showStatus);
     connect(view, &RemoteView::errorMessage, this, &Vemo::showError);
@@ -228,10 +231,12 @@ QSize Vemo::windowSizeFor(const QSize &remote) const
         const QSize decoration = frameGeometry().size() - size();
         available -= decoration.expandedTo(QSize(0, 0));
     }
-    available = available.expandedTo(minimumSize());
+    // The key bar takes its height below the picture.
+    const QSize bar(0, keyBarHeight());
+    available = (available - bar).expandedTo(minimumSize());
     if (remote.width() <= available.width() && remote.height() <= available.height())
-        return remote;
-    return remote.scaled(available, Qt::KeepAspectRatio).expandedTo(minimumSize());
+        return remote + bar;
+    return remote.scaled(available, Qt::KeepAspectRatio).expandedTo(minimumSize()) + bar;
 }
 
 // Pixel for pixel while the remote screen fits, scaled to fit otherwise;
@@ -243,7 +248,7 @@ void Vemo::fitView()
     area->setVerticalScrollBarPolicy(bars);
     if (remoteSize.isEmpty() || !view->isFitting())
         return;
-    const bool fits = remoteSize.width() <= width() && remoteSize.height() <= height();
+    const bool fits = remoteSize.width() <= area->width() && remoteSize.height() <= area->height();
     if (fits) {
         if (view->isScaling())
             view->enableScaling(false);
@@ -257,8 +262,7 @@ void Vemo::fitView()
 void Vemo::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    area->setGeometry(rect());
-    fitView();
+    layOut();
     placeNotice();
     askForRemoteSize();
 }

@@ -16,7 +16,9 @@ class QAction;
 class QLabel;
 class QPushButton;
 class QScrollArea;
+class KeyBar;
 class Listener;
+class QMenu;
 class VncView;
 
 // The main window: one VncView on the server named at start-up (or on the
@@ -58,6 +60,13 @@ private:
     void coverScreen();
     void setRemoteResize(bool on);
     void askForRemoteSize();
+    void askForText();
+    // vemohandheld.cpp
+    void buildHandheldMenu(QMenu *menu);
+    void createKeyBar();
+    void setKeyBarShown(bool on);
+    int keyBarHeight() const;
+    void layOut();
 
     // Reconnecting and listening.
     void offerReconnect();
@@ -77,6 +86,7 @@ private:
 
     QScrollArea *area;
     VncView *view;
+    KeyBar *keyBar = nullptr;
     QLabel *notice;
     QPushButton *reconnectButton;
     WindowOptions windowSettings;

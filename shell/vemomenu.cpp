@@ -1,14 +1,16 @@
 // The soft-key menu: what the window offers besides the remote screen.
 // Each action has a mnemonic, so the menu (opened with the menu key or a
-// three-finger tap) is usable from the keyboard.
+// tap of four fingers) is usable from the keyboard.
 #include "vemo.h"
 
+#include "keybar.h"
 #include "keytranslator.h"
 #include "qsoftmenubar.h"
 #include "vncview.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QInputDialog>
 #include <QMenu>
 #include <QScreen>
 #include <QWindow>
@@ -98,11 +100,13 @@ void Vemo::buildMenu()
         const uint keysym = key.keysym;
         connect(addAction(keys, tr(key.text)), &QAction::triggered, view, [this, keysym] { view->sendKeysym(keysym); });
     }
+    connect(named(addAction(menu, tr("Type te&xt…")), "typeText"), &QAction::triggered, this, &Vemo::askForText);
     for (const StickyModifier &sticky : stickyModifiers) {
         const KeyTranslator::Sticky modifier = sticky.modifier;
         connect(named(addAction(menu, tr(sticky.text), true), sticky.name), &QAction::toggled, view,
                 [this, modifier](bool on) { view->setStickyModifier(modifier, on); });
     }
+    buildHandheldMenu(menu);
     connect(view, &VncView::stickyModifiersChanged, this, &Vemo::updateMenu);
     connect(view, &VncView::sizingChanged, this, &Vemo::updateMenu);
     menu->addSeparator();
@@ -139,12 +143,31 @@ void Vemo::updateMenu()
     set("zoomOut", connected);
     set("remoteResize", view->canResizeRemote());
     set("ctrlAltDel", sending);
+    set("typeText", sending);
+    set("touchpad", true, view->isTouchpadMode());
+    set("keyBar", true, keyBarHeight() > 0);
+    keyBar->setEnabled(sending);
     for (const StickyModifier &sticky : stickyModifiers)
         set(sticky.name, sending, (view->stickyModifiers() & sticky.modifier) != 0);
     set("reconnect", disconnected && !listener);
     set("disconnect", !disconnected);
     if (QMenu *keys = findChild<QMenu *>(QStringLiteral("sendKey")))
         keys->setEnabled(sending);
+}
+
+// Text typed or composed here (by an input method that delivers no key
+// events) goes to the server as key presses: for servers without a
+// clipboard, and for login screens.
+void Vemo::askForText()
+{
+    auto *dialog = new QInputDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setObjectName(QStringLiteral("typeTextDialog"));
+    dialog->setWindowTitle(tr("Type text"));
+    dialog->setLabelText(tr("Text to type on the remote desktop:"));
+    dialog->setOkButtonText(tr("&Type"));
+    connect(dialog, &QInputDialog::textValueSelected, view, &VncView::sendText);
+    dialog->open();
 }
 
 void Vemo::setFullscreen(bool on)
@@ -189,7 +212,7 @@ void Vemo::askForRemoteSize()
 {
     const QAction *wanted = actions.value(QStringLiteral("remoteResize"));
     if (wanted && wanted->isChecked() && view->canResizeRemote())
-        view->requestRemoteSize(size());
+        view->requestRemoteSize(area->size()); // what the key bar leaves
 }
 
 void Vemo::changeEvent(QEvent *event)

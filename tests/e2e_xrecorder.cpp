@@ -39,11 +39,27 @@ int main()
 
     for (;;) {
         XNextEvent(display, &event);
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            continue;
+        }
         if (event.type == KeyPress || event.type == KeyRelease) {
             // XLookupString applies Shift and Lock, as an application would.
             KeySym keysym = NoSymbol;
             char text[16];
             XLookupString(&event.xkey, text, sizeof text, &keysym, nullptr);
+            // The server maps keysyms it had no key for (those beyond
+            // Latin-1) to spare keys as they come; the library's copy of the
+            // mapping may not know them yet, the server's does.
+            if (keysym == NoSymbol) {
+                int perKeycode = 0;
+                KeySym *mapped = XGetKeyboardMapping(display, KeyCode(event.xkey.keycode), 1, &perKeycode);
+                if (mapped) {
+                    const bool shifted = (event.xkey.state & ShiftMask) && perKeycode > 1 && mapped[1] != NoSymbol;
+                    keysym = mapped[shifted ? 1 : 0];
+                    XFree(mapped);
+                }
+            }
             std::printf("%s %u 0x%lx 0x%x\n", event.type == KeyPress ? "press" : "release",
                         event.xkey.keycode, keysym, event.xkey.state);
         } else if (event.type == ButtonPress) {

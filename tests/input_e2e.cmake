@@ -2,6 +2,8 @@
 # own Xvfb to an X client on TigerVNC's Xvnc, and the clipboard back; keys
 # to QEMU's VNC server.
 find_package(X11 REQUIRED)
+# Reads the keysyms that arrive back as characters, whichever kind they are.
+pkg_check_modules(XKBCOMMON REQUIRED IMPORTED_TARGET xkbcommon)
 
 # The X client on the server that reports what reaches it.
 add_executable(e2e_xrecorder ${CMAKE_CURRENT_LIST_DIR}/e2e_xrecorder.cpp)

@@ -6,6 +6,7 @@
 #include "locksync.h"
 #include "physicalkeys.h"
 #include "touchinterpreter.h"
+#include "touchpad.h"
 #include "touchscript.h"
 #include "wheelaccumulator.h"
 
@@ -13,11 +14,37 @@
 
 namespace
 {
-QStringList runTouches(TouchInterpreter &interpreter, const QString &script)
+QString describe(const TouchInterpreter::Output &o)
+{
+    const QString pos = QStringLiteral("%1,%2").arg(o.pos.x()).arg(o.pos.y());
+    switch (o.kind) {
+    case TouchInterpreter::Output::Pointer:
+        return QStringLiteral("p %1 %2").arg(pos).arg(o.buttons);
+    case TouchInterpreter::Output::Zoom:
+        return QStringLiteral("zoom %1 at %2").arg(o.factor, 0, 'f', 2).arg(pos);
+    case TouchInterpreter::Output::Pan:
+        return QStringLiteral("pan %1,%2").arg(o.delta.x()).arg(o.delta.y());
+    case TouchInterpreter::Output::Menu:
+        break;
+    }
+    return QStringLiteral("menu");
+}
+
+QString describe(const Touchpad::Output &o)
+{
+    if (o.kind == Touchpad::Output::Zoom)
+        return QStringLiteral("zoom %1 at %2,%3").arg(o.factor, 0, 'f', 2).arg(o.pos.x()).arg(o.pos.y());
+    return o.kind == Touchpad::Output::Menu ? QStringLiteral("menu")
+                                            : QStringLiteral("p %1,%2 %3").arg(o.pos.x()).arg(o.pos.y()).arg(o.buttons);
+}
+
+// Plays a touch script on the direct interpreter or the touchpad.
+template<typename Interpreter>
+QStringList runTouches(Interpreter &interpreter, const QString &script)
 {
     QStringList out;
     for (const TouchStep &step : parseTouchScript(script)) {
-        QList<TouchInterpreter::Output> outputs;
+        decltype(interpreter.cancel()) outputs;
         if (step.kind == TouchStep::Hold) {
             outputs = interpreter.holdExpired();
         } else if (step.kind == TouchStep::Cancel) {
@@ -32,23 +59,8 @@ QStringList runTouches(TouchInterpreter &interpreter, const QString &script)
             }
             outputs = interpreter.touch(points, step.time);
         }
-        for (const TouchInterpreter::Output &o : outputs) {
-            const QString pos = QStringLiteral("%1,%2").arg(o.pos.x()).arg(o.pos.y());
-            switch (o.kind) {
-            case TouchInterpreter::Output::Pointer:
-                out << QStringLiteral("p %1 %2").arg(pos).arg(o.buttons);
-                break;
-            case TouchInterpreter::Output::Zoom:
-                out << QStringLiteral("zoom %1 at %2").arg(o.factor, 0, 'f', 2).arg(pos);
-                break;
-            case TouchInterpreter::Output::Pan:
-                out << QStringLiteral("pan %1,%2").arg(o.delta.x()).arg(o.delta.y());
-                break;
-            case TouchInterpreter::Output::Menu:
-                out << QStringLiteral("menu");
-                break;
-            }
-        }
+        for (const auto &o : outputs)
+            out << describe(o);
     }
     return out;
 }
@@ -100,60 +112,118 @@ class InputInterpretersTest : public QObject
 private slots:
     void gestures_data()
     {
-        QTest::addColumn<bool>("pannable");
+        QTest::addColumn<QString>("mode"); // "pannable", "classic" or ""
         QTest::addColumn<QString>("script");
         QTest::addColumn<QStringList>("expected");
         const QStringList tap{"p 10,10 1", "p 10,10 0"};
         QTest::newRow("tap is a left click where the finger went down")
-            << false << "1+10,10 @0; 1>13,12 @40; 1- @80" << tap;
+            << "" << "1+10,10 @0; 1>13,12 @40; 1- @80" << tap;
         QTest::newRow("double tap clicks twice on the same spot")
-            << false << "1+10,10 @0; 1- @80; 1+14,12 @200; 1- @260" << tap + tap;
+            << "" << "1+10,10 @0; 1- @80; 1+14,12 @200; 1- @260" << tap + tap;
         QTest::newRow("a late second tap clicks where it is")
-            << false << "1+10,10 @0; 1- @80; 1+14,12 @600; 1- @660"
+            << "" << "1+10,10 @0; 1- @80; 1+14,12 @600; 1- @660"
             << tap + QStringList{"p 14,12 1", "p 14,12 0"};
         QTest::newRow("drag holds the left button from where it began")
-            << false << "1+10,10 @0; 1>40,10 @40; 1>60,20 @60; 1- @80"
+            << "" << "1+10,10 @0; 1>40,10 @40; 1>60,20 @60; 1- @80"
             << QStringList{"p 10,10 1", "p 40,10 1", "p 60,20 1", "p 60,20 0"};
         QTest::newRow("a finger held still right-clicks once")
-            << false << "1+10,10 @0; 1>14,10 @100; hold; 1>50,50 @800; 1- @900"
+            << "" << "1+10,10 @0; 1>14,10 @100; hold; 1>50,50 @800; 1- @900"
             << QStringList{"p 10,10 4", "p 10,10 0"};
         QTest::newRow("the hold time passing during a drag changes nothing")
-            << false << "1+10,10 @0; 1>40,10 @40; hold; 1- @900"
+            << "" << "1+10,10 @0; 1>40,10 @40; hold; 1- @900"
             << QStringList{"p 10,10 1", "p 40,10 1", "p 40,10 0"};
         QTest::newRow("a second finger during a drag is ignored")
-            << false << "1+10,10 @0; 1>40,10 @40; 2+80,80 @50; 1- @60; 2- @70"
+            << "" << "1+10,10 @0; 1>40,10 @40; 2+80,80 @50; 1- @60; 2- @70"
             << QStringList{"p 10,10 1", "p 40,10 1", "p 40,10 0"};
         QTest::newRow("a cancelled drag lets go of the button")
-            << false << "1+10,10 @0; 1>40,10 @40; cancel"
+            << "" << "1+10,10 @0; 1>40,10 @40; cancel"
             << QStringList{"p 10,10 1", "p 40,10 1", "p 40,10 0"};
-        QTest::newRow("two-finger tap is a middle click between them")
-            << false << "1+10,10 @0; 2+50,10 @20; 1- @100; 2- @110" << QStringList{"p 30,10 2", "p 30,10 0"};
+        const QString twoTap = "1+10,10 @0; 2+50,10 @20; 1- @100; 2- @110";
+        const QString threeTap = "1+10,10 2+50,10 3+90,10 @0; 1- 2- 3- @80";
+        QTest::newRow("two-finger tap is a right click between them")
+            << "" << twoTap << QStringList{"p 30,10 4", "p 30,10 0"};
+        QTest::newRow("classic: two-finger tap is a middle click") << "classic" << twoTap
+                                                                    << QStringList{"p 30,10 2", "p 30,10 0"};
+        QTest::newRow("three-finger tap is a middle click") << "" << threeTap << QStringList{"p 50,10 2", "p 50,10 0"};
+        QTest::newRow("classic: three-finger tap opens the menu") << "classic" << threeTap << QStringList{"menu"};
+        QTest::newRow("four-finger tap opens the menu")
+            << "" << "1+10,10 2+50,10 3+90,10 4+90,50 @0; 1- 2- 3- 4- @80" << QStringList{"menu"};
         QTest::newRow("two fingers moved up turn the wheel down, a step per 40 pixels")
-            << false << "1+10,100 2+50,100 @0; 1>10,55 2>50,55 @30; 1>10,10 2>50,10 @60; 1- 2- @90"
+            << "" << "1+10,100 2+50,100 @0; 1>10,55 2>50,55 @30; 1>10,10 2>50,10 @60; 1- 2- @90"
             << QStringList{"p 30,100 16", "p 30,100 0", "p 30,100 16", "p 30,100 0"};
         QTest::newRow("two fingers moved right turn the wheel left")
-            << false << "1+10,100 2+50,100 @0; 1>55,100 2>95,100 @30; 1- 2- @90"
+            << "" << "1+10,100 2+50,100 @0; 1>55,100 2>95,100 @30; 1- 2- @90"
             << QStringList{"p 30,100 32", "p 30,100 0"};
         QTest::newRow("two fingers pan a picture larger than the window")
-            << true << "1+10,100 2+50,100 @0; 1>10,80 2>50,80 @30; 1>10,70 2>50,70 @60; 1- 2- @90"
+            << "pannable" << "1+10,100 2+50,100 @0; 1>10,80 2>50,80 @30; 1>10,70 2>50,70 @60; 1- 2- @90"
             << QStringList{"pan 0,-20", "pan 0,-10"};
         QTest::newRow("pinch zooms around the fingers")
-            << false << "1+10,50 2+50,50 @0; 1>-20,50 2>80,50 @30; 1- 2- @90" << QStringList{"zoom 2.50 at 30,50"};
-        QTest::newRow("three-finger tap opens the menu")
-            << false << "1+10,10 2+50,10 3+90,10 @0; 1- 2- 3- @80" << QStringList{"menu"};
+            << "" << "1+10,50 2+50,50 @0; 1>-20,50 2>80,50 @30; 1- 2- @90" << QStringList{"zoom 2.50 at 30,50"};
         QTest::newRow("three fingers that move do nothing")
-            << false << "1+10,10 2+50,10 3+90,10 @0; 1>10,90 2>50,90 3>90,90 @40; 1- 2- 3- @80" << QStringList();
+            << "" << "1+10,10 2+50,10 3+90,10 @0; 1>10,90 2>50,90 3>90,90 @40; 1- 2- 3- @80" << QStringList();
     }
     void gestures()
     {
-        QFETCH(bool, pannable);
+        QFETCH(QString, mode);
         QFETCH(QString, script);
         QFETCH(QStringList, expected);
         TouchInterpreter interpreter;
-        interpreter.setPannable(pannable);
+        interpreter.setPannable(mode == "pannable");
+        interpreter.setClassicTaps(mode == "classic");
         QCOMPARE(runTouches(interpreter, script), expected);
         // Every sequence leaves the interpreter ready for the next: a tap.
         QCOMPARE(runTouches(interpreter, "1+5,5 @5000; 1- @5050"), (QStringList{"p 5,5 1", "p 5,5 0"}));
+    }
+
+    // The touchpad on a 200x200 picture, its pointer starting in the middle:
+    // slow fingers (0.1 pixel a millisecond) move it as far as they go on
+    // the screen, fast ones three times as far; taps click at the pointer.
+    void touchpad_data()
+    {
+        QTest::addColumn<qreal>("scale");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList click{"p 100,100 1", "p 100,100 0"};
+        QTest::newRow("a slow finger moves the pointer as far, from where it is")
+            << 1.0 << "1+10,10 @0; 1>30,10 @200; 1>30,40 @500; 1- @600" << QStringList{"p 120,100 0", "p 120,130 0"};
+        QTest::newRow("a fast finger moves it three times as far")
+            << 1.0 << "1+10,10 @0; 1>40,10 @10; 1- @20" << QStringList{"p 190,100 0"};
+        QTest::newRow("zoomed in twice, half as far") << 2.0 << "1+10,10 @0; 1>30,10 @200; 1- @300"
+                                                       << QStringList{"p 110,100 0"};
+        QTest::newRow("the pointer stops at the picture's edge")
+            << 1.0 << "1+10,10 @0; 1>-290,10 @10; 1- @20" << QStringList{"p 0,100 0"};
+        QTest::newRow("a tap clicks at the pointer, not at the finger") << 1.0 << "1+10,10 @0; 1- @80" << click;
+        QTest::newRow("two taps are a double click") << 1.0 << "1+10,10 @0; 1- @50; 1+10,10 @150; 1- @200"
+                                                     << click + click;
+        QTest::newRow("tap, then a finger that moves drags with the button held")
+            << 1.0 << "1+10,10 @0; 1- @50; 1+10,10 @150; 1>30,10 @350; 1- @450"
+            << click + QStringList{"p 100,100 1", "p 120,100 1", "p 120,100 0"};
+        QTest::newRow("a finger down long after a tap only moves")
+            << 1.0 << "1+10,10 @0; 1- @50; 1+10,10 @600; 1>30,10 @800; 1- @900" << click + QStringList{"p 120,100 0"};
+        QTest::newRow("a cancelled drag lets go of the button")
+            << 1.0 << "1+10,10 @0; 1- @50; 1+10,10 @150; 1>30,10 @350; cancel"
+            << click + QStringList{"p 100,100 1", "p 120,100 1", "p 120,100 0"};
+        QTest::newRow("a finger held still right-clicks at the pointer")
+            << 1.0 << "1+10,10 @0; hold; 1>50,50 @800; 1- @900" << QStringList{"p 100,100 4", "p 100,100 0"};
+        QTest::newRow("two-finger tap right-clicks at the pointer")
+            << 1.0 << "1+10,10 @0; 2+50,10 @20; 1- @100; 2- @110" << QStringList{"p 100,100 4", "p 100,100 0"};
+        QTest::newRow("three-finger tap middle-clicks at the pointer")
+            << 1.0 << "1+10,10 2+50,10 3+90,10 @0; 1- 2- 3- @80" << QStringList{"p 100,100 2", "p 100,100 0"};
+        QTest::newRow("two fingers moved up turn the wheel down at the pointer")
+            << 1.0 << "1+10,100 2+50,100 @0; 1>10,55 2>50,55 @300; 1- 2- @400"
+            << QStringList{"p 100,100 16", "p 100,100 0"};
+        QTest::newRow("pinch zooms around the fingers")
+            << 1.0 << "1+10,50 2+50,50 @0; 1>-20,50 2>80,50 @30; 1- 2- @90" << QStringList{"zoom 2.50 at 30,50"};
+    }
+    void touchpad()
+    {
+        QFETCH(qreal, scale);
+        QFETCH(QString, script);
+        QFETCH(QStringList, expected);
+        Touchpad pad;
+        pad.setPicture(QSizeF(200, 200), scale);
+        pad.setPointer(QPointF(100, 100));
+        QCOMPARE(runTouches(pad, script), expected);
     }
 
     void stickyModifiers_data()

@@ -164,6 +164,8 @@ void ShellArgsTest::acceptedArgumentsReachTheWindow_data()
     QTest::newRow("window options")
         << QStringList{"--view-only", "vnc://h", "--fullscreen", "--remote-resize", "--reconnect", "--keysyms-only"}
         << QStringList{"host=h", "port=-1", "window=view-only fullscreen remote-resize reconnect keysyms-only"};
+    QTest::newRow("touch options") << QStringList{"--classic-taps", "vnc://h", "--touchpad"}
+                                   << QStringList{"host=h", "port=-1", "window=touchpad classic-taps"};
     QTest::newRow("listen on the default port") << QStringList{"--listen"} << QStringList{"listen=5500"};
     QTest::newRow("listen on a port, with a quality") << QStringList{"--listen", "5600", "3"}
                                                       << QStringList{"listen=5600", "quality=3"};
@@ -284,6 +286,10 @@ void ShellArgsTest::helpAndVersionNeedNoDisplay_data()
         "  --reconnect      after a lost connection, reconnect by itself",
         "  --keysyms-only   send keys as symbols only, never by their place on",
         "  --listen         wait for a server to connect (default port 5500)",
+        "  --touchpad       touchpad mode: a finger moves the pointer, a tap",
+        "                   clicks where the pointer is",
+        "  --classic-taps   a two-finger tap middle-clicks and three fingers",
+        "                   open the menu (not right and middle click)",
         "  --verbose        print what vemo does on standard error",
         "   or: /usr/bin/vemo [OPTIONS] --listen [PORT [QUALITY]]",
         "Qt's own options (such as -platform NAME) may be given too."};

@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QScroller>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace shellwindow;
@@ -19,6 +21,12 @@ class ShellMenuTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void init();
+    void keyBarSendsKeys_data();
+    void keyBarSendsKeys();
+    void keyBarTakesItsSpaceAndKeepsItsKeys();
+    void keyBarScrollsUnderTheFinger();
     void menuSendsKeys_data();
     void menuSendsKeys();
     void reconnectUsesTheTypedPassword_data();
@@ -30,6 +38,128 @@ private slots:
     void viewOnlyIsInTheTitle_data();
     void viewOnlyIsInTheTitle();
 };
+
+void ShellMenuTest::initTestCase()
+{
+    // The key bar's choice goes to a configuration of the tests' own.
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void ShellMenuTest::init()
+{
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/vemo/vemo.conf");
+}
+
+// Keys tapped on the bar reach the server as these keysyms; the sticky
+// ones wrap the next key and show pressed until it comes.
+void ShellMenuTest::keyBarSendsKeys_data()
+{
+    QTest::addColumn<QStringList>("taps");
+    QTest::addColumn<QStringList>("expected");
+    const struct { const char *id; uint keysym; } plain[] = {
+        {"esc", XK_Escape}, {"tab", XK_Tab}, {"left", XK_Left}, {"up", XK_Up}, {"down", XK_Down},
+        {"right", XK_Right}, {"home", XK_Home}, {"end", XK_End}, {"pageUp", XK_Page_Up},
+        {"pageDown", XK_Page_Down}, {"f1", XK_F1}, {"f2", XK_F2}, {"f3", XK_F3}, {"f4", XK_F4}, {"f5", XK_F5},
+        {"f6", XK_F6}, {"f7", XK_F7}, {"f8", XK_F8}, {"f9", XK_F9}, {"f10", XK_F10}, {"f11", XK_F11},
+        {"f12", XK_F12}, {"menu", XK_Menu}};
+    for (const auto &key : plain)
+        QTest::newRow(key.id) << QStringList{key.id}
+                              << QStringList{QString("d:%1").arg(key.keysym, 0, 16), QString("u:%1").arg(key.keysym, 0, 16)};
+    QTest::newRow("Ctrl wraps the next key only") << QStringList{"ctrl", "esc", "tab"}
+                                                  << QStringList{"d:ffe3", "d:ff1b", "u:ff1b", "u:ffe3", "d:ff09", "u:ff09"};
+    QTest::newRow("Ctrl, Alt and F4") << QStringList{"ctrl", "alt", "f4"}
+                                      << QStringList{"d:ffe3", "d:ffe9", "d:ffc1", "u:ffc1", "u:ffe9", "u:ffe3"};
+    QTest::newRow("Super and Left") << QStringList{"super", "left"}
+                                    << QStringList{"d:ffeb", "d:ff51", "u:ff51", "u:ffeb"};
+}
+
+void ShellMenuTest::keyBarSendsKeys()
+{
+    QFETCH(QStringList, taps);
+    QFETCH(QStringList, expected);
+    Session s;
+    QVERIFY(s.connect());
+    s.action("keyBar")->setChecked(true);
+    s.server.clearMessages();
+    for (const QString &id : taps) {
+        auto *key = s.window->findChild<QToolButton *>(id);
+        QVERIFY2(key && key->isVisible(), qPrintable(id));
+        // The narrow window shows part of the bar: scrolled to the key.
+        s.window->findChild<QScrollArea *>("keyBar")->ensureWidgetVisible(key);
+        QTest::mouseClick(key, Qt::LeftButton);
+        QTRY_COMPARE(key->isChecked(), key->isCheckable());
+    }
+    QTRY_VERIFY2_WITH_TIMEOUT(s.keys() == expected, qPrintable(s.keys().join(' ')), 5000);
+    for (const char *sticky : {"ctrl", "alt", "super"})
+        QVERIFY(!s.window->findChild<QToolButton *>(sticky)->isChecked());
+    QVERIFY(s.view->hasFocus());
+}
+
+// The bar sits below the picture, which is fitted to the rest of the
+// window, and gives the space back when hidden; its keys and whether it
+// shows are kept for the next window.
+void ShellMenuTest::keyBarTakesItsSpaceAndKeepsItsKeys()
+{
+    auto *s = new Session;
+    QVERIFY(s->connect());
+    QWidget *picture = s->window->findChild<QScrollArea *>()->viewport();
+    QTRY_COMPARE(s->view->verticalScale(), 1.0f);
+    const int full = picture->height();
+    s->action("keyBar")->trigger();
+    auto *bar = s->window->findChild<QWidget *>("keyBar");
+    QTRY_VERIFY(bar->isVisible());
+    QCOMPARE(picture->height() + bar->height(), full);
+    QVERIFY(bar->height() >= 40);
+    QTRY_COMPARE(s->view->height(), picture->height());
+    QVERIFY(s->view->verticalScale() < 1.0f);
+    s->action("keyBarKey_f1")->trigger();
+    QVERIFY(!s->window->findChild<QToolButton *>("f1")->isVisibleTo(bar));
+    delete s;
+
+    s = new Session;
+    QVERIFY(s->connect());
+    picture = s->window->findChild<QScrollArea *>()->viewport();
+    QVERIFY(s->action("keyBar")->isChecked());
+    QVERIFY(!s->action("keyBarKey_f1")->isChecked());
+    QVERIFY(!s->window->findChild<QToolButton *>("f1")->isVisibleTo(s->window.get()));
+    // The window made room for the bar: the picture is shown 1:1.
+    QTRY_COMPARE(picture->height(), full);
+    QCOMPARE(s->view->verticalScale(), 1.0f);
+    // The second soft key hides it, whatever has the focus.
+    QTest::sendKeyEvent(QTest::Click, s->view, Qt::Key_Context2, QString(), Qt::NoModifier);
+    QTRY_COMPARE(picture->height(), s->window->height());
+    QVERIFY(!s->action("keyBar")->isChecked());
+    delete s;
+}
+
+// On a narrow screen a finger drags the bar sideways, and a tap on a key
+// still sends it.
+void ShellMenuTest::keyBarScrollsUnderTheFinger()
+{
+    Session s;
+    QVERIFY(s.connect());
+    s.action("keyBar")->setChecked(true);
+    auto *bar = s.window->findChild<QScrollArea *>("keyBar");
+    QTRY_VERIFY(bar->isVisible());
+    static QPointingDevice *device = QTest::createTouchDevice();
+    const int y = bar->height() / 2;
+    QTest::touchEvent(bar->viewport(), device).press(0, QPoint(300, y));
+    for (int x = 280; x >= 40; x -= 20) {
+        QTest::qWait(20);
+        QTest::touchEvent(bar->viewport(), device).move(0, QPoint(x, y));
+    }
+    QTest::touchEvent(bar->viewport(), device).release(0, QPoint(40, y));
+    QTRY_VERIFY(bar->horizontalScrollBar()->value() > 100);
+    // A tap while the row still glides only stops it.
+    QTRY_COMPARE_WITH_TIMEOUT(QScroller::scroller(bar->viewport())->state(), QScroller::Inactive, 5000);
+    s.server.clearMessages();
+    auto *key = s.window->findChild<QToolButton *>("f12");
+    bar->ensureWidgetVisible(key);
+    const QPoint at = key->mapTo(bar->viewport(), key->rect().center());
+    QTest::touchEvent(bar->viewport(), device).press(0, at);
+    QTest::touchEvent(bar->viewport(), device).release(0, at);
+    QTRY_COMPARE_WITH_TIMEOUT(s.keys(), (QStringList{"d:ffc9", "u:ffc9"}), 5000);
+}
 
 // Each step: "menu:LETTER" opens the menu with the menu key and picks the
 // entry with that mnemonic, "action:NAME" triggers a named action,
@@ -133,20 +263,24 @@ void ShellMenuTest::reconnectUsesTheTypedPassword()
 void ShellMenuTest::remoteDesktopIsAskedToFitTheWindow_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("--remote-resize, the window resized") << "--remote-resize";
-    QTest::newRow("full screen from the menu") << "menu";
-    QTest::newRow("--fullscreen") << "--fullscreen";
+    QTest::addColumn<bool>("keyBar"); // the desktop fits the rest of the window
+    QTest::newRow("--remote-resize, the window resized") << "--remote-resize" << false;
+    QTest::newRow("full screen from the menu") << "menu" << false;
+    QTest::newRow("--fullscreen") << "--fullscreen" << false;
+    QTest::newRow("--remote-resize with the key bar") << "--remote-resize" << true;
 }
 
 void ShellMenuTest::remoteDesktopIsAskedToFitTheWindow()
 {
     QFETCH(QString, how);
+    QFETCH(bool, keyBar);
     const bool fullscreen = how != QLatin1String("--remote-resize");
     WindowOptions options;
     options.remoteResize = !fullscreen;
     options.fullscreen = how == QLatin1String("--fullscreen");
     Session s(options);
     QVERIFY(s.connect());
+    s.action("keyBar")->setChecked(keyBar);
     // The test server describes its screen, so it may be asked.
     QTRY_VERIFY(s.view->canResizeRemote());
     QTRY_VERIFY(s.action("remoteResize")->isEnabled());
@@ -176,7 +310,8 @@ void ShellMenuTest::remoteDesktopIsAskedToFitTheWindow()
     };
     // The event loop runs meanwhile: the request waits for a timer.
     QTRY_VERIFY_WITH_TIMEOUT(!asked().isEmpty(), 5000);
-    QCOMPARE(asked(), QList<QSize>{wanted});
+    const int bar = keyBar ? s.window->findChild<QWidget *>("keyBar")->height() : 0;
+    QCOMPARE(asked(), QList<QSize>{wanted - QSize(0, bar)});
     // This server refuses: the picture is scaled instead.
     QTRY_VERIFY(s.view->isScaling() || fullscreen);
 }

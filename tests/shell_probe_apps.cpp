@@ -74,7 +74,8 @@ public:
         QStringList flags;
         for (const auto &[set, name] : {std::pair{window.viewOnly, "view-only"}, {window.fullscreen, "fullscreen"},
                                         {window.remoteResize, "remote-resize"}, {window.reconnect, "reconnect"},
-                                        {window.keysymsOnly, "keysyms-only"}}) {
+                                        {window.keysymsOnly, "keysyms-only"},
+                                        {window.touchpad, "touchpad"}, {window.classicTaps, "classic-taps"}}) {
             if (set)
                 flags << QLatin1String(name);
         }

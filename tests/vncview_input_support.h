@@ -7,6 +7,7 @@
 #include "vncview.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QTest>
 #include <QWheelEvent>
@@ -84,12 +85,16 @@ inline QStringList pointerOf(const QList<ClientMessage> &all)
 
 // Plays a touch script (touchscript.h) on a window as real touch events,
 // positions in the window's coordinates; "hold" waits for what the held
-// finger sends. Without 'settle' the events come as a burst, nothing else
-// handled between them.
+// finger sends, "@ms" until that long after the start. Without 'settle'
+// the events come as a burst, nothing else handled between them.
 inline void playTouches(QWidget *window, TestServer &server, QPointingDevice *device, const QString &script,
                         bool settle = true)
 {
+    QElapsedTimer clock;
+    clock.start();
     for (const TouchStep &step : parseTouchScript(script)) {
+        if (qint64(step.time) > clock.elapsed())
+            QTest::qWait(int(qint64(step.time) - clock.elapsed()));
         if (step.kind == TouchStep::Hold) {
             const qsizetype before = ofType(server.messages(), ClientMessage::Pointer).size();
             (void)QTest::qWaitFor([&] { return ofType(server.messages(), ClientMessage::Pointer).size() >= before + 2; },

@@ -41,7 +41,7 @@ private slots:
             row("drag") << "1+30,40; 1>60,40; 1>60,70; 1-"
                          << QStringList{at(30, 40, 1), at(60, 40, 1), at(60, 70, 1), at(60, 70, 0)} << origin;
             row("long press") << "1+30,40; hold; 1-" << QStringList{at(30, 40, 4), at(30, 40, 0)} << origin;
-            row("two-finger tap") << "1+20,40 2+60,40; 1- 2-" << QStringList{at(40, 40, 2), at(40, 40, 0)} << origin;
+            row("two-finger tap") << "1+20,40 2+60,40; 1- 2-" << QStringList{at(40, 40, 4), at(40, 40, 0)} << origin;
         }
         QTest::newRow("1:1, two-finger drag up") << "1:1" << "1+20,100 2+60,100; 1>20,55 2>60,55; 1- 2-"
                                                  << QStringList{"40,100 16", "40,100 0"} << QPoint(0, 0);
@@ -70,6 +70,52 @@ private slots:
         playTouches(&rig.window, rig.server, device, script);
         QCOMPARE(pointerOf(beforeSentinel(rig)), pointer);
         QCOMPARE(rig.view->pos(), viewAt);
+    }
+
+    // Touchpad mode: the server's pointer starts in the middle of the
+    // picture and moves as far as the finger, slowly moving, on the screen
+    // (half as far in picture pixels zoomed in twice, where the picture
+    // moves along to keep the pointer a margin inside the window); taps
+    // click where it is, not at the finger.
+    void touchpadMovesThePointer_data()
+    {
+        QTest::addColumn<bool>("zoomed");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("pointer");
+        QTest::addColumn<QPoint>("viewAt");
+        QTest::newRow("a finger moves the pointer from where it was")
+            << false << "1+20,20; 1>40,20 @200; 1>40,50 @400; 1-" << QStringList{"120,75 0", "120,105 0"} << QPoint();
+        QTest::newRow("a tap clicks at the pointer") << false << "1+20,20; 1-" << QStringList{"100,75 1", "100,75 0"}
+                                                     << QPoint();
+        QTest::newRow("tap, touch and move drags")
+            << false << "1+20,20; 1-; 1+20,20; 1>40,20 @250; 1-"
+            << QStringList{"100,75 1", "100,75 0", "100,75 1", "120,75 1", "120,75 0"} << QPoint();
+        QTest::newRow("zoomed, the picture follows the pointer")
+            << true << "1+20,20; 1>40,20 @200; 1>60,20 @400; 1>80,20 @600; 1-"
+            << QStringList{"60,50 0", "70,50 0", "80,50 0"} << QPoint(-93, -50);
+    }
+    void touchpadMovesThePointer()
+    {
+        QFETCH(bool, zoomed);
+        QFETCH(QString, script);
+        QFETCH(QStringList, pointer);
+        QFETCH(QPoint, viewAt);
+        Rig rig(zoomed ? 100 : 200, zoomed ? 100 : 150, zoomed ? QSize(100, 100) : QSize(200, 150));
+        // On before the picture is known, as --touchpad has it.
+        rig.view->setTouchpadMode(true);
+        QVERIFY(rig.connect());
+        if (zoomed)
+            rig.view->zoomBy(2.0, QPointF(50, 50));
+        rig.server.clearMessages();
+        static QPointingDevice *device = QTest::createTouchDevice();
+        playTouches(&rig.window, rig.server, device, script);
+        QCOMPARE(pointerOf(beforeSentinel(rig)), pointer);
+        QCOMPARE(rig.view->pos(), zoomed ? viewAt : QPoint());
+        // The view draws the pointer there (white inside), and only in this mode.
+        const QPoint inside = (rig.view->touchpadPointer() + QPointF(3, 10)).toPoint();
+        QCOMPARE(QColor(rig.view->grab().toImage().pixel(inside)), QColor(Qt::white));
+        rig.view->setTouchpadMode(false);
+        QVERIFY(QColor(rig.view->grab().toImage().pixel(inside)) != QColor(Qt::white));
     }
 
     // A pinch in many small steps, faster than frames, around (100,75):

@@ -150,6 +150,19 @@ Shows the desktop of a VNC server.
 Zeigt den Bildschirm eines VNC-Servers.
 </translation>
     </message>
+    <message>
+        <source>touchpad mode: a finger moves the pointer, a tap
+clicks where the pointer is</source>
+        <translation>Touchpad-Modus: ein Finger bewegt den Zeiger, ein
+Tippen klickt dort, wo der Zeiger ist</translation>
+    </message>
+    <message>
+        <source>a two-finger tap middle-clicks and three fingers
+open the menu (not right and middle click)</source>
+        <translation>Tippen mit zwei Fingern klickt mit der mittleren
+Taste, mit drei öffnet es das Menü (statt Rechts-
+und Mittelklick)</translation>
+    </message>
 </context>
 <context>
     <name>Handshake</name>
@@ -212,6 +225,65 @@ Zeigt den Bildschirm eines VNC-Servers.
     <message>
         <source>The program at this address did not answer as a VNC server within %1 seconds. Check the port or display number, and that the VNC server there is running.</source>
         <translation>Das Programm unter dieser Adresse hat nicht innerhalb von %1 Sekunden als VNC-Server geantwortet. Prüfen Sie Port oder Bildschirmnummer und ob der VNC-Server dort läuft.</translation>
+    </message>
+</context>
+<context>
+    <name>KeyBar</name>
+    <message>
+        <source>Esc</source>
+        <translation>Esc</translation>
+    </message>
+    <message>
+        <source>Tab</source>
+        <translation>Tab</translation>
+    </message>
+    <message>
+        <source>Ctrl</source>
+        <translation>Strg</translation>
+    </message>
+    <message>
+        <source>Alt</source>
+        <translation>Alt</translation>
+    </message>
+    <message>
+        <source>Super</source>
+        <translation>Super</translation>
+    </message>
+    <message>
+        <source>Shift</source>
+        <translation>Umschalt</translation>
+    </message>
+    <message>
+        <source>Home</source>
+        <translation>Pos1</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>Ende</translation>
+    </message>
+    <message>
+        <source>PgUp</source>
+        <translation>Bild↑</translation>
+    </message>
+    <message>
+        <source>PgDn</source>
+        <translation>Bild↓</translation>
+    </message>
+    <message>
+        <source>Ins</source>
+        <translation>Einfg</translation>
+    </message>
+    <message>
+        <source>Del</source>
+        <translation>Entf</translation>
+    </message>
+    <message>
+        <source>Menu</source>
+        <translation>Menü</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>Druck</translation>
     </message>
 </context>
 <context>
@@ -666,6 +738,34 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
     <message>
         <source>&amp;Quit</source>
         <translation>Been&amp;den</translation>
+    </message>
+    <message>
+        <source>Touch&amp;pad mode</source>
+        <translation>Touchpad-&amp;Modus</translation>
+    </message>
+    <message>
+        <source>Key &amp;bar</source>
+        <translation>Tastenle&amp;iste</translation>
+    </message>
+    <message>
+        <source>Keys o&amp;n the bar</source>
+        <translation>Tasten der Leiste &amp;wählen</translation>
+    </message>
+    <message>
+        <source>Type te&amp;xt…</source>
+        <translation>Te&amp;xt tippen…</translation>
+    </message>
+    <message>
+        <source>Type text</source>
+        <translation>Text tippen</translation>
+    </message>
+    <message>
+        <source>Text to type on the remote desktop:</source>
+        <translation>Text, der auf dem entfernten Bildschirm getippt wird:</translation>
+    </message>
+    <message>
+        <source>&amp;Type</source>
+        <translation>&amp;Tippen</translation>
     </message>
 </context>
 <context>

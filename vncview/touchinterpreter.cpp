@@ -34,6 +34,13 @@ qreal TouchInterpreter::spread(const QList<Point> &points)
     return points.isEmpty() ? 0 : sum / qreal(points.size());
 }
 
+int TouchInterpreter::tapButton(int fingers, bool classic)
+{
+    if (classic)
+        return fingers == 2 ? Middle : 0;
+    return fingers == 2 ? Right : fingers == 3 ? Middle : 0;
+}
+
 void TouchInterpreter::click(QList<Output> *out, QPointF at, int button) const
 {
     out->append({Output::Pointer, at, button, 1, {}});
@@ -141,10 +148,11 @@ QList<TouchInterpreter::Output> TouchInterpreter::severalFingers(bool allUp)
     QList<Output> out;
     if (allUp) {
         if (phase == Phase::Two) {
-            if (fingersSeen >= 3)
-                out.append({Output::Menu, startCentre, 0, 1, {}});
+            const int button = tapButton(fingersSeen, classicTaps);
+            if (button)
+                click(&out, startCentre, button);
             else
-                click(&out, startCentre, Middle);
+                out.append({Output::Menu, startCentre, 0, 1, {}});
         }
         return out;
     }

@@ -5,9 +5,9 @@
 #include <QPointF>
 
 // Touch points in, pointer records and view requests out: tap is a left
-// click, a held finger a right click, two fingers tapping a middle click,
-// two fingers dragging wheel steps (or panning a picture larger than the
-// window), a pinch a zoom, three fingers tapping the menu. One finger that
+// click, a held finger a right click, several fingers tapping what
+// tapButton() says, two fingers dragging wheel steps (or panning a picture
+// larger than the window), a pinch a zoom. One finger that
 // moves drags with the left button held. Positions come out in the space
 // they came in (the view uses the screen's, as it moves itself); time comes from the events and from holdExpired(), which the owner calls
 // once a finger has rested for holdMs: so it runs without a clock.
@@ -54,6 +54,13 @@ public:
     // Whether a hold timer should run now (a single finger, undecided).
     bool waitingForHold() const { return phase == Phase::OneUndecided; }
 
+    // What a tap of several fingers clicks: an RFB button bit, or 0 for the
+    // menu. Two fingers right-click and three middle-click, as on touchpads
+    // and in other viewers, four open the menu; the classic mapping has two
+    // fingers middle-click and three open the menu.
+    static int tapButton(int fingers, bool classic);
+    void setClassicTaps(bool classic) { classicTaps = classic; }
+
     // Two fingers pan instead of turning the wheel while the picture is
     // larger than the window.
     void setPannable(bool pannable) { panning = pannable; }
@@ -69,6 +76,7 @@ private:
 
     Thresholds limits;
     bool panning = false;
+    bool classicTaps = false;
     Phase phase = Phase::Idle;
     QList<Point> active;   // fingers down, as last seen
     int primaryId = -1;    // the finger that began the sequence

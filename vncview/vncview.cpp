@@ -54,7 +54,12 @@ VncView::VncView(QWidget *parent, const QUrl &url)
     setAttribute(Qt::WA_AcceptTouchEvents);
     holdTimer.setSingleShot(true);
     holdTimer.setInterval(TouchInterpreter::Thresholds().holdMs);
-    connect(&holdTimer, &QTimer::timeout, this, [this] { applyTouch(touches.holdExpired()); });
+    connect(&holdTimer, &QTimer::timeout, this, [this] {
+        if (touchpadMode)
+            applyTouchpad(pad.holdExpired());
+        else
+            applyTouch(touches.holdExpired());
+    });
     resizeTimer.setSingleShot(true);
     resizeTimer.setInterval(300);
     connect(&resizeTimer, &QTimer::timeout, this, &VncView::sendRemoteSize);

@@ -8,6 +8,7 @@
 #include "locksync.h"
 #include "remoteview.h"
 #include "touchinterpreter.h"
+#include "touchpad.h"
 #include "vncclientthread.h"
 #include "wheelaccumulator.h"
 
@@ -25,6 +26,7 @@ class QClipboard;
 class QDialog;
 class QKeyEvent;
 class QMouseEvent;
+class QPainter;
 class QScrollArea;
 class QTouchEvent;
 class QWheelEvent;
@@ -76,6 +78,10 @@ public:
     // Where the local Caps Lock and Num Lock are read (LockSync bits);
     // the X server's keyboard by default.
     void setLocalLockReader(std::function<std::optional<int>()> reader) { localLocks = std::move(reader); }
+    // Touchpad mode: a finger moves a pointer of the view's own, taps click
+    // where that pointer is. Off (a touch clicks where it is) by default.
+    bool isTouchpadMode() const { return touchpadMode; }
+    QPointF touchpadPointer() const;
     // Fitted to the window (the default), or at a zoom of its own.
     bool isFitting() const { return fitting; }
 
@@ -96,9 +102,15 @@ public slots:
     // stopped resizing for a moment.
     void requestRemoteSize(const QSize &size);
     void setStickyModifier(int modifier, bool on);
+    void setTouchpadMode(bool on);
+    // The classic taps: two fingers middle-click and three open the menu.
+    void setClassicTaps(bool classic);
     // A key pressed and released on the server, with the latched modifiers.
     void sendKeysym(uint keysym);
     void sendCtrlAltDel();
+    // Types 'text' on the server, a key press and release per character,
+    // for servers without a clipboard and input methods without key events.
+    void sendText(const QString &text);
     // Sizing: fitted to the window, pixel for pixel, or zoomed in steps;
     // a picture larger than the window is scrolled to show another part
     // (by the bars of a scroll area holding the view, else by moving it).
@@ -152,6 +164,13 @@ private:
     void forwardKeyEvent(QKeyEvent *event);
     void forwardTouchEvent(QTouchEvent *event);
     void applyTouch(const QList<TouchInterpreter::Output> &outputs);
+    static QList<TouchInterpreter::Point> touchPoints(const QTouchEvent *event);
+    void forwardTouchpadEvent(QTouchEvent *event);
+    void applyTouchpad(const QList<Touchpad::Output> &outputs);
+    void keepPointerVisible();
+    void placePointer();
+    QRect pointerArea() const;
+    void paintPointer(QPainter &painter);
     void sendKeys(const QList<KeyTranslator::Record> &records);
     void syncLocks();
     void setZoom(qreal wanted, const QPointF &anchor);
@@ -202,6 +221,8 @@ private:
     LockSync locks;
     std::function<std::optional<int>()> localLocks;
     TouchInterpreter touches;
+    Touchpad pad;
+    bool touchpadMode = false;
     QTimer holdTimer;       // a finger resting long enough right-clicks
     QTimer resizeTimer;     // remote resizes wait for the user to stop
     QSize wantedRemoteSize;

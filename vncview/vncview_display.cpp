@@ -105,6 +105,7 @@ void VncView::showChange(const QRegion &area, bool atOrigin)
         emit changeSize(frame.width(), frame.height());
         emit connected();
         firstUpdateDone = true;
+        placePointer();
     } else if (atOrigin && resized) {
         if (isScaling()) {
             // The resized desktop fitted again, or zoomed as much as before.
@@ -162,6 +163,8 @@ void VncView::paintEvent(QPaintEvent *event)
     }
     for (const QRect &r : event->region().subtracted(picture))
         painter.fillRect(r, Qt::black);
+    if (touchpadMode)
+        paintPointer(painter);
 }
 
 void VncView::resizeEvent(QResizeEvent *event)

@@ -3,6 +3,7 @@
 #include "vncview.h"
 
 #include "physicalkeys.h"
+#include "keytable.h"
 #include "scalemath.h"
 
 #include "diagnostics.h"
@@ -115,6 +116,8 @@ void VncView::forwardPointerEvent(QMouseEvent *event)
     }
     lastPointerPos = toFramebuffer(event->position());
     clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), buttonMask);
+    if (touchpadMode)
+        placePointer(); // where the mouse moved the server's pointer
     followMouse(event);
 }
 
@@ -238,6 +241,19 @@ void VncView::focusInEvent(QFocusEvent *event)
     RemoteView::focusInEvent(event);
 }
 
+void VncView::sendText(const QString &text)
+{
+    if (currentStatus() != Connected || isViewOnly())
+        return;
+    for (const char32_t c : text.toUcs4()) {
+        const uint32_t keysym = KeyTable::keysymForCharacter(c);
+        if (keysym == 0)
+            continue;
+        clientThread.keyEvent(int(keysym), true);
+        clientThread.keyEvent(int(keysym), false);
+    }
+}
+
 void VncView::focusOutEvent(QFocusEvent *event)
 {
     releaseHeldInput();
@@ -255,26 +271,36 @@ void VncView::releaseHeldInput()
             clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), 0);
     }
     (void)touches.cancel();
+    (void)pad.cancel();
     holdTimer.stop();
     buttonMask = 0;
+}
+
+QList<TouchInterpreter::Point> VncView::touchPoints(const QTouchEvent *event)
+{
+    QList<TouchInterpreter::Point> points;
+    for (const QEventPoint &p : event->points()) {
+        const TouchInterpreter::State state = p.state() == QEventPoint::Pressed    ? TouchInterpreter::State::Pressed
+                                              : p.state() == QEventPoint::Released ? TouchInterpreter::State::Released
+                                              : p.state() == QEventPoint::Updated  ? TouchInterpreter::State::Moved
+                                                                                   : TouchInterpreter::State::Stationary;
+        // The screen's coordinates: the view itself moves while panning.
+        points.append({p.id(), p.globalPosition(), state});
+    }
+    return points;
 }
 
 void VncView::forwardTouchEvent(QTouchEvent *event)
 {
     event->accept();
+    if (touchpadMode) {
+        forwardTouchpadEvent(event);
+        return;
+    }
     QList<TouchInterpreter::Output> outputs;
     if (event->type() == QEvent::TouchCancel) {
         outputs = touches.cancel();
     } else {
-        QList<TouchInterpreter::Point> points;
-        for (const QEventPoint &p : event->points()) {
-            const TouchInterpreter::State state = p.state() == QEventPoint::Pressed    ? TouchInterpreter::State::Pressed
-                                                  : p.state() == QEventPoint::Released ? TouchInterpreter::State::Released
-                                                  : p.state() == QEventPoint::Updated  ? TouchInterpreter::State::Moved
-                                                                                       : TouchInterpreter::State::Stationary;
-            // The screen's coordinates: the view itself moves while panning.
-            points.append({p.id(), p.globalPosition(), state});
-        }
         if (event->type() == QEvent::TouchBegin) {
             holdTimer.start();
             edgeTimer.stop();
@@ -282,7 +308,7 @@ void VncView::forwardTouchEvent(QTouchEvent *event)
         }
         const QWidget *parent = parentWidget();
         touches.setPannable(parent && (width() > parent->width() || height() > parent->height()));
-        outputs = touches.touch(points, event->timestamp());
+        outputs = touches.touch(touchPoints(event), event->timestamp());
     }
     if (!touches.waitingForHold())
         holdTimer.stop();
