@@ -1,7 +1,8 @@
 // The real vemo program on a virtual display of its own, against TigerVNC's
 // Xvnc on loopback: keys typed and buttons clicked in vemo's window reach an
 // X client on the server as the right keysyms and positions, and the
-// clipboard travels both ways, accented Latin-1 letters included.
+// clipboard travels both ways, any script and 100 kB of it included (Xvnc
+// offers the extended clipboard).
 #include "e2e_servers.h"
 #include "shell_e2e_x11.h"
 
@@ -37,6 +38,15 @@ bool isModifierKeysym(uint keysym)
         || keysym == 0xff7e || keysym == 0xff7f;
 }
 
+// 100 kB of Latin, Cyrillic, Greek, CJK and emoji, in lines.
+QString mixedScripts()
+{
+    QString text;
+    for (int line = 0; text.toUtf8().size() < 100000; ++line)
+        text += QStringLiteral("%1 naïve Привет Γειά 你好 😀 €\n").arg(line);
+    return text;
+}
+
 bool poll(const std::function<bool()> &done, int timeoutMs = 10000)
 {
     QElapsedTimer waited;
@@ -60,6 +70,7 @@ private slots:
     void cleanupTestCase();
     void typedKeysArriveAsKeysyms();
     void clickLandsAtTheServerPosition();
+    void serverClipboardReachesBothLocalSelections_data();
     void serverClipboardReachesBothLocalSelections();
     void localClipboardReachesTheServer_data();
     void localClipboardReachesTheServer();
@@ -304,9 +315,17 @@ void InputE2eTest::clickLandsAtTheServerPosition()
     }
 }
 
+void InputE2eTest::serverClipboardReachesBothLocalSelections_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Latin-1") << QStringLiteral("café déjà vu");
+    QTest::newRow("beyond Latin-1") << QStringLiteral("Привет, €");
+    QTest::newRow("100 kB of scripts") << mixedScripts();
+}
+
 void InputE2eTest::serverClipboardReachesBothLocalSelections()
 {
-    const QString text = QStringLiteral("café déjà vu");
+    QFETCH(QString, text);
     QVERIFY(startClipboardOwner(vncDesktop.display, QStringLiteral("clipboard"), text));
     for (const QString &selection : {QStringLiteral("clipboard"), QStringLiteral("primary")}) {
         ToolRun run;
@@ -323,13 +342,14 @@ void InputE2eTest::localClipboardReachesTheServer_data()
 {
     QTest::addColumn<QString>("selection");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("arrives"); // what Latin-1 on the wire can hold
+    QTest::addColumn<QString>("arrives");
     const QString latin1 = QStringLiteral("naïve façade, Noël à Zürich");
     QTest::newRow("clipboard") << QStringLiteral("clipboard") << latin1 << latin1;
     QTest::newRow("primary") << QStringLiteral("primary") << QStringLiteral("señor Ångström ÿ ß ©")
                              << QStringLiteral("señor Ångström ÿ ß ©");
     QTest::newRow("beyond Latin-1") << QStringLiteral("clipboard") << QStringLiteral("Привет, €")
-                                    << QStringLiteral("??????, ?");
+                                    << QStringLiteral("Привет, €");
+    QTest::newRow("100 kB of scripts") << QStringLiteral("clipboard") << mixedScripts() << mixedScripts();
 }
 
 void InputE2eTest::localClipboardReachesTheServer()

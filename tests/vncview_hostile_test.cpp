@@ -61,6 +61,18 @@ void expectScriptOutcome(const QList<Step> &script, bool ends, const QString &sa
     if (ends && !QTest::currentTestFailed())
         QVERIFY2(h.errors.first().contains(says), qPrintable(h.errors.first()));
 }
+// `messages` after the first update; then the clipboard holds `clipboard`
+// (null: what it held before), or the view ends saying what the limit is.
+void expectClipboard(const QList<QByteArray> &messages, const QString &clipboard, bool ends)
+{
+    const QString before = QStringLiteral("before %1").arg(QTest::currentDataTag());
+    QApplication::clipboard()->setText(before);
+    expectScriptOutcome(afterFirstUpdate(messages), ends,
+                        QStringLiteral("The VNC server sent more clipboard text than this viewer accepts (10 MiB)."));
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(QApplication::clipboard()->text(), clipboard.isNull() ? before : clipboard);
+}
 } // namespace
 
 class VncViewHostileTest : public QObject
@@ -145,30 +157,56 @@ private slots:
                             QStringLiteral("The VNC server sent an image that lies outside its screen."));
     }
 
+    // Without the extended clipboard's capabilities first: the old form.
     void cutText_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("clipboard"); // null: left as it was
         QTest::addColumn<bool>("ends");
-        const QByteArray mebibyte(1 << 20, 'x');
+        const QByteArray limit(10 << 20, 'x');
         const QByteArray invalidUtf8("caf\xe9 \xc3( \xff\xfe end");
         QTest::newRow("empty") << QByteArray() << QString() << false;
-        QTest::newRow("exactly 1 MiB") << mebibyte << QString::fromLatin1(mebibyte) << false;
+        QTest::newRow("exactly 10 MiB") << limit << QString::fromLatin1(limit) << false;
         QTest::newRow("invalid UTF-8 as Latin-1") << invalidUtf8 << QString::fromLatin1(invalidUtf8) << false;
-        QTest::newRow("one byte over 1 MiB") << mebibyte + 'y' << QString() << true;
+        QTest::newRow("one byte over 10 MiB") << limit + 'y' << QString() << true;
     }
     void cutText()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, clipboard);
         QFETCH(bool, ends);
-        const QString before = QStringLiteral("before %1").arg(QTest::currentDataTag());
-        QApplication::clipboard()->setText(before);
-        expectScriptOutcome(afterFirstUpdate({HostileRfb::cutText(bytes)}), ends,
-                            QStringLiteral("The VNC server sent more clipboard text than this viewer accepts (1 MiB)."));
-        if (QTest::currentTestFailed())
-            return;
-        QCOMPARE(QApplication::clipboard()->text(), clipboard.isNull() ? before : clipboard);
+        expectClipboard({HostileRfb::cutText(bytes)}, clipboard, ends);
+    }
+
+    // The extended clipboard after the server's capabilities: good text
+    // lands, a broken message is ignored, too much ends the connection.
+    void extendedClipboard_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("messages");
+        QTest::addColumn<QString>("clipboard"); // null: left as it was
+        QTest::addColumn<bool>("ends");
+        QByteArray caps = extendedCutText(clipboardCapsFlag | 1, QByteArray(4, '\0'));
+        const QString privet = QString::fromUtf8("\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82,\n\xe2\x82\xac");
+        const QByteArray wire = "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82,\r\n\xe2\x82\xac";
+        using L = QList<QByteArray>;
+        QTest::newRow("flushed stream, CRLF") << L{caps, clipboardProvide(wire + '\0')} << privet << false;
+        QTest::newRow("finished stream") << L{caps, clipboardProvide(wire + '\0', true)} << privet << false;
+        QTest::newRow("without capabilities") << L{clipboardProvide(wire + '\0')} << privet << false;
+        QTest::newRow("length under 4") << L{caps, cutTextHeader(quint32(-2)) + "ab"} << QString() << false;
+        QTest::newRow("not zlib") << L{caps, extendedCutText(clipboardProvideFlag | 1, "no zlib here")} << QString()
+                                  << false;
+        QTest::newRow("size beyond the data") << L{caps, clipboardProvide("abc", false, 1000)} << QString() << false;
+        QTest::newRow("unknown action") << L{caps, extendedCutText(1u << 30, {})} << QString() << false;
+        QTest::newRow("inflates past 10 MiB")
+            << L{caps, clipboardProvide(QByteArray((10 << 20) + 1, 'z'))} << QString() << true;
+        QTest::newRow("length of 2 GiB") << L{caps, cutTextHeader(0x80000000u)} << QString() << true;
+    }
+    void extendedClipboard()
+    {
+        QFETCH(QList<QByteArray>, messages);
+        QFETCH(QString, clipboard);
+        QFETCH(bool, ends);
+        expectClipboard(messages, clipboard, ends);
     }
 
     void cutTextLongerThanItsMessage()

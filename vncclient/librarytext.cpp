@@ -19,8 +19,6 @@ const char *const closedText = QT_TRANSLATE_NOOP("VncClientThread", "VNC server 
 const char *const connectionFailedText = QT_TRANSLATE_NOOP("VncClientThread", "VNC connection failed.");
 const char *const outsideText =
     QT_TRANSLATE_NOOP("VncClientThread", "The VNC server sent an image that lies outside its screen.");
-const char *const cutTextTooLargeText = QT_TRANSLATE_NOOP(
-    "VncClientThread", "The VNC server sent more clipboard text than this viewer accepts (1 MiB).");
 
 struct Rule
 {
@@ -46,7 +44,6 @@ const Rule rules[] = {
     {{"VNC server closed connection", nullptr, nullptr}, closedText, true},
     // Faults of the server that end the connection.
     {{"Rect too large", nullptr, nullptr}, outsideText, true},
-    {{"Ignoring too big cut text", nullptr, nullptr}, cutTextTooLargeText, true},
     {{"VNC server supports protocol version 3.889", nullptr, nullptr}, compatibilityMarker, false},
 };
 

@@ -4,6 +4,7 @@
 #include "desktopsize.h"
 #include "continuousupdates.h"
 #include "directoutput.h"
+#include "extendedclipboard.h"
 #include "handshake.h"
 #include "remoteview.h"
 #include "tlschannel.h"
@@ -71,7 +72,7 @@ private:
     void copyRectangle(int fromX, int fromY, int w, int h, int toX, int toY);
     void frameBufferUpdateFinished();
     void showDamage();
-    void cutTextReceived(const char *text, int length);
+    bool receiveCutText();
     void cursorShapeReceived(int xHot, int yHot, int width, int height, int bytesPerPixel);
     void setPixelFormat();
     void convertLowColour();
@@ -97,6 +98,7 @@ private:
     static constexpr int partialUpdateMs = 16;
     bool holdingUpdateRequests = false; // the library's own request is held back
     ContinuousUpdates continuousUpdates;
+    ExtendedClipboard clipboard;
 };
 
 #endif

@@ -622,7 +622,7 @@ void VncClientThread::clientCut(const QString &text)
 {
     if (stopped)
         return;
-    enqueue(new OutgoingCutTextEvent(strdup(LibraryText::encodeCutText(text).constData())));
+    enqueue(new OutgoingCutTextEvent(text));
 }
 
 void VncClientThread::checkOutputErrorMessage()
