@@ -56,13 +56,17 @@ struct VemoOptions {
                                                         "(always in full screen)")};
     QCommandLineOption reconnect{QStringLiteral("reconnect"),
                                  CommandLineText::tr("after a lost connection, reconnect by itself")};
+    QCommandLineOption noBellFlash{QStringLiteral("no-bell-flash"),
+                                   CommandLineText::tr("when the server rings its bell, beep without\n"
+                                                       "flashing the window's frame")};
     // Its port is the first argument after the options, when it is a number.
     QCommandLineOption listen{QStringLiteral("listen"),
                               CommandLineText::tr("wait for a server to connect (default port 5500)")};
 
     QList<QCommandLineOption> all() const
     {
-        return {help, passwd, security, x509ca, viewOnly, fullscreen, remoteResize, reconnect, listen};
+        return {help, passwd, security, x509ca, viewOnly, fullscreen, remoteResize, reconnect, noBellFlash,
+                listen};
     }
 };
 
@@ -184,6 +188,7 @@ CommandLine readCommandLine(const QStringList &given)
     result.window.fullscreen = parser.isSet(vemo.fullscreen);
     result.window.remoteResize = parser.isSet(vemo.remoteResize);
     result.window.reconnect = parser.isSet(vemo.reconnect);
+    result.window.bellFlash = !parser.isSet(vemo.noBellFlash);
     if (parser.isSet(vemo.listen)) {
         result.window.listenPort = WindowOptions::defaultListenPort;
         if (!positional.isEmpty() && !positional.constFirst().contains(QLatin1Char(':'))) {

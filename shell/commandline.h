@@ -15,6 +15,7 @@ struct WindowOptions {
     bool fullscreen = false;   // --fullscreen
     bool remoteResize = false; // --remote-resize: the server's desktop follows the window
     bool reconnect = false;    // --reconnect: retries by itself after a lost connection
+    bool bellFlash = true;     // --no-bell-flash: the server's bell only beeps
     int listenPort = 0;        // --listen [PORT]: waits for a server there; 0 connects to the URL
 };
 

@@ -131,6 +131,11 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     view->setVisible(true);
     view->setConnectionOptions(options);
     view->setViewOnly(windowSettings.viewOnly);
+    view->setBellFlash(windowSettings.bellFlash);
+    connect(view, &VncView::desktopNameChanged, this, [this] {
+        if (view->currentStatus() == RemoteView::Connected)
+            showStatus(RemoteView::Connected);
+    });
     if (windowSettings.fullscreen) {
         setWindowState(windowState() | Qt::WindowFullScreen);
         // The platform may maximise the window as it shows it.
@@ -270,7 +275,11 @@ void Vemo::showStatus(RemoteView::RemoteStatus status)
         const QString security = !view->isEncrypted()       ? tr("not encrypted")
                                  : view->isIdentityVerified() ? tr("encrypted, server verified")
                                                               : tr("encrypted, server not verified");
-        setWindowTitle(tr("%1 (%2) - vemo").arg(address, security));
+        // The server's own name for its desktop leads, when it gives one;
+        // the address stays, as the name is the server's to choose.
+        const QString name = view->desktopName().simplified().left(maximumNameShown);
+        setWindowTitle(name.isEmpty() ? tr("%1 (%2) - vemo").arg(address, security)
+                                      : tr("%1 - %2 (%3) - vemo").arg(name, address, security));
         qCInfo(lcWindow).noquote() << "title:" << windowTitle();
         return;
     }

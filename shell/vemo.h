@@ -86,6 +86,7 @@ private:
     bool remoteResizeBeforeFullscreen = false;
     QHash<QString, QAction *> actions; // the menu's, by object name
     QString address;
+    static constexpr int maximumNameShown = 100; // of the desktop's name, in the title
     QSize remoteSize;
     bool sizedToRemote = false;
     bool failed = false;

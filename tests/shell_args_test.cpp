@@ -162,8 +162,8 @@ void ShellArgsTest::acceptedArgumentsReachTheWindow_data()
     QTest::newRow("CA file named relative to the working directory") << QStringList{"-x509ca=ca.pem"}
                                                                      << QStringList{"cafile=%DIR%/ca.pem"};
     QTest::newRow("window options")
-        << QStringList{"--view-only", "vnc://h", "--fullscreen", "--remote-resize", "--reconnect"}
-        << QStringList{"host=h", "port=-1", "window=view-only fullscreen remote-resize reconnect"};
+        << QStringList{"--view-only", "vnc://h", "--fullscreen", "--remote-resize", "--reconnect", "--no-bell-flash"}
+        << QStringList{"host=h", "port=-1", "window=view-only fullscreen remote-resize reconnect no-bell-flash"};
     QTest::newRow("listen on the default port") << QStringList{"--listen"} << QStringList{"listen=5500"};
     QTest::newRow("listen on a port, with a quality") << QStringList{"--listen", "5600", "3"}
                                                       << QStringList{"listen=5600", "quality=3"};
@@ -276,6 +276,8 @@ void ShellArgsTest::helpListsEveryOption_data()
         "  --remote-resize  ask the server to fit its desktop to the window",
         "                   (always in full screen)",
         "  --reconnect      after a lost connection, reconnect by itself",
+        "  --no-bell-flash  when the server rings its bell, beep without",
+        "                   flashing the window's frame",
         "  --listen         wait for a server to connect (default port 5500)",
         "   or: /usr/bin/vemo [OPTIONS] --listen [PORT [QUALITY]]",
         "Qt's own options (such as -platform NAME) may be given too."};

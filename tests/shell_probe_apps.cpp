@@ -73,7 +73,8 @@ public:
         const WindowOptions window = Vemo::windowOptions();
         QStringList flags;
         for (const auto &[set, name] : {std::pair{window.viewOnly, "view-only"}, {window.fullscreen, "fullscreen"},
-                                        {window.remoteResize, "remote-resize"}, {window.reconnect, "reconnect"}}) {
+                                        {window.remoteResize, "remote-resize"}, {window.reconnect, "reconnect"},
+                                        {!window.bellFlash, "no-bell-flash"}}) {
             if (set)
                 flags << QLatin1String(name);
         }

@@ -70,7 +70,7 @@ QList<QByteArray> cutTexts(const QList<ClientMessage> &all)
 {
     QList<QByteArray> out;
     for (const ClientMessage &m : all) {
-        if (m.type == ClientMessage::CutText && (!m.extended || (m.flags & (ClientMessage::Provide | ClientMessage::Caps)) == ClientMessage::Provide))
+        if (m.carriesText())
             out << m.text;
     }
     return out;

@@ -218,6 +218,60 @@ private slots:
         expectScriptOutcome(script, true);
     }
 
+    // What the server says about itself: a new desktop name, its bell, its
+    // cursor with alpha; or such a message the view cannot take.
+    void serverAnnouncements_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<bool>("flash"); // the view's bell flash is on
+        QTest::addColumn<QString>("says"); // null: the connection stays
+        const QByteArray name = "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82";
+        QByteArray named = rectHeader(0, 0, 0, 0, -307);
+        named += QByteArray("\0\0\0", 3) + char(name.size()) + name;
+        // 2 x 2 of red at half opacity, pre-multiplied; hot spot (1, 1).
+        QByteArray cursor = rectHeader(1, 1, 2, 2, -314) + QByteArray(4, '\0');
+        for (int i = 0; i < 4; ++i)
+            cursor += QByteArray("\x40\x00\x00\x80", 4);
+        QByteArray tightCursor = cursor;
+        tightCursor[15] = 7;
+        const QString unknown = QStringLiteral("does not understand");
+        QTest::newRow("desktop name") << framebufferUpdate({named}) << true << QString();
+        QTest::newRow("bell") << QByteArray("\x02") << true << QString();
+        QTest::newRow("bell, flash off") << QByteArray("\x02") << false << QString();
+        QTest::newRow("cursor with alpha") << framebufferUpdate({cursor}) << true << QString();
+        QTest::newRow("cursor with alpha, not raw") << framebufferUpdate({tightCursor}) << true << unknown;
+        QTest::newRow("desktop name of 4 GiB")
+            << framebufferUpdate({rectHeader(0, 0, 0, 0, -307) + QByteArray(4, '\xff')}) << true
+            << QStringLiteral("longer than 1 MiB");
+    }
+    void serverAnnouncements()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(bool, flash);
+        QFETCH(QString, says);
+        RawServer server(afterFirstUpdate({message}));
+        QVERIFY(server.start());
+        ViewHarness h(loopbackUrl(server.port()));
+        h.view->setBellFlash(flash);
+        QVERIFY(h.view->startConnecting());
+        if (message == "\x02")
+            QCOMPARE(QTest::qWaitFor([&] { return h.view->isFlashingBell(); }, 1000), flash);
+        expectOutcome(h, !says.isNull());
+        if (!says.isNull()) {
+            QVERIFY2(h.errors.value(0).contains(says), qPrintable(h.errors.value(0)));
+            return;
+        }
+        if (message.contains("\xff\xff\xfe\xcd"))
+            QCOMPARE(h.view->desktopName(), QString::fromUtf8("\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82"));
+        if (message.contains("\xff\xff\xfe\xc6")) {
+            const QImage shape = h.view->cursor().pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+            QVERIFY(!shape.isNull());
+            const QRgb middle = shape.pixel(shape.width() / 2, shape.height() / 2);
+            QVERIFY2(qAbs(qRed(middle) - 0x80) <= 2 && qAlpha(middle) == 0x80 && !qGreen(middle),
+                     qPrintable(QString::number(middle, 16)));
+        }
+    }
+
     void garbage_data()
     {
         QTest::addColumn<QList<Step>>("script");

@@ -130,6 +130,12 @@ waits for a VNC server to connect (x11vnc -connect, vncconfig -connect).
 wartet, bis ein VNC-Server sich verbindet (x11vnc -connect, vncconfig -connect).
 </translation>
     </message>
+    <message>
+        <source>when the server rings its bell, beep without
+flashing the window&apos;s frame</source>
+        <translation>wenn der Server seine Glocke läutet, nur piepen,
+ohne den Fensterrahmen aufblitzen zu lassen</translation>
+    </message>
 </context>
 <context>
     <name>Handshake</name>
@@ -569,6 +575,10 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
         <source>Di&amp;sconnect</source>
         <translation>Ver&amp;bindung trennen</translation>
     </message>
+    <message>
+        <source>%1 - %2 (%3) - vemo</source>
+        <translation>%1 - %2 (%3) - vemo</translation>
+    </message>
 </context>
 <context>
     <name>VncClientThread</name>
@@ -609,8 +619,8 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
         <translation>Der VNC-Server hat ein Bild gesendet, das außerhalb seines Bildschirms liegt.</translation>
     </message>
     <message>
-        <source>The VNC server sent more clipboard text than this viewer accepts (1 MiB).</source>
-        <translation>Der VNC-Server hat mehr Text für die Zwischenablage gesendet, als dieser Betrachter annimmt (1 MiB).</translation>
+        <source>The VNC server sent more clipboard text than this viewer accepts (%1 MiB).</source>
+        <translation>Der VNC-Server hat mehr Text für die Zwischenablage gesendet, als dieser Betrachter annimmt (%1 MiB).</translation>
     </message>
 </context>
 <context>

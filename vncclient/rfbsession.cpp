@@ -112,6 +112,7 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
     rfb->GotFrameBufferUpdate = Hook<&RfbSession::frameBufferUpdated>::call;
     rfb->GotCopyRect = Hook<&RfbSession::copyRectangle>::call;
     rfb->FinishedFrameBufferUpdate = Hook<&RfbSession::frameBufferUpdateFinished>::call;
+    rfb->Bell = Hook<&RfbSession::bell>::call;
     rfb->GotCursorShape = Hook<&RfbSession::cursorShapeReceived>::call;
     // The server sends its cursor's shape instead of drawing it into the
     // picture, where it would lag behind the hand.
@@ -120,6 +121,7 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
     rfbClientSetClientData(rfb, const_cast<char *>(&clientDataTag), this);
     continuousUpdates.attach(rfb);
     clipboard.attach(rfb);
+    announcements.attach(rfb);
     free(rfb->serverHost);
     rfb->serverHost = strdup(settings.server.toUtf8().constData());
     rfb->serverPort = settings.port;
@@ -138,6 +140,7 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
     rfb->height = rfb->si.framebufferHeight;
     if (!allocateFrameBuffer())
         return false;
+    announcements.greeted(rfb);
     rfb->updateRect = {0, 0, rfb->width, rfb->height};
     return SendFramebufferUpdateRequest(rfb, 0, 0, rfb->width, rfb->height, FALSE);
 }
@@ -346,6 +349,10 @@ void RfbSession::rectangleStarting(int, int, int, int)
 
 void RfbSession::frameBufferUpdated(int x, int y, int w, int h)
 {
+    // The library reports our pseudo-rectangles too; a cursor's would pass
+    // for a change of pixels.
+    if (announcements.tookRectangle())
+        return;
     // The library's rectangle as it is: it may lie outside the image.
     damageRects.push_back(QRect(x, y, w, h));
     // A long update (a big picture over a slow link) is shown as it comes,
@@ -432,6 +439,11 @@ bool RfbSession::receiveCutText()
     if (arrived)
         host.showCutText(text);
     return true;
+}
+
+void RfbSession::bell()
+{
+    host.ringBell();
 }
 
 void RfbSession::cursorShapeReceived(int xHot, int yHot, int width, int height, int bytesPerPixel)

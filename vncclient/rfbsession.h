@@ -6,6 +6,7 @@
 #include "directoutput.h"
 #include "extendedclipboard.h"
 #include "handshake.h"
+#include "serverannouncements.h"
 #include "remoteview.h"
 #include "tlschannel.h"
 
@@ -73,6 +74,7 @@ private:
     void frameBufferUpdateFinished();
     void showDamage();
     bool receiveCutText();
+    void bell();
     void cursorShapeReceived(int xHot, int yHot, int width, int height, int bytesPerPixel);
     void setPixelFormat();
     void convertLowColour();
@@ -99,6 +101,7 @@ private:
     bool holdingUpdateRequests = false; // the library's own request is held back
     ContinuousUpdates continuousUpdates;
     ExtendedClipboard clipboard;
+    ServerAnnouncements announcements{host};
 };
 
 #endif

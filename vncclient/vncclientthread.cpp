@@ -499,6 +499,18 @@ void VncClientThread::showCutText(const QString &text)
         emitBlocking([&] { emit gotCut(text); });
 }
 
+void VncClientThread::ringBell()
+{
+    if (!stopped)
+        emit bell();
+}
+
+void VncClientThread::showDesktopName(const QString &name)
+{
+    if (!stopped)
+        emit desktopName(name);
+}
+
 void VncClientThread::showCursor(const QImage &shape, const QPoint &hotSpot)
 {
     if (stopped)

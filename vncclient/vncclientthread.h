@@ -80,6 +80,9 @@ signals:
     // changed is changedRects() during the emission.
     void regionUpdated();
     void gotCut(const QString &text);
+    // Queued, as the two below.
+    void bell();
+    void desktopName(const QString &name);
     // Queued: the picture is the receiver's own.
     void cursorShape(const QImage &shape, const QPoint &hotSpot);
     void passwordRequest();
@@ -111,6 +114,8 @@ private:
     int wakeDescriptor() const override;
     void showUpdate(const QImage &frame, const std::vector<QRect> &rects) override;
     void showCutText(const QString &text) override;
+    void ringBell() override;
+    void showDesktopName(const QString &name) override;
     void showCursor(const QImage &shape, const QPoint &hotSpot) override;
     bool password(QString *password) override;
     bool confirm(const QString &question) override;

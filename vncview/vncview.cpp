@@ -42,6 +42,8 @@ VncView::VncView(QWidget *parent, const QUrl &url)
 
     connect(&clientThread, &VncClientThread::desktopResizable, this, &VncView::noteRemoteResizable,
             Qt::QueuedConnection);
+    connect(&clientThread, &VncClientThread::bell, this, &VncView::ringBell, Qt::QueuedConnection);
+    connect(&clientThread, &VncClientThread::desktopName, this, &VncView::setDesktopName, Qt::QueuedConnection);
 
     // Touches are read as gestures here, not as the mouse Qt would make of them.
     setAttribute(Qt::WA_AcceptTouchEvents);
@@ -54,6 +56,9 @@ VncView::VncView(QWidget *parent, const QUrl &url)
     pinchTimer.setSingleShot(true);
     pinchTimer.setInterval(16);
     connect(&pinchTimer, &QTimer::timeout, this, [this] { setZoom(pinchZoom, pinchAnchor); });
+    bellTimer.setSingleShot(true);
+    bellTimer.setInterval(150);
+    connect(&bellTimer, &QTimer::timeout, this, [this] { update(visibleRegion()); });
     edgeTimer.setInterval(30);
     connect(&edgeTimer, &QTimer::timeout, this, &VncView::scrollAtEdge);
 
@@ -121,6 +126,7 @@ bool VncView::startConnecting()
     if (signIn.userName.isEmpty())
         signIn.userName = m_url.userName();
     clientThread.setSignIn(signIn);
+    remoteName.clear();
 
     int quality = options.quality;
     if (options.quality == RemoteView::Unknown) {

@@ -162,6 +162,13 @@ void VncView::paintEvent(QPaintEvent *event)
     }
     for (const QRect &r : event->region().subtracted(picture))
         painter.fillRect(r, Qt::black);
+    if (bellTimer.isActive()) {
+        const int width = 6;
+        painter.setPen(QPen(palette().highlight(), width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        painter.setBrush(Qt::NoBrush);
+        const QRect shown = visibleRegion().boundingRect();
+        painter.drawRect(shown.adjusted(width / 2, width / 2, -width / 2, -width / 2));
+    }
 }
 
 void VncView::resizeEvent(QResizeEvent *event)
