@@ -1,9 +1,11 @@
 #include "serverannouncements.h"
 
+#include "diagnostics.h"
 #include "librarytext.h"
 #include "sessionhost.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QImage>
 #include <QtEndian>
 
@@ -108,6 +110,7 @@ bool ServerAnnouncements::alphaCursor(rfbClient *client, const rfbFramebufferUpd
         malformed();
         return false;
     }
+    qCDebug(lcSession) << "cursor with alpha from the server:" << w << "x" << h;
     QImage shape(w, h, QImage::Format_RGBA8888_Premultiplied);
     for (int y = 0; y < h; ++y) {
         if (!ReadFromRFBServer(client, reinterpret_cast<char *>(shape.scanLine(y)), unsigned(w) * 4))
