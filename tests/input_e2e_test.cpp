@@ -83,6 +83,7 @@ private:
     bool startClipboardOwner(int display, const QString &selection, const QString &text);
 
     const QSize desktop{320, 240};
+    const QString desktopName = QStringLiteral("Рабочий стол");
     XServer vncDesktop;
     XServer localDisplay;
     QProcess recorder;
@@ -115,7 +116,8 @@ void InputE2eTest::initTestCase()
                                     QStringLiteral("-depth"), QStringLiteral("24"),
                                     QStringLiteral("-nolisten"), QStringLiteral("tcp"),
                                     QStringLiteral("-SendCutText=1"), QStringLiteral("-AcceptCutText=1"),
-                                    QStringLiteral("-SendPrimary=1"), QStringLiteral("-SetPrimary=1")}));
+                                    QStringLiteral("-SendPrimary=1"), QStringLiteral("-SetPrimary=1"),
+                                    QStringLiteral("-desktop"), desktopName}));
     remoteConnection = std::make_unique<XConnection>(vncDesktop.display);
     QVERIFY(remoteConnection->isOpen());
 
@@ -148,9 +150,9 @@ void InputE2eTest::initTestCase()
     // Quality 1 is lossless and unscaled: widget and server positions agree.
     vemo.start(QStringLiteral(VEMO_BINARY), {QStringLiteral("vnc://") + address, QStringLiteral("1")});
     QVERIFY(vemo.waitForStarted());
-    // The title says the connection stands.
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (window = localConnection.findWindow(vemo.processId(), address + QStringLiteral(" (not encrypted) - vemo"))), 20000);
+    // The title says the connection stands, after the server's UTF-8 name.
+    const QString title = desktopName + QStringLiteral(" - ") + address + QStringLiteral(" (not encrypted) - vemo");
+    QTRY_VERIFY_WITH_TIMEOUT((window = localConnection.findWindow(vemo.processId(), title)), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(localConnection.windowSize(window), desktop, 10000);
 }
 

@@ -6,6 +6,7 @@
 
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -37,6 +38,9 @@ private slots:
         QCOMPARE(write(fds[1], stream.constData(), size_t(stream.size())), ssize_t(stream.size()));
         rfbClient *client = rfbGetClient(8, 3, 4);
         client->sock = fds[0];
+        // A read past the stream fails within seconds instead of waiting.
+        fcntl(fds[0], F_SETFL, O_NONBLOCK);
+        client->readTimeout = 2;
         client->Bell = [](rfbClient *) { ++bells; };
         client->GotXCutText = [](rfbClient *, const char *text, int length) { cut = QByteArray(text, length); };
         bells = 0;
