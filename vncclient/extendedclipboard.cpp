@@ -142,22 +142,21 @@ ExtendedClipboard::Outcome ExtendedClipboard::receiveExtended(rfbClient *client,
     const uint32_t flags = get32(message.constData());
     qCDebug(lcSession) << "extended clipboard message from the server: flags" << Qt::hex << flags << Qt::dec
                        << length << "bytes";
-    bool written = true;
+    // A failed write shows at the next read, as for any message.
     if (flags & Caps) {
-        written = capabilities(client, message);
+        capabilities(client, message);
     } else if (flags & Request) {
-        written = !(flags & Text) || provide(client);
+        if (flags & Text)
+            provide(client);
     } else if (flags & Peek) {
-        written = write(client, Notify | (haveLocalText ? uint32_t(Text) : 0u), {});
+        write(client, Notify | (haveLocalText ? uint32_t(Text) : 0u), {});
     } else if (flags & Notify) {
         // The server's clipboard changed: its text, if it has some.
         if (flags & Text)
-            written = write(client, Request | Text, {});
+            write(client, Request | Text, {});
     } else if (flags & Provide) {
         return provided(message, text, arrived);
     }
-    // A failed write shows at the next read, as for any message.
-    Q_UNUSED(written);
     return Outcome::Handled;
 }
 
@@ -220,12 +219,12 @@ bool ExtendedClipboard::send(rfbClient *client, const QString &text)
         return WriteToRFBServer(client, message.constData(), unsigned(message.size()));
     }
     localText = text;
-    haveLocalText = toWire(text).size() <= maximumText;
+    const qsizetype size = toWire(text).size();
+    haveLocalText = size <= maximumText;
     if (!haveLocalText)
         qCDebug(lcSession) << "clipboard text over the limit is not offered to the server";
     // Small enough for the server to take unasked: sent at once.
-    if (haveLocalText && (serverAccepts & Provide) && (serverAccepts & Text)
-        && toWire(text).size() <= qint64(serverTextLimit))
+    if (haveLocalText && (serverAccepts & Provide) && (serverAccepts & Text) && size <= qint64(serverTextLimit))
         return provide(client);
     if (serverAccepts & Notify)
         return write(client, Notify | (haveLocalText ? uint32_t(Text) : 0u), {});
