@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QRandomGenerator>
+#include <QtEndian>
 
 using Step = RawServer::Step;
 Q_DECLARE_METATYPE(RawServer::Step)
@@ -216,6 +217,32 @@ private slots:
         script.removeLast();
         script << Step::close();
         expectScriptOutcome(script, true);
+    }
+
+    // The server asks for our text, and which formats we have: answered,
+    // with nothing (nothing was copied here), before the next update.
+    void extendedClipboardQuestionsAreAnswered()
+    {
+        const QByteArray caps = extendedCutText(clipboardCapsFlag | 1, QByteArray(4, '\0'));
+        RawServer server(afterFirstUpdate({caps, extendedCutText((1u << 25) | 1, {}), extendedCutText(1u << 26, {})}));
+        QVERIFY(server.start());
+        ViewHarness h(loopbackUrl(server.port()));
+        QVERIFY(h.view->startConnecting());
+        expectOutcome(h, false);
+        // The flags of each extended ClientCutText, in order.
+        QList<quint32> replies;
+        const bool answered = QTest::qWaitFor([&] {
+            replies.clear();
+            const QByteArray sent = server.received().value(0);
+            const QByteArray start("\x06\0\0\0\xff", 5);
+            for (qsizetype at = sent.indexOf(start); at >= 0 && at + 12 <= sent.size(); at = sent.indexOf(start, at + 1))
+                replies << qFromBigEndian<quint32>(sent.constData() + at + 8);
+            return replies.size() >= 3;
+        }, 5000);
+        QVERIFY(answered);
+        const quint32 provide = 1u << 28, notify = 1u << 27;
+        QVERIFY(replies.value(0) & clipboardCapsFlag);
+        QCOMPARE(replies.mid(1), (QList<quint32>{provide, notify}));
     }
 
     // What the server says about itself: a new desktop name, its bell, its
