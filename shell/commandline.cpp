@@ -63,6 +63,9 @@ struct VemoOptions {
     QCommandLineOption keysymsOnly{QStringLiteral("keysyms-only"),
                                    CommandLineText::tr("send keys as symbols only, never by their place on\n"
                                                        "the keyboard (which virtual machines take)")};
+    QCommandLineOption noBellFlash{QStringLiteral("no-bell-flash"),
+                                   CommandLineText::tr("when the server rings its bell, beep without\n"
+                                                       "flashing the window's frame")};
     // Its port is the first argument after the options, when it is a number.
     QCommandLineOption listen{QStringLiteral("listen"),
                               CommandLineText::tr("wait for a server to connect (default port 5500)")};
@@ -76,8 +79,8 @@ struct VemoOptions {
 
     QList<QCommandLineOption> all() const
     {
-        return {help,       version,      passwd,    security,    x509ca,   viewOnly, fullscreen,
-                remoteResize, reconnect, keysymsOnly, listen, touchpad, classicTaps, verbose};
+        return {help,      version,      passwd,    security,    x509ca,      viewOnly, fullscreen, remoteResize,
+                reconnect, keysymsOnly, noBellFlash, listen, touchpad, classicTaps, verbose};
     }
 };
 
@@ -207,6 +210,7 @@ CommandLine readCommandLine(const QStringList &given)
     result.window.keysymsOnly = parser.isSet(vemo.keysymsOnly);
     result.window.touchpad = parser.isSet(vemo.touchpad);
     result.window.classicTaps = parser.isSet(vemo.classicTaps);
+    result.window.bellFlash = !parser.isSet(vemo.noBellFlash);
     if (parser.isSet(vemo.listen)) {
         result.window.listenPort = WindowOptions::defaultListenPort;
         if (!positional.isEmpty() && !positional.constFirst().contains(QLatin1Char(':'))) {

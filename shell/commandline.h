@@ -16,6 +16,7 @@ struct WindowOptions {
     bool remoteResize = false; // --remote-resize: the server's desktop follows the window
     bool reconnect = false;    // --reconnect: retries by itself after a lost connection
     bool keysymsOnly = false;  // --keysyms-only: keys never go with their physical position
+    bool bellFlash = true;     // --no-bell-flash: the server's bell only beeps
     int listenPort = 0;        // --listen [PORT]: waits for a server there; 0 connects to the URL
     bool touchpad = false;     // --touchpad: a finger moves a pointer, taps click there
     bool classicTaps = false; // --classic-taps: two fingers middle-click, three open the menu

@@ -138,6 +138,11 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     view->setConnectionOptions(options);
     view->setViewOnly(windowSettings.viewOnly);
     view->setPhysicalKeys(!windowSettings.keysymsOnly);
+    view->setBellFlash(windowSettings.bellFlash);
+    connect(view, &VncView::desktopNameChanged, this, [this] {
+        if (view->currentStatus() == RemoteView::Connected)
+            showStatus(RemoteView::Connected);
+    });
     if (windowSettings.fullscreen) {
         setWindowState(windowState() | Qt::WindowFullScreen);
         remoteResizeBeforeFullscreen = windowSettings.remoteResize;
@@ -319,7 +324,13 @@ void Vemo::setTitle(const QString &state)
 {
     titleState = state;
     const QString shown = view->isViewOnly() ? tr("%1, view only").arg(state) : state;
-    setWindowTitle(tr("%1 (%2) - vemo").arg(address, shown));
+    // The server's own name for its desktop leads, when it gives one; the
+    // address stays, as the name is the server's to choose.
+    const QString name = view->currentStatus() == RemoteView::Connected
+                             ? view->desktopName().simplified().left(maximumNameShown)
+                             : QString();
+    setWindowTitle(name.isEmpty() ? tr("%1 (%2) - vemo").arg(address, shown)
+                                  : tr("%1 - %2 (%3) - vemo").arg(name, address, shown));
 }
 
 void Vemo::placeNotice()

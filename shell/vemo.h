@@ -99,6 +99,7 @@ private:
     QHash<QString, QAction *> actions; // the menu's, by object name
     QString address;
     QString titleState;     // the part of the title in parentheses
+    static constexpr int maximumNameShown = 100; // of the desktop's name, in the title
     QSize remoteSize;
     bool sizedToRemote = false;
     bool failed = false;

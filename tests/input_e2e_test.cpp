@@ -1,8 +1,9 @@
 // The real vemo program on a virtual display of its own, against TigerVNC's
 // Xvnc on loopback: keys typed and buttons clicked in vemo's window reach an
 // X client on the server as the right keysyms and positions, and the
-// clipboard travels both ways, accented Latin-1 letters included. Against
-// QEMU's VNC server, keys go with their place on the keyboard.
+// clipboard travels both ways, any script and 100 kB of it included (Xvnc
+// offers the extended clipboard). Against QEMU's VNC server, keys go with
+// their place on the keyboard.
 #include "e2e_servers.h"
 #include "shell_e2e_x11.h"
 
@@ -43,6 +44,15 @@ bool isModifierKeysym(uint keysym)
         || keysym == 0xff7e || keysym == 0xff7f;
 }
 
+// 100 kB of Latin, Cyrillic, Greek, CJK and emoji, in lines.
+QString mixedScripts()
+{
+    QString text;
+    for (int line = 0; text.toUtf8().size() < 100000; ++line)
+        text += QStringLiteral("%1 naïve Привет Γειά 你好 😀 €\n").arg(line);
+    return text;
+}
+
 bool poll(const std::function<bool()> &done, int timeoutMs = 10000)
 {
     QElapsedTimer waited;
@@ -70,6 +80,7 @@ private slots:
     void sidewaysWheelArrivesAsButtons6And7();
     void clickLandsAtTheServerPosition();
     void typedTextArrivesAsText();
+    void serverClipboardReachesBothLocalSelections_data();
     void serverClipboardReachesBothLocalSelections();
     void localClipboardReachesTheServer_data();
     void localClipboardReachesTheServer();
@@ -91,6 +102,7 @@ private:
     bool startClipboardOwner(int display, const QString &selection, const QString &text);
 
     const QSize desktop{320, 240};
+    const QString desktopName = QStringLiteral("Рабочий стол");
     XServer vncDesktop;
     XServer localDisplay;
     QProcess recorder;
@@ -123,7 +135,8 @@ void InputE2eTest::initTestCase()
                                     QStringLiteral("-depth"), QStringLiteral("24"),
                                     QStringLiteral("-nolisten"), QStringLiteral("tcp"),
                                     QStringLiteral("-SendCutText=1"), QStringLiteral("-AcceptCutText=1"),
-                                    QStringLiteral("-SendPrimary=1"), QStringLiteral("-SetPrimary=1")}));
+                                    QStringLiteral("-SendPrimary=1"), QStringLiteral("-SetPrimary=1"),
+                                    QStringLiteral("-desktop"), desktopName}));
     remoteConnection = std::make_unique<XConnection>(vncDesktop.display);
     QVERIFY(remoteConnection->isOpen());
 
@@ -145,6 +158,9 @@ void InputE2eTest::initTestCase()
 
     // Quality 1 is lossless and unscaled: widget and server positions agree.
     QVERIFY((window = startVemo(vemo, {QStringLiteral("1")}, rfbPort)));
+    // The server's UTF-8 name leads the title.
+    QVERIFY(localConnection.findWindow(vemo.processId(), QStringLiteral("%1 - 127.0.0.1:%2 (not encrypted) - vemo")
+                                                             .arg(desktopName).arg(rfbPort)));
     QTRY_COMPARE_WITH_TIMEOUT(localConnection.windowSize(window), desktop, 10000);
 }
 
@@ -498,9 +514,17 @@ void InputE2eTest::typedTextArrivesAsText()
     QCOMPARE(arrived, text);
 }
 
+void InputE2eTest::serverClipboardReachesBothLocalSelections_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Latin-1") << QStringLiteral("café déjà vu");
+    QTest::newRow("beyond Latin-1") << QStringLiteral("Привет, €");
+    QTest::newRow("100 kB of scripts") << mixedScripts();
+}
+
 void InputE2eTest::serverClipboardReachesBothLocalSelections()
 {
-    const QString text = QStringLiteral("café déjà vu");
+    QFETCH(QString, text);
     QVERIFY(startClipboardOwner(vncDesktop.display, QStringLiteral("clipboard"), text));
     for (const QString &selection : {QStringLiteral("clipboard"), QStringLiteral("primary")}) {
         ToolRun run;
@@ -517,13 +541,14 @@ void InputE2eTest::localClipboardReachesTheServer_data()
 {
     QTest::addColumn<QString>("selection");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("arrives"); // what Latin-1 on the wire can hold
+    QTest::addColumn<QString>("arrives");
     const QString latin1 = QStringLiteral("naïve façade, Noël à Zürich");
     QTest::newRow("clipboard") << QStringLiteral("clipboard") << latin1 << latin1;
     QTest::newRow("primary") << QStringLiteral("primary") << QStringLiteral("señor Ångström ÿ ß ©")
                              << QStringLiteral("señor Ångström ÿ ß ©");
     QTest::newRow("beyond Latin-1") << QStringLiteral("clipboard") << QStringLiteral("Привет, €")
-                                    << QStringLiteral("??????, ?");
+                                    << QStringLiteral("Привет, €");
+    QTest::newRow("100 kB of scripts") << QStringLiteral("clipboard") << mixedScripts() << mixedScripts();
 }
 
 void InputE2eTest::localClipboardReachesTheServer()

@@ -56,9 +56,6 @@ private slots:
                                                << QString();
         QTest::newRow("rectangle outside the desktop") << "Rect too large: 10x10 at (60, 0)"
                                                        << "The VNC server sent an image that lies outside its screen.";
-        QTest::newRow("cut text over 1 MiB")
-            << "Ignoring too big cut text length sent by server: 1048577 B > 1 MB"
-            << "The VNC server sent more clipboard text than this viewer accepts (1 MiB).";
         QTest::newRow("last rule wins") << "Unable to connect to VNC server: VNC server closed connection" << closed;
         QTest::newRow("unrelated") << "Connected to VNC server, using protocol version 3.8" << QString();
     }

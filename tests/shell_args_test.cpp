@@ -162,8 +162,9 @@ void ShellArgsTest::acceptedArgumentsReachTheWindow_data()
     QTest::newRow("CA file named relative to the working directory") << QStringList{"-x509ca=ca.pem"}
                                                                      << QStringList{"cafile=%DIR%/ca.pem"};
     QTest::newRow("window options")
-        << QStringList{"--view-only", "vnc://h", "--fullscreen", "--remote-resize", "--reconnect", "--keysyms-only"}
-        << QStringList{"host=h", "port=-1", "window=view-only fullscreen remote-resize reconnect keysyms-only"};
+        << QStringList{"--view-only", "vnc://h", "--fullscreen", "--remote-resize", "--reconnect", "--keysyms-only",
+                       "--no-bell-flash"}
+        << QStringList{"host=h", "port=-1", "window=view-only fullscreen remote-resize reconnect keysyms-only no-bell-flash"};
     QTest::newRow("touch options") << QStringList{"--classic-taps", "vnc://h", "--touchpad"}
                                    << QStringList{"host=h", "port=-1", "window=touchpad classic-taps"};
     QTest::newRow("listen on the default port") << QStringList{"--listen"} << QStringList{"listen=5500"};
@@ -285,6 +286,8 @@ void ShellArgsTest::helpAndVersionNeedNoDisplay_data()
         "                   (always in full screen)",
         "  --reconnect      after a lost connection, reconnect by itself",
         "  --keysyms-only   send keys as symbols only, never by their place on",
+        "  --no-bell-flash  when the server rings its bell, beep without",
+        "                   flashing the window's frame",
         "  --listen         wait for a server to connect (default port 5500)",
         "  --touchpad       touchpad mode: a finger moves the pointer, a tap",
         "                   clicks where the pointer is",

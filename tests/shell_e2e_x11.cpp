@@ -85,7 +85,7 @@ unsigned long XConnection::findWindow(qint64 pid, const QString &title) const
         if (!XGetWindowAttributes(display, children[i], &attributes)
             || attributes.map_state != IsViewable)
             continue;
-        if (windowPid(display, children[i]) == pid && windowTitle(display, children[i]) == title)
+        if (windowPid(display, children[i]) == pid && windowTitle(display, children[i]).endsWith(title))
             found = children[i];
     }
     if (children)

@@ -18,8 +18,8 @@ public:
 
     bool isOpen() const { return display != nullptr; }
 
-    // A mapped top-level window of the process whose title is 'title';
-    // 0 when there is none (yet).
+    // A mapped top-level window of the process whose title ends in 'title'
+    // (the server's desktop name may lead); 0 when there is none (yet).
     unsigned long findWindow(qint64 pid, const QString &title) const;
     QSize windowSize(unsigned long window) const;
     // The window's pixels as the X server holds them, Format_RGB32.

@@ -75,7 +75,8 @@ public:
         for (const auto &[set, name] : {std::pair{window.viewOnly, "view-only"}, {window.fullscreen, "fullscreen"},
                                         {window.remoteResize, "remote-resize"}, {window.reconnect, "reconnect"},
                                         {window.keysymsOnly, "keysyms-only"},
-                                        {window.touchpad, "touchpad"}, {window.classicTaps, "classic-taps"}}) {
+                                        {window.touchpad, "touchpad"}, {window.classicTaps, "classic-taps"},
+                                        {!window.bellFlash, "no-bell-flash"}}) {
             if (set)
                 flags << QLatin1String(name);
         }

@@ -225,7 +225,9 @@ void ShellWindowTest::windowTakesTheRemoteSizeAndFollowsIt()
     QCOMPARE(view->geometry(), QRect(0, 0, 320, 240));
     QVERIFY(!view->isScaling());
     QVERIFY(noticeOf(window.get())->isHidden());
-    QCOMPARE(window->windowTitle(), QStringLiteral("127.0.0.1:%1 (not encrypted) - vemo").arg(server.port()));
+    // The server's name for its desktop first.
+    QCOMPARE(window->windowTitle(),
+             QStringLiteral("vemo test server - 127.0.0.1:%1 (not encrypted) - vemo").arg(server.port()));
     // Pixel for pixel (quality 1 is lossless).
     QTRY_COMPARE(view->grab().toImage().convertToFormat(QImage::Format_RGB32), server.framebuffer());
 

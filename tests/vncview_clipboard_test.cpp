@@ -1,6 +1,7 @@
 // Clipboard exchange of the VNC view, against the real X clipboard of the
 // test's own Xvfb; other applications' copies come from xclip.
 #include "debugcapture.h"
+#include "hostileserver.h"
 #include "testserver.h"
 #include "viewharness.h"
 
@@ -69,7 +70,7 @@ QList<QByteArray> cutTexts(const QList<ClientMessage> &all)
 {
     QList<QByteArray> out;
     for (const ClientMessage &m : all) {
-        if (m.type == ClientMessage::CutText)
+        if (m.carriesText())
             out << m.text;
     }
     return out;
@@ -213,17 +214,17 @@ private slots:
         QCOMPARE(cutsBeforeSentinel(server, h.view), QList<QByteArray>());
     }
 
-    // Text beyond Latin-1 goes out with "?" for what Latin-1 cannot hold
-    // (servers show UTF-8 bytes as mojibake); none of it reaches the log.
+    // libvncserver's server offers the extended clipboard: text goes out
+    // as UTF-8, whole; none of it reaches the log.
     void textBothWaysStaysOutOfTheLog_data()
     {
         QTest::addColumn<QByteArray>("fromServer");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("copied");
         QTest::addColumn<QByteArray>("toServer");
-        QTest::newRow("Latin-1") << QByteArray("caf\xe9") << cafe << cafe + "!" << QByteArray("caf\xe9!");
-        const QString privet = QString::fromUtf8("\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82");
-        QTest::newRow("Cyrillic") << privet.toUtf8() << privet << privet << QByteArray("??????");
+        QTest::newRow("Latin-1") << QByteArray("caf\xe9") << cafe << cafe + "!" << (cafe + "!").toUtf8();
+        const QString privet = QString::fromUtf8("\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82, \xe2\x82\xac");
+        QTest::newRow("Cyrillic") << privet.toUtf8() << privet << privet << privet.toUtf8();
     }
     void textBothWaysStaysOutOfTheLog()
     {
@@ -247,6 +248,22 @@ private slots:
         qInstallMessageHandler(nullptr);
         for (const QString &line : log)
             QVERIFY2(!line.contains(shown) && !line.contains(copied), qPrintable(line));
+    }
+
+    // A server that never states its capabilities gets ISO 8859-1, "?" for
+    // each character beyond it, never UTF-8 bytes to show as mojibake.
+    void serverWithoutExtendedClipboardGetsLatin1()
+    {
+        using namespace HostileRfb;
+        ScriptedServer legacy(session(64, 48, {framebufferUpdate({rawRect(QRect(0, 0, 64, 48), 0x336699)})}));
+        QVERIFY(legacy.started);
+        Harness h(legacy.server.port());
+        QVERIFY(h.view->startConnecting());
+        QVERIFY(h.waitConnected());
+        QVERIFY(otherAppCopies(QString::fromUtf8("caf\xc3\xa9 \xd0\x9f\xd1\x80\xd0\xb8, \xe2\x82\xac"),
+                               QClipboard::Clipboard));
+        const QByteArray expected = QByteArray("\x06\0\0\0\0\0\0\x0b", 8) + "caf\xe9 ???, ?";
+        QVERIFY(QTest::qWaitFor([&] { return legacy.server.received().value(0).contains(expected); }, 5000));
     }
 };
 

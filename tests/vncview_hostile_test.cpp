@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QRandomGenerator>
+#include <QtEndian>
 
 using Step = RawServer::Step;
 Q_DECLARE_METATYPE(RawServer::Step)
@@ -60,6 +61,18 @@ void expectScriptOutcome(const QList<Step> &script, bool ends, const QString &sa
     expectOutcome(h, ends);
     if (ends && !QTest::currentTestFailed())
         QVERIFY2(h.errors.first().contains(says), qPrintable(h.errors.first()));
+}
+// `messages` after the first update; then the clipboard holds `clipboard`
+// (null: what it held before), or the view ends saying what the limit is.
+void expectClipboard(const QList<QByteArray> &messages, const QString &clipboard, bool ends)
+{
+    const QString before = QStringLiteral("before %1").arg(QTest::currentDataTag());
+    QApplication::clipboard()->setText(before);
+    expectScriptOutcome(afterFirstUpdate(messages), ends,
+                        QStringLiteral("The VNC server sent more clipboard text than this viewer accepts (10 MiB)."));
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(QApplication::clipboard()->text(), clipboard.isNull() ? before : clipboard);
 }
 } // namespace
 
@@ -145,30 +158,56 @@ private slots:
                             QStringLiteral("The VNC server sent an image that lies outside its screen."));
     }
 
+    // Without the extended clipboard's capabilities first: the old form.
     void cutText_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("clipboard"); // null: left as it was
         QTest::addColumn<bool>("ends");
-        const QByteArray mebibyte(1 << 20, 'x');
+        const QByteArray limit(10 << 20, 'x');
         const QByteArray invalidUtf8("caf\xe9 \xc3( \xff\xfe end");
         QTest::newRow("empty") << QByteArray() << QString() << false;
-        QTest::newRow("exactly 1 MiB") << mebibyte << QString::fromLatin1(mebibyte) << false;
+        QTest::newRow("exactly 10 MiB") << limit << QString::fromLatin1(limit) << false;
         QTest::newRow("invalid UTF-8 as Latin-1") << invalidUtf8 << QString::fromLatin1(invalidUtf8) << false;
-        QTest::newRow("one byte over 1 MiB") << mebibyte + 'y' << QString() << true;
+        QTest::newRow("one byte over 10 MiB") << limit + 'y' << QString() << true;
     }
     void cutText()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, clipboard);
         QFETCH(bool, ends);
-        const QString before = QStringLiteral("before %1").arg(QTest::currentDataTag());
-        QApplication::clipboard()->setText(before);
-        expectScriptOutcome(afterFirstUpdate({HostileRfb::cutText(bytes)}), ends,
-                            QStringLiteral("The VNC server sent more clipboard text than this viewer accepts (1 MiB)."));
-        if (QTest::currentTestFailed())
-            return;
-        QCOMPARE(QApplication::clipboard()->text(), clipboard.isNull() ? before : clipboard);
+        expectClipboard({HostileRfb::cutText(bytes)}, clipboard, ends);
+    }
+
+    // The extended clipboard after the server's capabilities: good text
+    // lands, a broken message is ignored, too much ends the connection.
+    void extendedClipboard_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("messages");
+        QTest::addColumn<QString>("clipboard"); // null: left as it was
+        QTest::addColumn<bool>("ends");
+        QByteArray caps = extendedCutText(clipboardCapsFlag | 1, QByteArray(4, '\0'));
+        const QString privet = QString::fromUtf8("\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82,\n\xe2\x82\xac");
+        const QByteArray wire = "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82,\r\n\xe2\x82\xac";
+        using L = QList<QByteArray>;
+        QTest::newRow("flushed stream, CRLF") << L{caps, clipboardProvide(wire + '\0')} << privet << false;
+        QTest::newRow("finished stream") << L{caps, clipboardProvide(wire + '\0', true)} << privet << false;
+        QTest::newRow("without capabilities") << L{clipboardProvide(wire + '\0')} << privet << false;
+        QTest::newRow("length under 4") << L{caps, cutTextHeader(quint32(-2)) + "ab"} << QString() << false;
+        QTest::newRow("not zlib") << L{caps, extendedCutText(clipboardProvideFlag | 1, "no zlib here")} << QString()
+                                  << false;
+        QTest::newRow("size beyond the data") << L{caps, clipboardProvide("abc", false, 1000)} << QString() << false;
+        QTest::newRow("unknown action") << L{caps, extendedCutText(1u << 30, {})} << QString() << false;
+        QTest::newRow("inflates past 10 MiB")
+            << L{caps, clipboardProvide(QByteArray((10 << 20) + 1, 'z'))} << QString() << true;
+        QTest::newRow("length of 2 GiB") << L{caps, cutTextHeader(0x80000000u)} << QString() << true;
+    }
+    void extendedClipboard()
+    {
+        QFETCH(QList<QByteArray>, messages);
+        QFETCH(QString, clipboard);
+        QFETCH(bool, ends);
+        expectClipboard(messages, clipboard, ends);
     }
 
     void cutTextLongerThanItsMessage()
@@ -178,6 +217,86 @@ private slots:
         script.removeLast();
         script << Step::close();
         expectScriptOutcome(script, true);
+    }
+
+    // The server asks for our text, and which formats we have: answered,
+    // with nothing (nothing was copied here), before the next update.
+    void extendedClipboardQuestionsAreAnswered()
+    {
+        const QByteArray caps = extendedCutText(clipboardCapsFlag | 1, QByteArray(4, '\0'));
+        RawServer server(afterFirstUpdate({caps, extendedCutText((1u << 25) | 1, {}), extendedCutText(1u << 26, {})}));
+        QVERIFY(server.start());
+        ViewHarness h(loopbackUrl(server.port()));
+        QVERIFY(h.view->startConnecting());
+        expectOutcome(h, false);
+        // The flags of each extended ClientCutText, in order.
+        QList<quint32> replies;
+        const bool answered = QTest::qWaitFor([&] {
+            replies.clear();
+            const QByteArray sent = server.received().value(0);
+            const QByteArray start("\x06\0\0\0\xff", 5);
+            for (qsizetype at = sent.indexOf(start); at >= 0 && at + 12 <= sent.size(); at = sent.indexOf(start, at + 1))
+                replies << qFromBigEndian<quint32>(sent.constData() + at + 8);
+            return replies.size() >= 3;
+        }, 5000);
+        QVERIFY(answered);
+        const quint32 provide = 1u << 28, notify = 1u << 27;
+        QVERIFY(replies.value(0) & clipboardCapsFlag);
+        QCOMPARE(replies.mid(1), (QList<quint32>{provide, notify}));
+    }
+
+    // What the server says about itself: a new desktop name, its bell, its
+    // cursor with alpha; or such a message the view cannot take.
+    void serverAnnouncements_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<bool>("flash"); // the view's bell flash is on
+        QTest::addColumn<QString>("says"); // null: the connection stays
+        const QByteArray name = "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82";
+        QByteArray named = rectHeader(0, 0, 0, 0, -307);
+        named += QByteArray("\0\0\0", 3) + char(name.size()) + name;
+        // 2 x 2 of red at half opacity, pre-multiplied; hot spot (1, 1).
+        QByteArray cursor = rectHeader(1, 1, 2, 2, -314) + QByteArray(4, '\0');
+        for (int i = 0; i < 4; ++i)
+            cursor += QByteArray("\x40\x00\x00\x80", 4);
+        QByteArray tightCursor = cursor;
+        tightCursor[15] = 7;
+        const QString unknown = QStringLiteral("does not understand");
+        QTest::newRow("desktop name") << framebufferUpdate({named}) << true << QString();
+        QTest::newRow("bell") << QByteArray("\x02") << true << QString();
+        QTest::newRow("bell, flash off") << QByteArray("\x02") << false << QString();
+        QTest::newRow("cursor with alpha") << framebufferUpdate({cursor}) << true << QString();
+        QTest::newRow("cursor with alpha, not raw") << framebufferUpdate({tightCursor}) << true << unknown;
+        QTest::newRow("desktop name of 4 GiB")
+            << framebufferUpdate({rectHeader(0, 0, 0, 0, -307) + QByteArray(4, '\xff')}) << true
+            << QStringLiteral("longer than 1 MiB");
+    }
+    void serverAnnouncements()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(bool, flash);
+        QFETCH(QString, says);
+        RawServer server(afterFirstUpdate({message}));
+        QVERIFY(server.start());
+        ViewHarness h(loopbackUrl(server.port()));
+        h.view->setBellFlash(flash);
+        QVERIFY(h.view->startConnecting());
+        if (message == "\x02")
+            QCOMPARE(QTest::qWaitFor([&] { return h.view->isFlashingBell(); }, 1000), flash);
+        expectOutcome(h, !says.isNull());
+        if (!says.isNull()) {
+            QVERIFY2(h.errors.value(0).contains(says), qPrintable(h.errors.value(0)));
+            return;
+        }
+        if (message.contains("\xff\xff\xfe\xcd"))
+            QCOMPARE(h.view->desktopName(), QString::fromUtf8("\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82"));
+        if (message.contains("\xff\xff\xfe\xc6")) {
+            const QImage shape = h.view->cursor().pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+            QVERIFY(!shape.isNull());
+            const QRgb middle = shape.pixel(shape.width() / 2, shape.height() / 2);
+            QVERIFY2(qAbs(qRed(middle) - 0x80) <= 2 && qAlpha(middle) == 0x80 && !qGreen(middle),
+                     qPrintable(QString::number(middle, 16)));
+        }
     }
 
     void garbage_data()

@@ -163,6 +163,12 @@ open the menu (not right and middle click)</source>
 Taste, mit drei öffnet es das Menü (statt Rechts-
 und Mittelklick)</translation>
     </message>
+    <message>
+        <source>when the server rings its bell, beep without
+flashing the window&apos;s frame</source>
+        <translation>wenn der Server seine Glocke läutet, nur piepen,
+ohne den Fensterrahmen aufblitzen zu lassen</translation>
+    </message>
 </context>
 <context>
     <name>Handshake</name>
@@ -767,6 +773,10 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
         <source>&amp;Type</source>
         <translation>&amp;Tippen</translation>
     </message>
+    <message>
+        <source>%1 - %2 (%3) - vemo</source>
+        <translation>%1 - %2 (%3) - vemo</translation>
+    </message>
 </context>
 <context>
     <name>VncClientThread</name>
@@ -807,16 +817,16 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
         <translation>Der VNC-Server hat ein Bild gesendet, das außerhalb seines Bildschirms liegt.</translation>
     </message>
     <message>
-        <source>The VNC server sent more clipboard text than this viewer accepts (1 MiB).</source>
-        <translation>Der VNC-Server hat mehr Text für die Zwischenablage gesendet, als dieser Betrachter annimmt (1 MiB).</translation>
-    </message>
-    <message>
         <source>The connection to the VNC server was lost. Check the network and that the server still runs, then reconnect.</source>
         <translation>Die Verbindung zum VNC-Server ist abgebrochen. Prüfen Sie das Netzwerk und ob der Server noch läuft, und verbinden Sie sich dann erneut.</translation>
     </message>
     <message>
         <source>Sign-in was cancelled; no password was sent. Connect again to sign in.</source>
         <translation>Die Anmeldung wurde abgebrochen; es wurde kein Passwort gesendet. Verbinden Sie sich erneut, um sich anzumelden.</translation>
+    </message>
+    <message>
+        <source>The VNC server sent more clipboard text than this viewer accepts (%1 MiB).</source>
+        <translation>Der VNC-Server hat mehr Text für die Zwischenablage gesendet, als dieser Betrachter annimmt (%1 MiB).</translation>
     </message>
 </context>
 <context>

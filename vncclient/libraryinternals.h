@@ -3,6 +3,8 @@
 
 #include <rfb/rfbclient.h>
 
+#include <cstdint>
+
 // Functions libvncclient 0.9.14 exports but does not declare in its header.
 extern "C" {
 // Sets the messages every RFB 3.3 server understands as supported.
@@ -13,5 +15,28 @@ void DefaultSupportedMessagesUltraVNC(rfbClient *client);
 // eight bytes of 'passwd'.
 void rfbClientEncryptBytes(unsigned char *bytes, char *passwd);
 }
+
+namespace LibraryInternals
+{
+// The type of the next server message, left unread for
+// HandleRFBServerMessage; false when the connection ended (the library
+// logged why). Call only between messages.
+//
+// ReadFromRFBServer serves every read, TLS included, from client->buf: a
+// one-byte read leaves that byte just before bufoutptr, whether it came
+// from the bytes already buffered or from a refill at the buffer's start,
+// so one step back puts it back. The build requires 0.9.14, whose reader
+// this relies on; libraryinternals_test pins it.
+inline bool peekMessageType(rfbClient *client, uint8_t *type)
+{
+    char byte;
+    if (!ReadFromRFBServer(client, &byte, 1))
+        return false;
+    --client->bufoutptr;
+    ++client->buffered;
+    *type = uint8_t(byte);
+    return true;
+}
+} // namespace LibraryInternals
 
 #endif

@@ -24,8 +24,6 @@ const char *const cancelledText = QT_TRANSLATE_NOOP(
     "VncClientThread", "Sign-in was cancelled; no password was sent. Connect again to sign in.");
 const char *const outsideText =
     QT_TRANSLATE_NOOP("VncClientThread", "The VNC server sent an image that lies outside its screen.");
-const char *const cutTextTooLargeText = QT_TRANSLATE_NOOP(
-    "VncClientThread", "The VNC server sent more clipboard text than this viewer accepts (1 MiB).");
 
 struct Rule
 {
@@ -51,7 +49,6 @@ const Rule rules[] = {
     {{"VNC server closed connection", nullptr, nullptr}, closedText, true},
     // Faults of the server that end the connection.
     {{"Rect too large", nullptr, nullptr}, outsideText, true},
-    {{"Ignoring too big cut text", nullptr, nullptr}, cutTextTooLargeText, true},
     {{"VNC server supports protocol version 3.889", nullptr, nullptr}, compatibilityMarker, false},
 };
 

@@ -1,6 +1,7 @@
 #include "outgoingevent.h"
 
 #include "desktopsize.h"
+#include "extendedclipboard.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -27,22 +28,15 @@ void OutgoingEvent::send(rfbClient *client)
     WriteToRFBServer(client, bytes.data(), unsigned(bytes.size()));
 }
 
-OutgoingCutTextEvent::OutgoingCutTextEvent(char *text) : text(text) {}
+OutgoingCutTextEvent::OutgoingCutTextEvent(const QString &text) : text(text) {}
 
-OutgoingCutTextEvent::~OutgoingCutTextEvent()
+void OutgoingCutTextEvent::send(rfbClient *client)
 {
-    free(text);
-}
-
-std::string OutgoingCutTextEvent::message() const
-{
-    const size_t length = text ? strlen(text) : 0;
-    std::string bytes(4, '\0');
-    bytes[0] = char(rfbClientCutText);
-    bytes.reserve(8 + length);
-    append32(bytes, uint32_t(length));
-    bytes.append(text ? text : "", length);
-    return bytes;
+    if (ExtendedClipboard *clipboard = ExtendedClipboard::of(client)) {
+        clipboard->send(client, text);
+        return;
+    }
+    ExtendedClipboard().send(client, text);
 }
 
 OutgoingPointerEvent::OutgoingPointerEvent(int x, int y, int buttonMask)

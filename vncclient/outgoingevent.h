@@ -1,6 +1,8 @@
 #ifndef OUTGOINGEVENT_H
 #define OUTGOINGEVENT_H
 
+#include <QString>
+
 #include <rfb/rfbclient.h>
 
 #include <string>
@@ -19,18 +21,16 @@ public:
     virtual void send(rfbClient *client);
 };
 
+// The user's clipboard text: extended or ISO 8859-1, as the server can
+// take it (see ExtendedClipboard), so always made on the connection thread.
 class OutgoingCutTextEvent : public OutgoingEvent
 {
 public:
-    // Takes ownership of a malloc'ed, NUL-terminated copy of the text.
-    explicit OutgoingCutTextEvent(char *text);
-    ~OutgoingCutTextEvent() override;
-    std::string message() const override;
+    explicit OutgoingCutTextEvent(const QString &text);
+    void send(rfbClient *client) override;
 
 private:
-    OutgoingCutTextEvent(const OutgoingCutTextEvent &) = delete;
-    OutgoingCutTextEvent &operator=(const OutgoingCutTextEvent &) = delete;
-    char *text;
+    QString text;
 };
 
 class OutgoingPointerEvent : public OutgoingEvent

@@ -3,7 +3,7 @@
 // through the client data stored under this file's tag.
 #include "rfbsession.h"
 
-#include "librarytext.h"
+#include "libraryinternals.h"
 #include "sessionhost.h"
 
 #include <QCoreApplication>
@@ -112,7 +112,7 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
     rfb->GotFrameBufferUpdate = Hook<&RfbSession::frameBufferUpdated>::call;
     rfb->GotCopyRect = Hook<&RfbSession::copyRectangle>::call;
     rfb->FinishedFrameBufferUpdate = Hook<&RfbSession::frameBufferUpdateFinished>::call;
-    rfb->GotXCutText = Hook<&RfbSession::cutTextReceived>::call;
+    rfb->Bell = Hook<&RfbSession::bell>::call;
     rfb->GotCursorShape = Hook<&RfbSession::cursorShapeReceived>::call;
     // The server sends its cursor's shape instead of drawing it into the
     // picture, where it would lag behind the hand.
@@ -121,6 +121,8 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
     rfbClientSetClientData(rfb, const_cast<char *>(&clientDataTag), this);
     continuousUpdates.attach(rfb);
     ledState.attach(rfb, [this](int locks) { host.showLocks(locks); });
+    clipboard.attach(rfb);
+    announcements.attach(rfb);
     free(rfb->serverHost);
     rfb->serverHost = strdup(settings.server.toUtf8().constData());
     rfb->serverPort = settings.port;
@@ -139,13 +141,18 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
     rfb->height = rfb->si.framebufferHeight;
     if (!allocateFrameBuffer())
         return false;
+    announcements.greeted(rfb);
     rfb->updateRect = {0, 0, rfb->width, rfb->height};
     return SendFramebufferUpdateRequest(rfb, 0, 0, rfb->width, rfb->height, FALSE);
 }
 
 bool RfbSession::handleServerMessage()
 {
-    const bool handled = HandleRFBServerMessage(rfb);
+    // ServerCutText is read here, the library reads every other message.
+    uint8_t type;
+    if (!LibraryInternals::peekMessageType(rfb, &type))
+        return false;
+    const bool handled = type == rfbServerCutText ? receiveCutText() : HandleRFBServerMessage(rfb);
     if (!output.close() || !handled)
         return false;
     switch (continuousUpdates.fault()) {
@@ -343,6 +350,10 @@ void RfbSession::rectangleStarting(int, int, int, int)
 
 void RfbSession::frameBufferUpdated(int x, int y, int w, int h)
 {
+    // The library reports our pseudo-rectangles too; a cursor's would pass
+    // for a change of pixels.
+    if (announcements.tookRectangle())
+        return;
     // The library's rectangle as it is: it may lie outside the image.
     damageRects.push_back(QRect(x, y, w, h));
     // A long update (a big picture over a slow link) is shown as it comes,
@@ -408,13 +419,32 @@ void RfbSession::showDamage()
     damageRects.clear();
 }
 
-void RfbSession::cutTextReceived(const char *text, int length)
+// The library would end the connection on an extended clipboard message.
+bool RfbSession::receiveCutText()
 {
-    // Clipboard contents are the user's: only their size is logged.
-    qCDebug(lcSession) << "clipboard text from the server:" << length << "bytes";
-    const QString decoded = LibraryText::decodeCutText(text, length);
-    if (!decoded.isEmpty())
-        host.showCutText(decoded);
+    char type;
+    if (!continuousUpdates.sendAnswers(rfb) || !ReadFromRFBServer(rfb, &type, 1))
+        return false;
+    QString text;
+    bool arrived = false;
+    switch (clipboard.receive(rfb, &text, &arrived)) {
+    case ExtendedClipboard::Outcome::Lost:
+        return false;
+    case ExtendedClipboard::Outcome::TooLarge:
+        host.fail(Messages::tr("The VNC server sent more clipboard text than this viewer accepts (%1 MiB).")
+                      .arg(ExtendedClipboard::maximumText >> 20));
+        return false;
+    case ExtendedClipboard::Outcome::Handled:
+        break;
+    }
+    if (arrived)
+        host.showCutText(text);
+    return true;
+}
+
+void RfbSession::bell()
+{
+    host.ringBell();
 }
 
 void RfbSession::cursorShapeReceived(int xHot, int yHot, int width, int height, int bytesPerPixel)

@@ -4,8 +4,10 @@
 #include "desktopsize.h"
 #include "continuousupdates.h"
 #include "directoutput.h"
+#include "extendedclipboard.h"
 #include "handshake.h"
 #include "ledstate.h"
+#include "serverannouncements.h"
 #include "remoteview.h"
 #include "tlschannel.h"
 
@@ -75,7 +77,8 @@ private:
     void copyRectangle(int fromX, int fromY, int w, int h, int toX, int toY);
     void frameBufferUpdateFinished();
     void showDamage();
-    void cutTextReceived(const char *text, int length);
+    bool receiveCutText();
+    void bell();
     void cursorShapeReceived(int xHot, int yHot, int width, int height, int bytesPerPixel);
     void setPixelFormat();
     void convertLowColour();
@@ -102,6 +105,8 @@ private:
     bool holdingUpdateRequests = false; // the library's own request is held back
     ContinuousUpdates continuousUpdates;
     LedState ledState;
+    ExtendedClipboard clipboard;
+    ServerAnnouncements announcements{host};
 };
 
 #endif

@@ -21,6 +21,10 @@ public:
     // The rectangles of 'frame' that one update message changed.
     virtual void showUpdate(const QImage &frame, const std::vector<QRect> &rects) = 0;
     virtual void showCutText(const QString &text) = 0;
+    // The server rang its bell.
+    virtual void ringBell() = 0;
+    // The server's name for its desktop, in its greeting or changed since.
+    virtual void showDesktopName(const QString &name) = 0;
     // The server's cursor: its picture (transparent where the mask is
     // clear) and hot spot.
     virtual void showCursor(const QImage &shape, const QPoint &hotSpot) = 0;

@@ -522,6 +522,18 @@ void VncClientThread::showCutText(const QString &text)
         emitBlocking([&] { emit gotCut(text); });
 }
 
+void VncClientThread::ringBell()
+{
+    if (!stopped)
+        emit bell();
+}
+
+void VncClientThread::showDesktopName(const QString &name)
+{
+    if (!stopped)
+        emit desktopName(name);
+}
+
 void VncClientThread::showCursor(const QImage &shape, const QPoint &hotSpot)
 {
     if (stopped)
@@ -658,7 +670,7 @@ void VncClientThread::clientCut(const QString &text)
 {
     if (stopped)
         return;
-    enqueue(new OutgoingCutTextEvent(strdup(LibraryText::encodeCutText(text).constData())));
+    enqueue(new OutgoingCutTextEvent(text));
 }
 
 void VncClientThread::checkOutputErrorMessage()

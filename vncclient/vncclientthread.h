@@ -85,6 +85,9 @@ signals:
     // changed is changedRects() during the emission.
     void regionUpdated();
     void gotCut(const QString &text);
+    // Queued, as the two below.
+    void bell();
+    void desktopName(const QString &name);
     // Queued: the picture is the receiver's own.
     void cursorShape(const QImage &shape, const QPoint &hotSpot);
     void passwordRequest();
@@ -122,6 +125,8 @@ private:
     int wakeDescriptor() const override;
     void showUpdate(const QImage &frame, const std::vector<QRect> &rects) override;
     void showCutText(const QString &text) override;
+    void ringBell() override;
+    void showDesktopName(const QString &name) override;
     void showCursor(const QImage &shape, const QPoint &hotSpot) override;
     void showLocks(int locks) override { emit serverLocks(locks); }
     bool password(QString *password, QString *userName) override;

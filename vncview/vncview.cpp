@@ -45,6 +45,8 @@ VncView::VncView(QWidget *parent, const QUrl &url)
     connect(&clientThread, &VncClientThread::desktopResizable, this, &VncView::noteRemoteResizable,
             Qt::QueuedConnection);
     connect(&clientThread, &VncClientThread::serverLocks, this, &VncView::setServerLocks, Qt::QueuedConnection);
+    connect(&clientThread, &VncClientThread::bell, this, &VncView::ringBell, Qt::QueuedConnection);
+    connect(&clientThread, &VncClientThread::desktopName, this, &VncView::setDesktopName, Qt::QueuedConnection);
 
     // Text an input method composes (a dead key's, a compose sequence's)
     // reaches the server as its characters.
@@ -66,6 +68,9 @@ VncView::VncView(QWidget *parent, const QUrl &url)
     pinchTimer.setSingleShot(true);
     pinchTimer.setInterval(16);
     connect(&pinchTimer, &QTimer::timeout, this, [this] { setZoom(pinchZoom, pinchAnchor); });
+    bellTimer.setSingleShot(true);
+    bellTimer.setInterval(150);
+    connect(&bellTimer, &QTimer::timeout, this, [this] { update(visibleRegion()); });
     edgeTimer.setInterval(30);
     connect(&edgeTimer, &QTimer::timeout, this, &VncView::scrollAtEdge);
 
@@ -152,6 +157,7 @@ bool VncView::startConnecting()
     if (signIn.userName.isEmpty())
         signIn.userName = signedInUserName;
     clientThread.setSignIn(signIn);
+    remoteName.clear();
 
     int quality = options.quality;
     if (options.quality == RemoteView::Unknown) {

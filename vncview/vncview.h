@@ -85,6 +85,13 @@ public:
     // Fitted to the window (the default), or at a zoom of its own.
     bool isFitting() const { return fitting; }
 
+    // Whether the server's bell flashes the view's frame besides beeping
+    // (the default), and whether it is flashing now.
+    void setBellFlash(bool on) { bellFlashWanted = on; }
+    bool isFlashingBell() const { return bellTimer.isActive(); }
+    // The server's name for its desktop; empty when it gave none.
+    QString desktopName() const { return remoteName; }
+
     // Scale factors (widget pixels per framebuffer pixel); 1.0 unless scaling.
     float horizontalScale() const { return horizontalFactor; }
     float verticalScale() const { return verticalFactor; }
@@ -128,6 +135,7 @@ signals:
     void menuRequested();
     // Fit or zoom changed; the window lays the view out again.
     void sizingChanged();
+    void desktopNameChanged(const QString &name);
 
 private slots:
     void updateImage(int x, int y, int w, int h);
@@ -142,6 +150,8 @@ private slots:
     void sendRemoteSize();
     void noteRemoteResizable();
     void setServerLocks(int locks);
+    void ringBell();
+    void setDesktopName(const QString &name);
 
 protected:
     bool event(QEvent *event) override;
@@ -236,6 +246,9 @@ private:
     QPointF pinchAnchor;
     EdgeScroll edges;
     QTimer edgeTimer;       // scrolls while the mouse rests at an edge
+    QTimer bellTimer;       // while it runs, the bell's flash shows
+    bool bellFlashWanted = true;
+    QString remoteName;
     QPointF mouseInWindow;  // where the mouse last was, in the parent's coordinates
     // Typed into the dialog; kept for reconnects once it signed in, but
     // never offered to another server that connects to a listening view.

@@ -165,6 +165,13 @@ void VncView::paintEvent(QPaintEvent *event)
         painter.fillRect(r, Qt::black);
     if (touchpadMode)
         paintPointer(painter);
+    if (bellTimer.isActive()) {
+        const int width = 6;
+        painter.setPen(QPen(palette().highlight(), width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        painter.setBrush(Qt::NoBrush);
+        const QRect shown = visibleRegion().boundingRect();
+        painter.drawRect(shown.adjusted(width / 2, width / 2, -width / 2, -width / 2));
+    }
 }
 
 void VncView::resizeEvent(QResizeEvent *event)

@@ -1,11 +1,13 @@
 // The session around the connection: starting over a socket a server
-// opened, reconnecting after a loss, and asking the server to fit its
-// desktop to the window.
+// opened, reconnecting after a loss, asking the server to fit its desktop
+// to the window, and what the server says about itself (its bell, its
+// desktop's name).
 #include "vncview.h"
 
 #include "diagnostics.h"
 #include "secret.h"
 
+#include <QApplication>
 #include <QDebug>
 
 bool VncView::startConnectingOver(int socket, const QString &peer)
@@ -84,4 +86,22 @@ void VncView::noteRemoteResizable()
 {
     remoteResizable = true;
     emit remoteResizeAvailable();
+}
+
+// A beep, and a brief flash of the frame for whoever has the sound off.
+void VncView::ringBell()
+{
+    QApplication::beep();
+    if (!bellFlashWanted || shuttingDown)
+        return;
+    bellTimer.start();
+    update(visibleRegion());
+}
+
+void VncView::setDesktopName(const QString &name)
+{
+    if (name == remoteName)
+        return;
+    remoteName = name;
+    emit desktopNameChanged(name);
 }

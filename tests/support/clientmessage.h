@@ -36,6 +36,12 @@ struct ClientMessage
     int x = 0, y = 0, buttonMask = 0;
     // CutText; Fence
     QByteArray text;
+    // CutText in the extended clipboard's form (flags as above; text only
+    // for a provide, in UTF-8)
+    bool extended = false;
+    static constexpr quint32 Caps = 1u << 24, Request = 1u << 25, Notify = 1u << 27, Provide = 1u << 28;
+    // Cut text that brings clipboard text: the old form, or a provide.
+    bool carriesText() const { return type == CutText && (!extended || (flags & (Provide | Caps)) == Provide); }
 };
 
 // Parses the client-to-server half of an RFB 3.3/3.7/3.8 session: the

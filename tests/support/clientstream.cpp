@@ -2,6 +2,8 @@
 
 #include <QtEndian>
 
+#include <zlib.h>
+
 namespace {
 
 // Length cap for ClientCutText: a bigger claim is treated as garbage.
@@ -83,11 +85,34 @@ ClientMessage fenceMessage(const QByteArray &b)
     return m;
 }
 
+// A negative length marks the extended clipboard: flags, then for a
+// provide a zlib stream of (size, data) per format; text is kept without
+// its terminating NUL.
 ClientMessage cutTextMessage(const QByteArray &b, quint32 length)
 {
     ClientMessage m;
     m.type = ClientMessage::CutText;
-    m.text = b.mid(8, static_cast<qsizetype>(length));
+    if (qint32(length) >= 0) {
+        m.text = b.mid(8, static_cast<qsizetype>(length));
+        return m;
+    }
+    m.extended = true;
+    m.flags = u32(b, 8);
+    if ((m.flags & (ClientMessage::Provide | ClientMessage::Caps | 1)) == (ClientMessage::Provide | 1)) {
+        // A zlib stream flushed, not finished, as the extension's peers send it.
+        QByteArray in = b.mid(12, -qint32(length) - 4), data(kMaxCutText / 4, '\0');
+        z_stream zs = {};
+        inflateInit(&zs);
+        zs.next_in = reinterpret_cast<Bytef *>(in.data());
+        zs.avail_in = uInt(in.size());
+        zs.next_out = reinterpret_cast<Bytef *>(data.data());
+        zs.avail_out = uInt(data.size());
+        inflate(&zs, Z_SYNC_FLUSH);
+        data.truncate(qsizetype(zs.total_out));
+        inflateEnd(&zs);
+        m.text = data.mid(4, qsizetype(data.size() >= 4 ? u32(data, 0) : 0));
+        m.text.truncate(m.text.indexOf('\0') < 0 ? m.text.size() : m.text.indexOf('\0'));
+    }
     return m;
 }
 
@@ -110,6 +135,8 @@ qsizetype messageLength(const QByteArray &buf)
     case 6:
         if (have < 8)
             return 0;
+        if (qint32(u32(buf, 4)) < 0)
+            return -qint64(qint32(u32(buf, 4))) > kMaxCutText ? -1 : 8 - qint64(qint32(u32(buf, 4)));
         return u32(buf, 4) > kMaxCutText ? -1 : 8 + qsizetype(u32(buf, 4));
     case 251: // SetDesktopSize: 16 bytes for each screen
         return have < 8 ? 0 : 8 + 16 * qsizetype(u8(buf, 6));

@@ -1,5 +1,7 @@
 #include "hostileserver.h"
 
+#include <zlib.h>
+
 #include <QtEndian>
 
 namespace HostileRfb
@@ -109,6 +111,31 @@ QByteArray cutTextHeader(quint32 length)
 }
 
 QByteArray cutText(const QByteArray &bytes) { return cutTextHeader(quint32(bytes.size())) + bytes; }
+
+QByteArray extendedCutText(quint32 flags, const QByteArray &payload)
+{
+    QByteArray out = cutTextHeader(quint32(-qint32(4 + payload.size())));
+    appendU32(out, flags);
+    return out + payload;
+}
+
+QByteArray clipboardProvide(const QByteArray &data, bool finished, qint64 declared)
+{
+    QByteArray plain;
+    appendU32(plain, quint32(declared < 0 ? data.size() : declared));
+    plain += data;
+    z_stream zs = {};
+    deflateInit(&zs, Z_DEFAULT_COMPRESSION);
+    QByteArray packed(qsizetype(deflateBound(&zs, uLong(plain.size())) + 16), '\0');
+    zs.next_in = reinterpret_cast<Bytef *>(plain.data());
+    zs.avail_in = uInt(plain.size());
+    zs.next_out = reinterpret_cast<Bytef *>(packed.data());
+    zs.avail_out = uInt(packed.size());
+    deflate(&zs, finished ? Z_FINISH : Z_SYNC_FLUSH);
+    packed.truncate(qsizetype(zs.total_out));
+    deflateEnd(&zs);
+    return extendedCutText(clipboardProvideFlag | 1, packed);
+}
 
 QList<RawServer::Step> session(quint16 width, quint16 height, const QList<QByteArray> &messages)
 {

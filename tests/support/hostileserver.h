@@ -40,6 +40,13 @@ QByteArray cutText(const QByteArray &bytes);
 // A cut text header that announces `length` bytes; none follow.
 QByteArray cutTextHeader(quint32 length);
 
+// The extended clipboard's form: flags, then the payload as it is.
+QByteArray extendedCutText(quint32 flags, const QByteArray &payload);
+constexpr quint32 clipboardCapsFlag = 1u << 24, clipboardProvideFlag = 1u << 28;
+// A provide of text 'data' (NUL and all, as given), in a zlib stream
+// flushed or finished; 'declared' replaces its size field unless negative.
+QByteArray clipboardProvide(const QByteArray &data, bool finished = false, qint64 declared = -1);
+
 // A handshake, then the messages one after another.
 QList<RawServer::Step> session(quint16 width, quint16 height, const QList<QByteArray> &messages);
 } // namespace HostileRfb
