@@ -98,6 +98,15 @@ QList<qint32> encodingsSent(const TestServer &server)
     return {};
 }
 
+// What the client sent on a RawServer's first connection.
+QList<ClientMessage> parsed(const RawServer &server)
+{
+    const QByteArray bytes = server.received().value(0);
+    QList<ClientMessage> messages;
+    ClientStreamParser(1, false).feed(bytes.constData(), size_t(bytes.size()), &messages);
+    return messages;
+}
+
 template<typename Server>
 void startThread(VncClientThread &thread, const Server &server, RemoteView::Quality quality = RemoteView::High)
 {
@@ -311,9 +320,8 @@ private slots:
         // The image taken before the resize still has its own, intact pixels.
         QCOMPARE(before.size(), QSize(640, 480));
         QCOMPARE(before.pixel(639, 479) & 0xffffff, TestServer::patternPixel(639, 479));
-        // The pixel format goes out again with the new buffer, and the whole
-        // new desktop is asked for.
-        QCOMPARE(formatsSent(), formatsBefore + 1);
+        // The format is the session's: a new size does not send it again.
+        QCOMPARE(formatsSent(), formatsBefore);
     }
 
     void sizeChangeWithinAnUpdateAsksForTheWholeDesktop()
@@ -543,6 +551,50 @@ private slots:
         QCOMPARE(server.connectionCount(), 0);
         QVERIFY(receiver.errors.isEmpty());
         QVERIFY(destructionTime(thread) < 1000);
+    }
+
+    // Input written directly while a rectangle arrives (a clipboard more
+    // than the socket takes at once, then a key) is finished before the
+    // library writes again, also when a SupportedMessages rectangle after
+    // the real one lets the library's own update request go: the stream
+    // stays whole, plain and over TLS.
+    void directInputEndsBeforeTheLibraryWrites_data()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("plain") << false;
+        QTest::newRow("TLS") << true;
+    }
+    void directInputEndsBeforeTheLibraryWrites()
+    {
+        QFETCH(bool, tls);
+        using namespace HostileRfb;
+        const QRect all(0, 0, 64, 48);
+        const QByteArray held = framebufferUpdate({rawRect(all, 0x2040e0), supportedMessagesRect()});
+        QList<RawServer::Step> script = session(64, 48, {framebufferUpdate({rawRect(all, 0x102030)})}, tls);
+        script << RawServer::Step::send(held.left(5000)) << RawServer::Step::pauseReading(1000)
+               << RawServer::Step::send(held.mid(5000));
+        RawServer server(script);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        Receiver receiver(thread);
+        startThread(thread, server);
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
+        QTest::qWait(200); // into the rectangle held back
+        const int clipboardSize = 8 << 20;
+        thread.clientCut(QString(clipboardSize, 'x'));
+        thread.keyEvent('a', true);
+        // The clipboard, the library's request, the key: nothing between.
+        QStringList tail;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                const QList<ClientMessage> sent = parsed(server);
+                tail.clear();
+                for (const ClientMessage &m : sent.mid(sent.size() - 3))
+                    tail << QStringLiteral("%1:%2").arg(m.type).arg(m.type == ClientMessage::CutText ? m.text.size() : m.key);
+                return !sent.isEmpty() && (sent.last().type == ClientMessage::Key || sent.last().type == ClientMessage::Other);
+            }(),
+            10000);
+        QCOMPARE(tail, (QStringList{QStringLiteral("5:%1").arg(clipboardSize), "2:0", "3:97"}));
     }
 
     void destroyedBeforeStart()

@@ -96,6 +96,7 @@ private:
     QElapsedTimer shownInPart;
     static constexpr int partialUpdateMs = 16;
     bool holdingUpdateRequests = false; // the library's own request is held back
+    bool formatSent = false; // SetPixelFormat and SetEncodings
     ContinuousUpdates continuousUpdates;
 };
 
