@@ -12,6 +12,13 @@ void DefaultSupportedMessagesUltraVNC(rfbClient *client);
 // Encrypts a 16-byte VNC authentication challenge in place with the first
 // eight bytes of 'passwd'.
 void rfbClientEncryptBytes(unsigned char *bytes, char *passwd);
+
 }
+
+// WriteToRFBServer, which rfbclient.h declares, is defined again by us
+// (socketwrite.cpp) and so replaced for the whole process: 0.9.14 waits
+// for a full socket in select() without a time-out, which only the peer's
+// reading ends. The library calls it through its procedure linkage table,
+// so its own messages go through ours too.
 
 #endif

@@ -21,6 +21,9 @@
 // - waiting for server data or input: poll() on the socket and wakeFd,
 //   where stop() lets the loop send what is queued before it ends (abort()
 //   shuts the socket when that takes too long);
+// - writes, the library's included, to a server that does not read: poll()
+//   on the socket and abortFd, which abort() sets (SocketWrite); a shut
+//   AF_UNIX socket whose peer does not read never becomes writable;
 // - the blocking emissions towards the GUI thread: the view removes their
 //   pending calls when it goes away, and the hooks stop emitting once
 //   stopped is set.
@@ -31,6 +34,7 @@
 #include "librarytext.h"
 #include "outgoingevent.h"
 #include "rfbsession.h"
+#include "socketwrite.h"
 
 #include <QCoreApplication>
 #include "diagnostics.h"
@@ -70,6 +74,7 @@ thread_local VncClientThread *loggingThread = nullptr;
 VncClientThread::VncClientThread(QObject *parent) : QThread(parent)
 {
     wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    abortFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     QMutexLocker locker(&mutex);
     stopped = false;
     auto *timer = new QTimer(this);
@@ -101,6 +106,8 @@ VncClientThread::~VncClientThread()
         close(givenSocket);
     if (wakeFd >= 0)
         close(wakeFd);
+    if (abortFd >= 0)
+        close(abortFd);
 }
 
 void VncClientThread::setHost(const QString &host)
@@ -195,6 +202,8 @@ bool VncClientThread::rearm()
     passwordRequested = false;
     encryptedSession = false;
     verifiedSession = false;
+    eventfd_t aborts;
+    eventfd_read(abortFd, &aborts);
     QMutexLocker locker(&sideLock);
     pendingErrorMessage.clear();
     givenPassword.clear();
@@ -216,6 +225,8 @@ void VncClientThread::stop()
 
 void VncClientThread::abort()
 {
+    if (abortFd >= 0)
+        eventfd_write(abortFd, 1);
     QMutexLocker locker(&sideLock);
     if (activeSocket >= 0)
         shutdown(activeSocket, SHUT_RDWR);
@@ -427,6 +438,7 @@ void VncClientThread::run()
     pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
 
     loggingThread = this;
+    SocketWrite::setAbortDescriptor(abortFd);
     static std::once_flag hooksInstalled;
     std::call_once(hooksInstalled, [] {
         rfbClientLog = libraryOutput;

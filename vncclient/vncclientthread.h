@@ -55,7 +55,8 @@ public:
     bool rearm();
     // Asks the thread to end. Once connected it first sends the input still
     // queued (the releases of held keys) and closes TLS politely; abort()
-    // ends a thread that does not get to it, by shutting the socket.
+    // ends a thread that does not get to it, by shutting the socket and
+    // failing every write that waits for it.
     void stop();
     void abort();
 
@@ -160,6 +161,7 @@ private:
     Reply reply = Reply::Waiting;
     int activeSocket = -1;
     int wakeFd = -1;
+    int abortFd = -1; // readable once abort() was called, until rearm()
 
     // Connection thread only.
     QString suppliedPassword;
