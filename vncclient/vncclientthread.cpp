@@ -64,8 +64,9 @@ namespace
 // read for ever; stop() interrupts both sooner.
 constexpr int connectTimeoutMs = 15000;
 constexpr unsigned readTimeoutSeconds = 30;
-// How long a stopping session may take to say goodbye to a TLS peer.
-constexpr int politeCloseMs = 200;
+// How long a stopping session may take to say goodbye to a TLS peer:
+// well within stopGraceMs, after which abort() ends it.
+constexpr int politeCloseMs = 150;
 
 // Lines the library logs are attributed to the connection they come from.
 thread_local VncClientThread *loggingThread = nullptr;
@@ -95,7 +96,7 @@ VncClientThread::~VncClientThread()
     bool aborted = false;
     while (!wait(10)) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-        if (!aborted && clock.elapsed() > 250) {
+        if (!aborted && clock.elapsed() > stopGraceMs) {
             abort();
             aborted = true;
         }

@@ -59,6 +59,10 @@ public:
     // failing every write that waits for it.
     void stop();
     void abort();
+    // How long a stopped thread is given to end by itself before abort():
+    // a server that does not read holds the goodbye until then, and the
+    // whole close must stay within 300 ms.
+    static constexpr int stopGraceMs = 200;
 
     QImage image(int x = 0, int y = 0, int w = 0, int h = 0) const;
     // The rectangles of the update being handed over (regionUpdated).
