@@ -219,8 +219,10 @@ bool RawServer::Private::readFrom(Connection &c)
     for (;;) {
         // Before TLS, no further than the step expects: TLS's bytes follow.
         size_t limit = sizeof buf;
-        if (tlsAhead)
-            limit = script[c.step].kind == Step::Expect ? size_t(qMax<qsizetype>(0, script[c.step].count - c.unconsumed)) : 0;
+        if (tlsAhead) {
+            const Step &s = script[c.step];
+            limit = s.kind == Step::Expect ? size_t(qMax<qsizetype>(0, s.count - c.unconsumed)) : 0;
+        }
         if (limit == 0)
             return true;
         ssize_t n = c.tls ? gnutls_record_recv(c.tls.get(), buf, limit) : ::read(c.fd.get(), buf, limit);
