@@ -593,8 +593,8 @@ private slots:
         thread.clientCut(clipboard);
         thread.keyEvent('a', true);
         // The clipboard, the library's request, the key: nothing between.
-        QTRY_COMPARE_WITH_TIMEOUT(lastSent(server), (QStringList{QStringLiteral("5:%1").arg(clipboardSize), "2:0", "3:97"}),
-                                  10000);
+        const QStringList expected{QStringLiteral("5:%1").arg(clipboardSize), "2:0", "3:97"};
+        QTRY_COMPARE_WITH_TIMEOUT(lastSent(server), expected, 10000);
     }
 
     // A server that never reads, over a socket pair: shutting a full one
