@@ -12,7 +12,6 @@ void DefaultSupportedMessagesUltraVNC(rfbClient *client);
 // Encrypts a 16-byte VNC authentication challenge in place with the first
 // eight bytes of 'passwd'.
 void rfbClientEncryptBytes(unsigned char *bytes, char *passwd);
-
 }
 
 // WriteToRFBServer, which rfbclient.h declares, is defined again by us
