@@ -102,19 +102,6 @@ QList<qint32> encodingsSent(const TestServer &server)
     return {};
 }
 
-// The last three messages the client sent on a RawServer's first
-// connection, as "type:key", or "type:size" for cut text.
-QStringList lastSent(const RawServer &server)
-{
-    const QByteArray bytes = server.received().value(0);
-    QList<ClientMessage> sent;
-    ClientStreamParser(1, false).feed(bytes.constData(), size_t(bytes.size()), &sent);
-    QStringList tail;
-    for (const ClientMessage &m : sent.mid(qMax<qsizetype>(0, sent.size() - 3)))
-        tail << QStringLiteral("%1:%2").arg(m.type).arg(m.type == ClientMessage::CutText ? m.text.size() : m.key);
-    return tail;
-}
-
 template<typename Server>
 void startThread(VncClientThread &thread, const Server &server, RemoteView::Quality quality = RemoteView::High)
 {
@@ -559,42 +546,6 @@ private slots:
         QCOMPARE(server.connectionCount(), 0);
         QVERIFY(receiver.errors.isEmpty());
         QVERIFY(destructionTime(thread) < 1000);
-    }
-
-    // Input written directly while a rectangle arrives (a clipboard more
-    // than the socket takes at once, then a key) is finished before the
-    // library writes again, also when a SupportedMessages rectangle after
-    // the real one lets the library's own update request go: the stream
-    // stays whole, plain and over TLS.
-    void directInputEndsBeforeTheLibraryWrites_data()
-    {
-        QTest::addColumn<bool>("tls");
-        QTest::newRow("plain") << false;
-        QTest::newRow("TLS") << true;
-    }
-    void directInputEndsBeforeTheLibraryWrites()
-    {
-        QFETCH(bool, tls);
-        using namespace HostileRfb;
-        const QRect all(0, 0, 64, 48);
-        const QByteArray held = framebufferUpdate({rawRect(all, 0x2040e0), supportedMessagesRect()});
-        QList<RawServer::Step> script = session(64, 48, {framebufferUpdate({rawRect(all, 0x102030)})}, tls);
-        script << RawServer::Step::send(held.left(5000)) << RawServer::Step::pauseReading(2000)
-               << RawServer::Step::send(held.mid(5000));
-        RawServer server(script);
-        QVERIFY(server.start());
-        VncClientThread thread;
-        Receiver receiver(thread);
-        const int clipboardSize = 4 << 20;
-        const QString clipboard(clipboardSize, 'x');
-        startThread(thread, server);
-        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
-        QTest::qWait(200); // into the rectangle held back
-        thread.clientCut(clipboard);
-        thread.keyEvent('a', true);
-        // The clipboard, the library's request, the key: nothing between.
-        const QStringList expected{QStringLiteral("5:%1").arg(clipboardSize), "2:0", "3:97"};
-        QTRY_COMPARE_WITH_TIMEOUT(lastSent(server), expected, 10000);
     }
 
     // A server that never reads, over a socket pair: shutting a full one
