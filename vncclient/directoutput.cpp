@@ -1,11 +1,6 @@
 #include "directoutput.h"
 
-#include <gnutls/gnutls.h>
-
-#include <cerrno>
-
-#include <poll.h>
-#include <sys/socket.h>
+#include "socketwrite.h"
 
 void DirectOutput::open(int socket, void *tlsSession)
 {
@@ -41,30 +36,7 @@ bool DirectOutput::tryWrite(const char *data, size_t size)
 // same on its next read.
 bool DirectOutput::push(bool wait)
 {
-    while (!failed && done < unfinished.size()) {
-        ssize_t sent;
-        bool blocked;
-        if (tls) {
-            // A record TLS could not send whole is finished by the same
-            // call again, before anything else goes out.
-            sent = gnutls_record_send(static_cast<gnutls_session_t>(tls), unfinished.data() + done,
-                                      unfinished.size() - done);
-            blocked = sent == GNUTLS_E_AGAIN || sent == GNUTLS_E_INTERRUPTED;
-        } else {
-            sent = send(fd, unfinished.data() + done, unfinished.size() - done, MSG_DONTWAIT | MSG_NOSIGNAL);
-            blocked = sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
-        }
-        failed = sent < 0 && !blocked;
-        if (sent > 0) {
-            done += size_t(sent);
-            continue;
-        }
-        if (failed || !wait)
-            break;
-        // A shut socket (abort()) reports itself here too.
-        pollfd writable = {fd, POLLOUT, 0};
-        poll(&writable, 1, -1);
-    }
+    failed = failed || !SocketWrite::send(fd, tls, unfinished.data(), unfinished.size(), &done, wait);
     if (failed || done >= unfinished.size()) {
         // A clipboard's worth is not kept for the key presses after it.
         if (unfinished.capacity() > 65536)

@@ -26,7 +26,8 @@ public:
     // its TLS session (a gnutls_session_t) when there is one, until close().
     void open(int socket, void *tlsSession);
     // Connection thread. Finishes a message a direct write left half-sent,
-    // waiting for the socket as the library does, and closes the output.
+    // waiting for the socket as the library's writes do, and closes the
+    // output.
     // False when the connection failed.
     bool close();
 

@@ -16,6 +16,12 @@ void DefaultSupportedMessagesUltraVNC(rfbClient *client);
 void rfbClientEncryptBytes(unsigned char *bytes, char *passwd);
 }
 
+// WriteToRFBServer, which rfbclient.h declares, is defined again by us
+// (socketwrite.cpp) and so replaced for the whole process: 0.9.14 waits
+// for a full socket in select() without a time-out, which only the peer's
+// reading ends. The library calls it through its procedure linkage table,
+// so its own messages go through ours too.
+
 namespace LibraryInternals
 {
 // The type of the next server message, left unread for

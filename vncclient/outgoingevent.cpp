@@ -2,6 +2,7 @@
 
 #include "desktopsize.h"
 #include "extendedclipboard.h"
+#include "librarytext.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,7 +29,20 @@ void OutgoingEvent::send(rfbClient *client)
     WriteToRFBServer(client, bytes.data(), unsigned(bytes.size()));
 }
 
-OutgoingCutTextEvent::OutgoingCutTextEvent(const QString &text) : text(text) {}
+OutgoingCutTextEvent::OutgoingCutTextEvent(const QString &text, bool legacy) : text(text), legacy(legacy) {}
+
+std::string OutgoingCutTextEvent::message() const
+{
+    if (!legacy)
+        return {};
+    const QByteArray latin1 = LibraryText::encodeCutText(text);
+    if (latin1.size() > ExtendedClipboard::maximumText)
+        return {};
+    std::string bytes(4, '\0');
+    bytes[0] = char(rfbClientCutText);
+    append32(bytes, uint32_t(latin1.size()));
+    return bytes + latin1.toStdString();
+}
 
 void OutgoingCutTextEvent::send(rfbClient *client)
 {

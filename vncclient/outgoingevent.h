@@ -26,11 +26,16 @@ public:
 class OutgoingCutTextEvent : public OutgoingEvent
 {
 public:
-    explicit OutgoingCutTextEvent(const QString &text);
+    // 'legacy': the server has not offered the extended clipboard, so the
+    // text may leave in the plain form directly. The plain form is valid
+    // whatever the server offers later; only then is it Latin-1.
+    OutgoingCutTextEvent(const QString &text, bool legacy);
+    std::string message() const override;
     void send(rfbClient *client) override;
 
 private:
     QString text;
+    bool legacy;
 };
 
 class OutgoingPointerEvent : public OutgoingEvent

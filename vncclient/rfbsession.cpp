@@ -268,6 +268,11 @@ rfbBool RfbSession::allocateFrameBuffer()
     }
     pixelBuffer = buffer;
     rfb->frameBuffer = bits;
+    // The format and encodings are the session's: said once. A server that
+    // resizes again and again would otherwise have them sent each time.
+    if (formatSent)
+        return continuousUpdates.sendAnswers(rfb) && continuousUpdates.resized(rfb);
+    formatSent = true;
     setPixelFormat();
     return continuousUpdates.sendAnswers(rfb) && SetFormatAndEncodings(rfb) && continuousUpdates.resized(rfb);
 }
@@ -339,17 +344,19 @@ void RfbSession::rectangleStarting(int, int, int, int)
         if (SendIncrementalFramebufferUpdateRequest(rfb))
             holdLibraryUpdateRequests(true);
     }
-    // Input pressed while this rectangle arrives goes out directly. The
-    // library writes nothing until the next rectangle or the update's end:
-    // its own request at the end is held, a new desktop size closes the
-    // output first (allocateFrameBuffer), and no fence answer waits to go
-    // before the input.
-    if (holdingUpdateRequests && continuousUpdates.nothingHeld())
+    // Input pressed while this rectangle's payload arrives goes out
+    // directly: the library's decoders only read, and the output closes
+    // when the payload is in (frameBufferUpdated), before the library
+    // handles anything else. Nothing the server sends in between, such as
+    // a SupportedMessages rectangle that lets the library's own update
+    // request go again, may find it open. Held fence answers go first.
+    if (continuousUpdates.nothingHeld())
         output.open(rfb->sock, rfb->tlsSession);
 }
 
 void RfbSession::frameBufferUpdated(int x, int y, int w, int h)
 {
+    output.close();
     // The library reports our pseudo-rectangles too; a cursor's would pass
     // for a change of pixels.
     if (announcements.tookRectangle())

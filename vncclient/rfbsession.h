@@ -58,6 +58,7 @@ public:
     bool canResizeDesktop() const { return DesktopSize::offered(rfb); }
     // Whether the server acknowledged QEMU's extended key events: keys may
     // go with their physical position.
+    bool hasExtendedClipboard() const { return clipboard.extended(); }
     bool takesPhysicalKeys() const { return rfb && SupportsClient2Server(rfb, rfbQemuEvent); }
 
     // Largest desktop accepted from a server: any side up to 16384 pixels,
@@ -103,6 +104,7 @@ private:
     QElapsedTimer shownInPart;
     static constexpr int partialUpdateMs = 16;
     bool holdingUpdateRequests = false; // the library's own request is held back
+    bool formatSent = false; // SetPixelFormat and SetEncodings
     ContinuousUpdates continuousUpdates;
     LedState ledState;
     ExtendedClipboard clipboard;

@@ -21,6 +21,9 @@
 // - waiting for server data or input: poll() on the socket and wakeFd,
 //   where stop() lets the loop send what is queued before it ends (abort()
 //   shuts the socket when that takes too long);
+// - writes, the library's included, to a server that does not read: poll()
+//   on the socket and abortFd, which abort() sets (SocketWrite); a shut
+//   AF_UNIX socket whose peer does not read never becomes writable;
 // - the blocking emissions towards the GUI thread: the view removes their
 //   pending calls when it goes away, and the hooks stop emitting once
 //   stopped is set.
@@ -32,6 +35,7 @@
 #include "outgoingevent.h"
 #include "rfbsession.h"
 #include "secret.h"
+#include "socketwrite.h"
 
 #include <QCoreApplication>
 #include "diagnostics.h"
@@ -61,8 +65,9 @@ namespace
 // read for ever; stop() interrupts both sooner.
 constexpr int connectTimeoutMs = 15000;
 constexpr unsigned readTimeoutSeconds = 30;
-// How long a stopping session may take to say goodbye to a TLS peer.
-constexpr int politeCloseMs = 200;
+// How long a stopping session may take to say goodbye to a TLS peer:
+// well within stopGraceMs, after which abort() ends it.
+constexpr int politeCloseMs = 150;
 
 // Lines the library logs are attributed to the connection they come from.
 thread_local VncClientThread *loggingThread = nullptr;
@@ -71,6 +76,7 @@ thread_local VncClientThread *loggingThread = nullptr;
 VncClientThread::VncClientThread(QObject *parent) : QThread(parent)
 {
     wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    abortFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     QMutexLocker locker(&mutex);
     stopped = false;
     auto *timer = new QTimer(this);
@@ -91,7 +97,7 @@ VncClientThread::~VncClientThread()
     bool aborted = false;
     while (!wait(10)) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-        if (!aborted && clock.elapsed() > 250) {
+        if (!aborted && clock.elapsed() > stopGraceMs) {
             abort();
             aborted = true;
         }
@@ -104,6 +110,8 @@ VncClientThread::~VncClientThread()
         close(givenSocket);
     if (wakeFd >= 0)
         close(wakeFd);
+    if (abortFd >= 0)
+        close(abortFd);
 }
 
 void VncClientThread::setHost(const QString &host)
@@ -205,6 +213,8 @@ bool VncClientThread::rearm()
     passwordRequested = false;
     encryptedSession = false;
     sessionIdentity = ServerIdentity::Unproven;
+    eventfd_t aborts;
+    eventfd_read(abortFd, &aborts);
     QMutexLocker locker(&sideLock);
     pendingErrorMessage.clear();
     Secret::wipe(givenPassword);
@@ -228,6 +238,8 @@ void VncClientThread::stop()
 
 void VncClientThread::abort()
 {
+    if (abortFd >= 0)
+        eventfd_write(abortFd, 1);
     QMutexLocker locker(&sideLock);
     if (activeSocket >= 0)
         shutdown(activeSocket, SHUT_RDWR);
@@ -411,6 +423,7 @@ void VncClientThread::messageLoop()
         if (serverData && !session->handleServerMessage())
             return;
         serverTakesPhysicalKeys = session->takesPhysicalKeys();
+        serverHasExtendedClipboard = session->hasExtendedClipboard();
         if (!resizeReported && session->canResizeDesktop()) {
             resizeReported = true;
             emit desktopResizable();
@@ -447,6 +460,7 @@ void VncClientThread::run()
     pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
 
     loggingThread = this;
+    SocketWrite::setAbortDescriptor(abortFd);
     static std::once_flag hooksInstalled;
     std::call_once(hooksInstalled, [] {
         rfbClientLog = libraryOutput;
@@ -458,6 +472,7 @@ void VncClientThread::run()
     passwordSent = false;
     resizeReported = false;
     serverTakesPhysicalKeys = false;
+    serverHasExtendedClipboard = false;
 
     if (attemptConnection()) {
         inMessageLoop = true;
@@ -670,7 +685,7 @@ void VncClientThread::clientCut(const QString &text)
 {
     if (stopped)
         return;
-    enqueue(new OutgoingCutTextEvent(text));
+    enqueue(new OutgoingCutTextEvent(text, !serverHasExtendedClipboard));
 }
 
 void VncClientThread::checkOutputErrorMessage()

@@ -60,9 +60,14 @@ public:
     bool rearm();
     // Asks the thread to end. Once connected it first sends the input still
     // queued (the releases of held keys) and closes TLS politely; abort()
-    // ends a thread that does not get to it, by shutting the socket.
+    // ends a thread that does not get to it, by shutting the socket and
+    // failing every write that waits for it.
     void stop();
     void abort();
+    // How long a stopped thread is given to end by itself before abort():
+    // a server that does not read holds the goodbye until then, and the
+    // whole close must stay within 300 ms.
+    static constexpr int stopGraceMs = 200;
 
     QImage image(int x = 0, int y = 0, int w = 0, int h = 0) const;
     // The rectangles of the update being handed over (regionUpdated).
@@ -170,6 +175,7 @@ private:
     std::atomic<bool> inMessageLoop{false};
     std::atomic<bool> physicalKeys{true};
     std::atomic<bool> serverTakesPhysicalKeys{false};
+    std::atomic<bool> serverHasExtendedClipboard{false};
     bool resizeReported = false; // connection thread only
 
     // Guards pendingErrorMessage, password, user name, reply and activeSocket; never
@@ -181,6 +187,7 @@ private:
     Reply reply = Reply::Waiting;
     int activeSocket = -1;
     int wakeFd = -1;
+    int abortFd = -1; // readable once abort() was called, until rearm()
 
     // Connection thread only.
     QString suppliedPassword;

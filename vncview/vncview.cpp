@@ -284,7 +284,7 @@ void VncView::beginShutdown()
     // A thread blocked handing this view an update would never see the
     // stop; discarding the call frees it to send the releases and go.
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-    if (!clientThread.wait(250))
+    if (!clientThread.wait(VncClientThread::stopGraceMs))
         clientThread.abort();
     if (clientThread.wait(500))
         Handover::acquire(&clientThread);

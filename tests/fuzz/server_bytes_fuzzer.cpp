@@ -14,6 +14,7 @@
 #include <cstring>
 #include <thread>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,16 +37,33 @@ QByteArray handshake()
     return b;
 }
 
-void feed(int fd, QByteArray bytes)
+// The server's side: sends the bytes, then closes its sending half, and
+// reads what the client sends until it goes, as a server does. One that
+// never read would leave the client waiting to write once the pair's buffer
+// is full.
+void serve(int fd, QByteArray bytes)
 {
     qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
-        if (n <= 0)
-            break;
-        done += n;
+    bool sending = true;
+    char sink[65536];
+    for (;;) {
+        if (sending && done == bytes.size()) {
+            ::shutdown(fd, SHUT_WR);
+            sending = false;
+        }
+        pollfd p = {fd, short(POLLIN | (sending ? POLLOUT : 0)), 0};
+        if (poll(&p, 1, -1) < 0)
+            return;
+        if (p.revents & (POLLIN | POLLHUP | POLLERR)) {
+            if (::read(fd, sink, sizeof sink) <= 0)
+                return;
+        } else if (p.revents & POLLOUT) {
+            const ssize_t n = ::send(fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+            if (n <= 0)
+                return;
+            done += n;
+        }
     }
-    ::shutdown(fd, SHUT_WR);
 }
 
 QWidget *window = nullptr;
@@ -83,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     view->show();
     view->enableScaling(data[0] & 2);
     ServerBytesFuzzer::threadOf(view).useSocket(pair[0]);
-    std::thread writer(feed, pair[1], bytes);
+    std::thread server(serve, pair[1], bytes);
     view->startConnecting();
 
     // The thread ends at the end of the bytes; its last updates still wait
@@ -94,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     QCoreApplication::processEvents();
     delete view;
-    writer.join();
+    server.join();
     close(pair[1]);
     return 0;
 }

@@ -245,6 +245,8 @@ bool ClientStreamParser::stepSecurityChoice()
         m_stage = Stage::ClientInit;
     else if (type == 2)
         m_stage = Stage::VncAuthResponse;
+    else if (type == 18)
+        m_stage = Stage::SecurityChoice; // anonymous TLS: a second choice inside it
     else
         m_stage = Stage::Stopped; // the server refuses it; nothing more to read
     return true;

@@ -42,16 +42,14 @@ QByteArray serverInit(quint16 width, quint16 height, const QByteArray &name)
     return out + name;
 }
 
-QList<RawServer::Step> handshake(quint16 width, quint16 height, const QByteArray &name)
+QList<RawServer::Step> handshake(quint16 width, quint16 height, const QByteArray &name, bool tls)
 {
     using Step = RawServer::Step;
-    return {Step::send("RFB 003.008\n"),
-            Step::expect(12),
-            Step::send(QByteArray("\x01\x01", 2)),
-            Step::expect(1),
-            Step::send(QByteArray(4, '\0')),
-            Step::expect(1),
-            Step::send(serverInit(width, height, name))};
+    QList<Step> security{Step::send(QByteArray("\x01\x01", 2)), Step::expect(1)};
+    if (tls)
+        security = QList<Step>{Step::send(QByteArray("\x01\x12", 2)), Step::expect(1), Step::startTls()} + security;
+    return QList<Step>{Step::send("RFB 003.008\n"), Step::expect(12)} + security
+        + QList<Step>{Step::send(QByteArray(4, '\0')), Step::expect(1), Step::send(serverInit(width, height, name))};
 }
 
 QByteArray rectHeader(int x, int y, int width, int height, qint32 encoding)
@@ -101,6 +99,11 @@ QByteArray desktopSizeRect(int width, int height)
     return rectHeader(0, 0, width, height, desktopSizeEncoding);
 }
 
+QByteArray supportedMessagesRect()
+{
+    return rectHeader(0, 0, 64, 0, supportedMessagesEncoding) + QByteArray(64, '\xff');
+}
+
 QByteArray cutTextHeader(quint32 length)
 {
     QByteArray out;
@@ -137,9 +140,9 @@ QByteArray clipboardProvide(const QByteArray &data, bool finished, qint64 declar
     return extendedCutText(clipboardProvideFlag | 1, packed);
 }
 
-QList<RawServer::Step> session(quint16 width, quint16 height, const QList<QByteArray> &messages)
+QList<RawServer::Step> session(quint16 width, quint16 height, const QList<QByteArray> &messages, bool tls)
 {
-    QList<RawServer::Step> steps = handshake(width, height);
+    QList<RawServer::Step> steps = handshake(width, height, "hostile", tls);
     for (const QByteArray &m : messages)
         steps << RawServer::Step::send(m);
     return steps;

@@ -19,13 +19,16 @@ namespace HostileRfb
 constexpr qint32 desktopSizeEncoding = -223;
 constexpr qint32 rawEncoding = 0;
 constexpr qint32 copyRectEncoding = 1;
+constexpr qint32 supportedMessagesEncoding = qint32(0xfffe0001);
 
 QByteArray serverInit(quint16 width, quint16 height, const QByteArray &name = "hostile");
 
 // Version, security types [None], the client's choice, SecurityResult OK,
 // ClientInit, ServerInit: one step each, so a test can cut the handshake
-// short after any of them.
-QList<RawServer::Step> handshake(quint16 width, quint16 height, const QByteArray &name = "hostile");
+// short after any of them. With tls, the types are [anonymous TLS], and
+// [None] follows inside it.
+QList<RawServer::Step> handshake(quint16 width, quint16 height, const QByteArray &name = "hostile",
+                                 bool tls = false);
 
 // The header of one rectangle, for encodings whose payload a test builds.
 QByteArray rectHeader(int x, int y, int width, int height, qint32 encoding);
@@ -35,6 +38,8 @@ QByteArray framebufferUpdate(const QList<QByteArray> &rects);
 QByteArray rawRect(const QRect &r, quint32 rgb);
 QByteArray copyRect(const QRect &target, int sourceX, int sourceY);
 QByteArray desktopSizeRect(int width, int height);
+// Every message supported both ways.
+QByteArray supportedMessagesRect();
 
 QByteArray cutText(const QByteArray &bytes);
 // A cut text header that announces `length` bytes; none follow.
@@ -48,5 +53,5 @@ constexpr quint32 clipboardCapsFlag = 1u << 24, clipboardProvideFlag = 1u << 28;
 QByteArray clipboardProvide(const QByteArray &data, bool finished = false, qint64 declared = -1);
 
 // A handshake, then the messages one after another.
-QList<RawServer::Step> session(quint16 width, quint16 height, const QList<QByteArray> &messages);
+QList<RawServer::Step> session(quint16 width, quint16 height, const QList<QByteArray> &messages, bool tls = false);
 } // namespace HostileRfb

@@ -2,6 +2,9 @@
 
 #include "socketutil.h"
 
+#include <gnutls/gnutls.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -26,7 +29,43 @@ struct Connection
     bool pausing = false;
     Clock::time_point pauseEnd;
     ByteQueue out;
+    std::shared_ptr<gnutls_session_int> tls; // once StartTls began
+    bool tlsReady = false;
+    size_t tlsPending = 0; // a record gnutls has to finish first
 };
+
+bool flush(Connection &c)
+{
+    if (!c.tls)
+        return flushQueue(c.fd.get(), c.out);
+    while (c.tlsReady && !c.out.empty()) {
+        const size_t size = c.tlsPending ? c.tlsPending : std::min<size_t>(c.out.size(), 16384);
+        const ssize_t n = gnutls_record_send(c.tls.get(), c.out.data(), size);
+        c.tlsPending = n == GNUTLS_E_AGAIN || n == GNUTLS_E_INTERRUPTED ? size : 0;
+        if (c.tlsPending)
+            return true;
+        if (n < 0)
+            return false;
+        c.out.consume(size_t(n));
+    }
+    return true;
+}
+
+// A server session with anonymous credentials, on the connection's socket.
+std::shared_ptr<gnutls_session_int> serverSession(int fd)
+{
+    static gnutls_anon_server_credentials_t credentials = [] {
+        gnutls_anon_server_credentials_t c;
+        gnutls_anon_allocate_server_credentials(&c);
+        return c;
+    }();
+    gnutls_session_t session;
+    gnutls_init(&session, GNUTLS_SERVER | GNUTLS_NONBLOCK);
+    gnutls_priority_set_direct(session, "NORMAL:+ANON-ECDH:+ANON-DH", nullptr);
+    gnutls_credentials_set(session, GNUTLS_CRD_ANON, credentials);
+    gnutls_transport_set_int(session, fd);
+    return std::shared_ptr<gnutls_session_int>(session, gnutls_deinit);
+}
 
 } // namespace
 
@@ -39,6 +78,10 @@ struct RawServer::Private
     bool advance(Connection &c, Clock::time_point now);
     bool readFrom(Connection &c);
     int pollTimeout(Clock::time_point now) const;
+    bool deaf(const Connection &c) const
+    {
+        return c.step < script.size() && script[c.step].kind == Step::Pause && script[c.step].count;
+    }
 
     const QList<Step> script;
     UniqueFd listenFd;
@@ -124,14 +167,14 @@ void RawServer::Private::run()
         fds.push_back({waker.fd(), POLLIN, 0});
         fds.push_back({listenFd.get(), POLLIN, 0});
         for (const Connection &c : conns)
-            fds.push_back({c.fd.get(), short(POLLIN | (c.out.empty() ? 0 : POLLOUT)), 0});
+            fds.push_back({c.fd.get(), short((deaf(c) ? 0 : POLLIN) | (c.out.empty() ? 0 : POLLOUT)), 0});
         ::poll(fds.data(), fds.size(), pollTimeout(Clock::now()));
         const Clock::time_point now = Clock::now();
         std::vector<Connection> kept;
         for (size_t i = 0; i < conns.size(); ++i) {
             Connection &c = conns[i];
-            const bool alive = (!(fds[2 + i].revents & (POLLIN | POLLHUP | POLLERR)) || readFrom(c))
-                && flushQueue(c.fd.get(), c.out) && advance(c, now);
+            const bool alive = (deaf(c) || !(fds[2 + i].revents & (POLLIN | POLLHUP | POLLERR)) || readFrom(c))
+                && flush(c) && advance(c, now);
             if (alive)
                 kept.push_back(std::move(c));
         }
@@ -168,8 +211,25 @@ void RawServer::Private::acceptPending()
 bool RawServer::Private::readFrom(Connection &c)
 {
     char buf[16384];
+    if (c.tls && !c.tlsReady)
+        return true; // the handshake in advance() reads
+    const bool tlsAhead = !c.tls && std::any_of(script.begin() + c.step, script.end(), [](const Step &s) {
+        return s.kind == Step::StartTls;
+    });
     for (;;) {
-        const ssize_t n = ::read(c.fd.get(), buf, sizeof buf);
+        // Before TLS, no further than the step expects: TLS's bytes follow.
+        size_t limit = sizeof buf;
+        if (tlsAhead) {
+            const Step &s = script[c.step];
+            limit = s.kind == Step::Expect ? size_t(qMax<qsizetype>(0, s.count - c.unconsumed)) : 0;
+        }
+        if (limit == 0)
+            return true;
+        ssize_t n = c.tls ? gnutls_record_recv(c.tls.get(), buf, limit) : ::read(c.fd.get(), buf, limit);
+        if (c.tls && n < 0) {
+            errno = n == GNUTLS_E_AGAIN ? EAGAIN : n == GNUTLS_E_INTERRUPTED ? EINTR : EIO;
+            n = -1;
+        }
         if (n > 0) {
             std::lock_guard<std::mutex> lock(receivedMutex);
             received[c.index].append(buf, n);
@@ -190,9 +250,22 @@ bool RawServer::Private::advance(Connection &c, Clock::time_point now)
         switch (s.kind) {
         case Step::Send:
             c.out.append(s.bytes.constData(), size_t(s.bytes.size()));
-            if (!flushQueue(c.fd.get(), c.out))
+            if (!flush(c))
                 return false;
             break;
+        case Step::StartTls: {
+            if (!c.out.empty())
+                return true;
+            if (!c.tls)
+                c.tls = serverSession(c.fd.get());
+            const int result = gnutls_handshake(c.tls.get());
+            if (result == GNUTLS_E_AGAIN || result == GNUTLS_E_INTERRUPTED)
+                return true;
+            if (result < 0)
+                return false;
+            c.tlsReady = true;
+            break;
+        }
         case Step::Expect:
             if (c.unconsumed < s.count)
                 return true;

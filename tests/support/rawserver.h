@@ -15,7 +15,7 @@ class RawServer
 public:
     struct Step
     {
-        enum Kind { Send, Expect, Pause, Close, Reset };
+        enum Kind { Send, Expect, Pause, Close, Reset, StartTls };
         Kind kind = Send;
         QByteArray bytes; // Send
         int count = 0;    // Expect: bytes to read from the client first
@@ -24,10 +24,14 @@ public:
         static Step send(const QByteArray &bytes) { return {Send, bytes, 0, 0}; }
         static Step expect(int count) { return {Expect, {}, count, 0}; }
         static Step pause(int ms) { return {Pause, {}, 0, ms}; }
+        // A pause in which the server reads nothing either.
+        static Step pauseReading(int ms) { return {Pause, {}, 1, ms}; }
         // Orderly close (FIN) once everything sent so far is out.
         static Step close() { return {Close, {}, 0, 0}; }
         // Abortive close (RST).
         static Step reset() { return {Reset, {}, 0, 0}; }
+        // An anonymous TLS handshake; the steps after it go through TLS.
+        static Step startTls() { return {StartTls, {}, 0, 0}; }
     };
 
     enum Mode {
