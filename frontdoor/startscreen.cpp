@@ -1,0 +1,439 @@
+#include "startscreen.h"
+
+#include "connectionfile.h"
+#include "discovery.h"
+#include "passwordvault.h"
+#include "qsoftmenubar.h"
+#include "serverdialog.h"
+#include "vemo.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGestureEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace {
+
+// KeyRole: a saved server's name, or an address; TypedRole: a recent row
+// holds a typed address rather than a saved server.
+enum Role { KindRole = Qt::UserRole, KeyRole, TypedRole };
+
+struct ActionRow {
+    const char *name; // object name, also of the button
+    const char *text;
+    void (StartScreen::*slot)();
+    bool button; // also a button below the list
+};
+
+// The menu's entries; the ones a finger needs most are buttons too.
+const ActionRow actionRows[] = {
+    {"connect", QT_TRANSLATE_NOOP("StartScreen", "&Connect"), &StartScreen::connectSelected, false},
+    {"add", QT_TRANSLATE_NOOP("StartScreen", "&Add…"), &StartScreen::addServer, true},
+    {"edit", QT_TRANSLATE_NOOP("StartScreen", "&Edit…"), &StartScreen::editServer, true},
+    {"duplicate", QT_TRANSLATE_NOOP("StartScreen", "D&uplicate"), &StartScreen::duplicateServer, true},
+    {"delete", QT_TRANSLATE_NOOP("StartScreen", "&Delete"), &StartScreen::deleteServer, true},
+    {"export", QT_TRANSLATE_NOOP("StartScreen", "E&xport…"), &StartScreen::exportServer, false},
+};
+
+CommandLine &startCommandLine()
+{
+    static CommandLine commandLine;
+    return commandLine;
+}
+
+} // namespace
+
+void StartScreen::setCommandLine(const CommandLine &commandLine)
+{
+    startCommandLine() = commandLine;
+}
+
+const CommandLine &StartScreen::commandLine()
+{
+    return startCommandLine();
+}
+
+bool StartScreen::isStartName(const QString &name)
+{
+    return ServerStore::isSavedName(name) || (name.endsWith(QLatin1String(".tigervnc")) && QFileInfo(name).isFile());
+}
+
+bool StartScreen::wanted()
+{
+    return startCommandLine().window.listenPort == 0;
+}
+
+StartScreen::StartScreen(QWidget *parent, Qt::WindowFlags flags)
+    : QWidget(parent, flags)
+    , vault(new PasswordVault(this))
+    , discovery(new Discovery(this))
+{
+    setWindowTitle(tr("vemo"));
+    resize(QSize(480, 640).boundedTo(screen()->availableSize()));
+    address = new QLineEdit(this);
+    address->setObjectName(QStringLiteral("address"));
+    address->setPlaceholderText(tr("Server address, e.g. host:1"));
+    address->setClearButtonEnabled(true);
+    address->setMinimumHeight(fontMetrics().height() * 2 + 8);
+    auto *go = new QPushButton(tr("&Go"), this);
+    go->setObjectName(QStringLiteral("go"));
+    go->setMinimumHeight(address->minimumHeight());
+    connect(address, &QLineEdit::returnPressed, this, &StartScreen::connectTyped);
+    connect(go, &QPushButton::clicked, this, &StartScreen::connectTyped);
+
+    list = new QListWidget(this);
+    list->setObjectName(QStringLiteral("servers"));
+    list->setWordWrap(true);
+    list->setUniformItemSizes(false);
+    connect(list, &QListWidget::itemActivated, this, &StartScreen::connectSelected);
+    connect(list, &QListWidget::itemClicked, this, [this] {
+        // The finger that held a row for its menu lifts without connecting.
+        if (!std::exchange(heldForMenu, false))
+            connectSelected();
+    });
+    // A right click, or a finger held on a row, offers what can be done with it.
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QWidget::customContextMenuRequested, this, &StartScreen::showRowMenu);
+    list->viewport()->grabGesture(Qt::TapAndHoldGesture);
+    list->viewport()->installEventFilter(this);
+
+    problem = new QLabel(this);
+    problem->setObjectName(QStringLiteral("problem"));
+    problem->setWordWrap(true);
+    problem->hide();
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(address, 1);
+    top->addWidget(go);
+    auto *buttons = new QHBoxLayout;
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(list, 1);
+    layout->addWidget(problem);
+    layout->addLayout(buttons);
+    buildMenu();
+    for (const ActionRow &row : actionRows) {
+        if (!row.button)
+            continue;
+        auto *button = new QPushButton(tr(row.text), this);
+        button->setObjectName(QLatin1String(row.name) + QLatin1String("Button"));
+        button->setMinimumHeight(address->minimumHeight());
+        // Keys reach the buttons' actions through the list and the menu.
+        button->setFocusPolicy(Qt::NoFocus);
+        connect(button, &QPushButton::clicked, this, row.slot);
+        buttons->addWidget(button);
+    }
+    address->installEventFilter(this);
+    list->installEventFilter(this);
+    connect(discovery, &Discovery::changed, this, &StartScreen::refresh);
+
+    store.load();
+    refresh();
+    const CommandLine &given = startCommandLine();
+    if (!given.serverName.isEmpty()) {
+        opening = true;
+        if (store.find(given.serverName))
+            connectEntry(*store.find(given.serverName), {given.serverName, QString()});
+        else
+            openConnectionFile(given.serverName);
+    } else if (!given.url.isEmpty()) {
+        SessionSettings settings;
+        settings.url = given.url;
+        settings.options = given.options;
+        settings.window = given.window;
+        openSession(settings, {QString(), given.url.toString(QUrl::RemovePassword | QUrl::RemoveScheme).mid(2)});
+    }
+    (list->currentItem() ? static_cast<QWidget *>(list) : address)->setFocus();
+}
+
+StartScreen::~StartScreen()
+{
+    delete current;
+}
+
+void StartScreen::setVisible(bool visible)
+{
+    // The session's window stands for this one while it runs.
+    if (visible && (current || opening)) {
+        if (current)
+            current->show();
+        return;
+    }
+    QWidget::setVisible(visible);
+}
+
+void StartScreen::buildMenu()
+{
+    QMenu *menu = QSoftMenuBar::menuFor(this, QSoftMenuBar::AnyFocus);
+    auto *open = new QAction(tr("&Open Document"), this);
+    open->setObjectName(QStringLiteral("openDocument"));
+    connect(open, &QAction::triggered, this, &StartScreen::openDocument);
+    menu->addAction(open);
+    menu->addSeparator();
+    for (const ActionRow &row : actionRows) {
+        auto *action = new QAction(tr(row.text), menu);
+        action->setObjectName(QLatin1String(row.name));
+        connect(action, &QAction::triggered, this, row.slot);
+        menu->addAction(action);
+    }
+    menu->addSeparator();
+    auto *quit = new QAction(tr("&Quit"), menu);
+    quit->setObjectName(QStringLiteral("quit"));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    menu->addAction(quit);
+}
+
+QListWidgetItem *StartScreen::addRow(Kind kind, const QString &title, const QString &detail, const QString &key)
+{
+    auto *item = new QListWidgetItem(detail.isEmpty() ? title : title + QLatin1Char('\n') + detail, list);
+    item->setData(KindRole, int(kind));
+    item->setData(KeyRole, key);
+    // Large enough for a finger.
+    const int lines = detail.isEmpty() ? 1 : 2;
+    item->setSizeHint(QSize(0, qMax(48, fontMetrics().lineSpacing() * lines + 20)));
+    if (kind == Heading) {
+        item->setFlags(Qt::NoItemFlags);
+        QFont bold = font();
+        bold.setBold(true);
+        item->setFont(bold);
+        item->setSizeHint(QSize(0, fontMetrics().lineSpacing() + 12));
+    }
+    return item;
+}
+
+// Recent first, then saved, then found; keeps the selection where it can.
+void StartScreen::refresh()
+{
+    const QString selected = list->currentItem() ? list->currentItem()->text() : QString();
+    list->clear();
+    if (!store.recent().isEmpty())
+        addRow(Heading, tr("Recent"), QString(), QString());
+    for (const ServerStore::Recent &r : store.recent()) {
+        const ServerEntry *e = r.name.isEmpty() ? nullptr : store.find(r.name);
+        addRow(Recent, e ? e->name : r.address, e ? e->address : QString(), r.name.isEmpty() ? r.address : r.name)
+            ->setData(TypedRole, r.name.isEmpty());
+    }
+    if (!store.servers().isEmpty())
+        addRow(Heading, tr("Saved"), QString(), QString());
+    for (const ServerEntry &e : store.servers())
+        addRow(Saved, e.name, e.address, e.name);
+    const QList<Discovery::Server> found = discovery->servers();
+    if (!found.isEmpty())
+        addRow(Heading, tr("On this network"), QString(), QString());
+    for (const Discovery::Server &s : found)
+        addRow(Found, s.name, s.host, s.address);
+    if (list->count() == 0) {
+        addRow(Heading, tr("No servers yet: type an address above, or add a server."), QString(), QString())
+            ->setFont(font());
+    }
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem *item = list->item(i);
+        if (item->flags() != Qt::NoItemFlags && (!list->currentItem() || item->text() == selected))
+            list->setCurrentItem(item);
+    }
+}
+
+void StartScreen::showProblem(const QString &text)
+{
+    problem->setText(text);
+    problem->setVisible(!text.isEmpty());
+}
+
+const ServerEntry *StartScreen::selectedSaved() const
+{
+    const QListWidgetItem *item = list->currentItem();
+    if (!item)
+        return nullptr;
+    const Kind kind = Kind(item->data(KindRole).toInt());
+    const bool typed = item->data(TypedRole).toBool();
+    return (kind == Saved || (kind == Recent && !typed)) ? store.find(item->data(KeyRole).toString()) : nullptr;
+}
+
+void StartScreen::showRowMenu(const QPoint &at)
+{
+    QListWidgetItem *item = list->itemAt(at);
+    if (!item || item->flags() == Qt::NoItemFlags)
+        return;
+    list->setCurrentItem(item);
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("rowMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const ActionRow &row : actionRows)
+        menu->addAction(findChild<QAction *>(QLatin1String(row.name)));
+    menu->popup(list->viewport()->mapToGlobal(at));
+}
+
+bool StartScreen::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == list->viewport() && event->type() == QEvent::Gesture) {
+        auto *gesture = static_cast<QGestureEvent *>(event);
+        auto *hold = static_cast<QTapAndHoldGesture *>(gesture->gesture(Qt::TapAndHoldGesture));
+        if (hold && hold->state() == Qt::GestureFinished) {
+            heldForMenu = true;
+            showRowMenu(list->viewport()->mapFromGlobal(hold->position().toPoint()));
+        }
+        return true;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (watched == address && key == Qt::Key_Down && list->currentItem()) {
+        list->setFocus();
+        return true;
+    }
+    if (watched == address && key == Qt::Key_Escape) {
+        address->clear();
+        list->setFocus();
+        return true;
+    }
+    if (watched != list)
+        return false;
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        connectSelected();
+        return true;
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace:
+        deleteServer();
+        return true;
+    case Qt::Key_Escape:
+        address->setFocus();
+        return true;
+    case Qt::Key_Up: {
+        // Above the first row is the address field.
+        int row = list->currentRow() - 1;
+        while (row >= 0 && list->item(row)->flags() == Qt::NoItemFlags)
+            --row;
+        if (row < 0) {
+            address->setFocus();
+            return true;
+        }
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+
+void StartScreen::addServer()
+{
+    ServerEntry fresh;
+    fresh.address = address->text().trimmed();
+    editEntry(fresh, QString());
+}
+
+void StartScreen::editServer()
+{
+    if (const ServerEntry *e = selectedSaved())
+        editEntry(*e, e->name);
+    else
+        showProblem(tr("Choose a saved server to edit."));
+}
+
+void StartScreen::duplicateServer()
+{
+    const ServerEntry *e = selectedSaved();
+    if (!e) {
+        showProblem(tr("Choose a saved server to duplicate."));
+        return;
+    }
+    ServerEntry copy = *e;
+    copy.name = store.freeName(e->name);
+    copy.rememberPassword = false;
+    QString error;
+    if (store.put(copy, QString(), &error))
+        refresh();
+    showProblem(error);
+}
+
+// Opens the editor, not modal to the application: the event loop runs on.
+void StartScreen::editEntry(const ServerEntry &entry, const QString &oldName)
+{
+    QStringList taken;
+    for (const ServerEntry &e : store.servers()) {
+        if (e.name != oldName)
+            taken << e.name;
+    }
+    auto *dialog = new ServerDialog(entry, taken, vault, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog, oldName] {
+        const ServerEntry edited = dialog->entry();
+        QString error;
+        if (store.put(edited, oldName, &error))
+            keepPassword(edited, oldName, dialog->password());
+        refresh();
+        showProblem(error);
+    });
+    dialog->open();
+}
+
+// The keyring follows the entry: stored, moved with a new name, or dropped.
+void StartScreen::keepPassword(const ServerEntry &entry, const QString &oldName, const QString &typed)
+{
+    const bool renamed = !oldName.isEmpty() && oldName != entry.name;
+    if (!entry.rememberPassword) {
+        if (!oldName.isEmpty())
+            vault->remove(oldName);
+        return;
+    }
+    const auto store = [this, entry](const QString &password) {
+        if (password.isEmpty())
+            return;
+        vault->write(entry.name, password, [this](const QString &error) { showProblem(error); });
+    };
+    if (!typed.isEmpty())
+        store(typed);
+    else if (renamed)
+        vault->read(oldName, store);
+    if (renamed)
+        vault->remove(oldName);
+}
+
+void StartScreen::deleteServer()
+{
+    const QListWidgetItem *item = list->currentItem();
+    QString error;
+    if (item && item->data(KindRole).toInt() == Recent) {
+        // A recent row leaves the recent list only.
+        ServerStore::Recent r;
+        (item->data(TypedRole).toBool() ? r.address : r.name) = item->data(KeyRole).toString();
+        store.forget(r, &error);
+        refresh();
+        showProblem(error);
+        return;
+    }
+    const ServerEntry *e = selectedSaved();
+    if (!e) {
+        showProblem(tr("Choose a saved server to delete."));
+        return;
+    }
+    const QString name = e->name;
+    auto *question = new QMessageBox(QMessageBox::Question, tr("Delete server"),
+                                     tr("Delete the saved server \"%1\"?").arg(name),
+                                     QMessageBox::Yes | QMessageBox::No, this);
+    question->setObjectName(QStringLiteral("confirmDelete"));
+    question->setDefaultButton(QMessageBox::Yes);
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    connect(question, &QMessageBox::buttonClicked, this, [this, question, name](QAbstractButton *button) {
+        if (question->standardButton(button) != QMessageBox::Yes)
+            return;
+        QString error;
+        if (store.remove(name, &error))
+            vault->remove(name);
+        refresh();
+        showProblem(error);
+    });
+    question->open();
+}
