@@ -60,6 +60,9 @@ protected:
 
 private:
     enum Kind { Heading, Recent, Saved, Found };
+    // Item data of a row: its Kind; a saved server's name or an address;
+    // whether a recent row holds a typed address rather than a saved server.
+    enum Role { KindRole = Qt::UserRole, KeyRole, TypedRole };
 
     void buildMenu();
     void showRowMenu(const QPoint &at);

@@ -20,8 +20,6 @@
 
 namespace {
 
-enum Role { KindRole = Qt::UserRole, KeyRole, TypedRole };
-
 const char connectionFilter[] = QT_TRANSLATE_NOOP("StartScreen", "Connection files (*.tigervnc);;All files (*)");
 
 } // namespace

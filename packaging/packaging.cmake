@@ -43,5 +43,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so not seen by dpkg-shlibdeps: without Qt's platform
 # plugins (xcb, wayland, offscreen) no window can open.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Where they run, saved passwords go to the Secret Service and the start
+# screen lists the servers Avahi finds; vemo works without either.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring, avahi-daemon")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 include(CPack)

@@ -151,6 +151,7 @@ private slots:
     void savedSettingsReachTheSession();
     void typedAddressConnects_data();
     void typedAddressConnects();
+    void connectionFileOpensAndConnects_data();
     void connectionFileOpensAndConnects();
     void rememberedPasswordNeedsNoDialog();
     void announcedServerComesAndGoes();
@@ -343,23 +344,52 @@ void FrontDoorTest::typedAddressConnects()
     QCOMPARE(door.screen->findChild<QLabel *>("problem")->isVisible(), !connects);
 }
 
-// TigerVNC's connection file in, through Open Document; and vemo's export
-// read back the same.
+// A connection file through Open Document: TigerVNC's own, and one that
+// vemo exported from a saved server.
+void FrontDoorTest::connectionFileOpensAndConnects_data()
+{
+    QTest::addColumn<bool>("exported");
+    QTest::newRow("TigerVNC's file") << false;
+    QTest::newRow("exported by vemo") << true;
+}
+
 void FrontDoorTest::connectionFileOpensAndConnects()
 {
+    QFETCH(bool, exported);
     const QString path = config->filePath("desk.tigervnc");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("TigerVNC Configuration file Version 1.0\n\nServerName=" + addressOf(server).toUtf8()
-               + "\nViewOnly=1\nShared=1\nSecurityTypes=None\n");
-    file.close();
+    const auto typePath = [&](const char *dialogName) {
+        auto *dialog = shown<QFileDialog>(dialogName);
+        QVERIFY(dialog);
+        activate(dialog);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), path);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_VERIFY(QFile::exists(path));
+    };
+    const QByteArray settings = "ServerName=" + addressOf(server).toUtf8() + "\nViewOnly=1\nSecurityTypes=None\n";
+    if (exported) {
+        QDir().mkpath(config->filePath("vemo"));
+        QFile saved(config->filePath("vemo/servers.ini"));
+        QVERIFY(saved.open(QIODevice::WriteOnly));
+        saved.write(QString("[Desk]\naddress=%1\nview-only=true\nsecurity=None\n").arg(addressOf(server)).toUtf8());
+        saved.close();
+        Door door;
+        door.arrowTo("Saved", "Desk");
+        Door::menu(door.screen.get(), 'X');
+        typePath("exportConnectionFile");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        for (const QByteArray &line : settings.split('\n'))
+            QVERIFY2(text.contains(line + '\n'), text.constData());
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("TigerVNC Configuration file Version 1.0\n\n" + settings + "Shared=1\n");
+    }
     Door door;
     Door::menu(door.screen.get(), 'O');
-    auto *dialog = shown<QFileDialog>("openConnectionFile");
-    QVERIFY(dialog);
-    activate(dialog);
-    QTest::keyClicks(QApplication::focusWidget(), path);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    typePath("openConnectionFile");
     VncView *view = door.connectedView();
     QVERIFY2(view, qPrintable(door.screen->findChild<QLabel *>("problem")->text()));
     QVERIFY(view->isViewOnly());
