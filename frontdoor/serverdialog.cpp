@@ -35,6 +35,8 @@ ServerDialog::ServerDialog(const ServerEntry &e, const QStringList &taken, Passw
     userName = field("userName", e.userName);
     passwordField = field("password", QString());
     passwordField->setEchoMode(QLineEdit::Password);
+    if (e.rememberPassword)
+        passwordField->setPlaceholderText(tr("kept in the keyring"));
     remember = check("rememberPassword", tr("&Remember the password in the keyring"), e.rememberPassword);
     keyringNote = new QLabel(this);
     keyringNote->setWordWrap(true);

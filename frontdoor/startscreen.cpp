@@ -199,7 +199,9 @@ QListWidgetItem *StartScreen::addRow(Kind kind, const QString &title, const QStr
     const int lines = detail.isEmpty() ? 1 : 2;
     item->setSizeHint(QSize(0, qMax(48, fontMetrics().lineSpacing() * lines + 20)));
     if (kind == Heading) {
+        // Out of the arrow keys' way, but not greyed out.
         item->setFlags(Qt::NoItemFlags);
+        item->setForeground(palette().windowText());
         QFont bold = font();
         bold.setBold(true);
         item->setFont(bold);
@@ -211,7 +213,9 @@ QListWidgetItem *StartScreen::addRow(Kind kind, const QString &title, const QStr
 // Recent first, then saved, then found; keeps the selection where it can.
 void StartScreen::refresh()
 {
-    const QString selected = list->currentItem() ? list->currentItem()->text() : QString();
+    const QListWidgetItem *was = list->currentItem();
+    const int kind = was ? was->data(KindRole).toInt() : -1;
+    const QString key = was ? was->data(KeyRole).toString() : QString();
     list->clear();
     if (!store.recent().isEmpty())
         addRow(Heading, tr("Recent"), QString(), QString());
@@ -233,11 +237,20 @@ void StartScreen::refresh()
         addRow(Heading, tr("No servers yet: type an address above, or add a server."), QString(), QString())
             ->setFont(font());
     }
+    // The row that was current stays so; else the most recent server.
+    QListWidgetItem *first = nullptr;
     for (int i = 0; i < list->count(); ++i) {
         QListWidgetItem *item = list->item(i);
-        if (item->flags() != Qt::NoItemFlags && (!list->currentItem() || item->text() == selected))
-            list->setCurrentItem(item);
+        if (item->flags() == Qt::NoItemFlags)
+            continue;
+        if (!first)
+            first = item;
+        if (item->data(KindRole).toInt() == kind && item->data(KeyRole).toString() == key) {
+            first = item;
+            break;
+        }
     }
+    list->setCurrentItem(first);
 }
 
 void StartScreen::showProblem(const QString &text)

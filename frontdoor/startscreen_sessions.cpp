@@ -150,12 +150,13 @@ void StartScreen::endSession()
 
 void StartScreen::openDocument()
 {
-    QWidget *parent = current ? static_cast<QWidget *>(current) : this;
-    auto *dialog = new QFileDialog(parent, tr("Open a connection file"), QDir::homePath(), tr(connectionFilter));
+    auto *dialog = new QFileDialog(current ? static_cast<QWidget *>(current) : this, tr("Open a connection file"),
+                                   QDir::homePath(), tr(connectionFilter));
     dialog->setObjectName(QStringLiteral("openConnectionFile"));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QFileDialog::fileSelected, this, &StartScreen::openConnectionFile);
+    // Queued: the new session replaces the window the dialog belongs to.
+    connect(dialog, &QFileDialog::fileSelected, this, &StartScreen::openConnectionFile, Qt::QueuedConnection);
     dialog->open();
 }
 

@@ -372,6 +372,10 @@ ohne NAME und URL öffnet sich der Startbildschirm</translation>
         <source>Type the password in the password field, not in the address.</source>
         <translation>Geben Sie das Passwort im Passwortfeld ein, nicht in der Adresse.</translation>
     </message>
+    <message>
+        <source>kept in the keyring</source>
+        <translation>im Schlüsselbund gespeichert</translation>
+    </message>
 </context>
 <context>
     <name>ServerStore</name>
