@@ -148,7 +148,9 @@ StartScreen::StartScreen(QWidget *parent, Qt::WindowFlags flags)
         settings.url = given.url;
         settings.options = given.options;
         settings.window = given.window;
-        openSession(settings, {QString(), given.url.toString(QUrl::RemovePassword | QUrl::RemoveScheme).mid(2)});
+        // Scripts and kiosks start this way: the recent list is the start
+        // screen's own.
+        openSession(settings, {});
     }
     (list->currentItem() ? static_cast<QWidget *>(list) : address)->setFocus();
 }
@@ -232,7 +234,7 @@ void StartScreen::refresh()
     if (!found.isEmpty())
         addRow(Heading, tr("On this network"), QString(), QString());
     for (const Discovery::Server &s : found)
-        addRow(Found, s.name, s.host, s.address);
+        addRow(Found, s.name, QStringLiteral("%1 (%2)").arg(s.host, s.address), s.address);
     if (list->count() == 0) {
         addRow(Heading, tr("No servers yet: type an address above, or add a server."), QString(), QString())
             ->setFont(font());

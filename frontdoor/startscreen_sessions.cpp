@@ -88,7 +88,8 @@ void StartScreen::connectEntry(const ServerEntry &entry, const ServerStore::Rece
 void StartScreen::openSession(const SessionSettings &settings, const ServerStore::Recent &used)
 {
     QString error;
-    store.noteUsed(used, &error);
+    if (!used.name.isEmpty() || !used.address.isEmpty())
+        store.noteUsed(used, &error);
     refresh();
     showProblem(error);
     delete current;
