@@ -1,10 +1,9 @@
 #include "discovery.h"
 
 #include <QDBusConnection>
-#include <QDBusInterface>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDBusReply>
+#include <QDBusServiceWatcher>
 
 namespace {
 
@@ -34,11 +33,34 @@ Discovery::Discovery(QObject *parent)
                 SLOT(itemNew(int, int, QString, QString, QString, uint, QDBusMessage)));
     bus.connect(avahi, QString(), browserInterface, QStringLiteral("ItemRemove"), this,
                 SLOT(itemRemove(int, int, QString, QString, QString, uint, QDBusMessage)));
-    QDBusInterface server(avahi, QStringLiteral("/"), QStringLiteral("org.freedesktop.Avahi.Server"), bus);
-    const QDBusReply<QDBusObjectPath> browser = server.call(QStringLiteral("ServiceBrowserNew"), anyInterface,
-                                                            anyProtocol, serviceType, QString(), 0u);
-    if (browser.isValid())
-        browserPath = browser.value().path();
+    // A daemon that starts later, or again, is browsed from then on.
+    auto *watcher = new QDBusServiceWatcher(avahi, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &owner) {
+                browserPath.clear();
+                found.clear();
+                emit changed();
+                if (!owner.isEmpty())
+                    browse();
+            });
+    browse();
+}
+
+// Asked without waiting, and without starting a daemon that is not running.
+void Discovery::browse()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(avahi, QStringLiteral("/"),
+                                                       QStringLiteral("org.freedesktop.Avahi.Server"),
+                                                       QStringLiteral("ServiceBrowserNew"));
+    call << anyInterface << anyProtocol << serviceType << QString() << 0u;
+    call.setAutoStartService(false);
+    auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::systemBus().asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        const QDBusPendingReply<QDBusObjectPath> reply = *w;
+        if (reply.isValid())
+            browserPath = reply.value().path();
+    });
 }
 
 Discovery::~Discovery()

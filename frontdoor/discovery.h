@@ -39,6 +39,7 @@ private slots:
                     uint flags, const QDBusMessage &message);
 
 private:
+    void browse();
     void resolve(const Server &item);
 
     QString browserPath;
