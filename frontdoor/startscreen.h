@@ -77,6 +77,7 @@ private:
     void connectEntry(const ServerEntry &entry, const ServerStore::Recent &used);
     void openSession(const SessionSettings &settings, const ServerStore::Recent &used);
     void applyScaling(const SessionSettings &settings);
+    void returnOnFailure();
     void endSession();
 
     ServerStore store;

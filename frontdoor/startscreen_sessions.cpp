@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTimer>
 
 #include <memory>
 
@@ -103,6 +104,7 @@ void StartScreen::openSession(const SessionSettings &settings, const ServerStore
         current->setWindowState(current->windowState() | Qt::WindowMaximized);
     current->setAttribute(Qt::WA_QuitOnClose, true);
     applyScaling(settings);
+    returnOnFailure();
     if (auto *disconnect = current->findChild<QAction *>(QStringLiteral("disconnect")))
         connect(disconnect, &QAction::triggered, this, &StartScreen::endSession);
     if (auto *open = current->findChild<QAction *>(QStringLiteral("openDocument")))
@@ -129,6 +131,26 @@ void StartScreen::applyScaling(const SessionSettings &settings)
         view->showActualSize();
         if (percent != 100)
             view->zoomBy(percent / 100.0, QPointF(view->width() / 2.0, view->height() / 2.0));
+    });
+}
+
+// A server that cannot be reached, or refuses to sign in, sends the user
+// back here with the reason, the typed address still in its field.
+void StartScreen::returnOnFailure()
+{
+    VncView *view = current->findChild<VncView *>();
+    auto reached = std::make_shared<bool>(false);
+    connect(view, &RemoteView::statusChanged, this, [reached](RemoteView::RemoteStatus status) {
+        *reached = *reached || status == RemoteView::Connected;
+    });
+    connect(view, &RemoteView::errorMessage, this, [this, reached](const QString &title, const QString &message) {
+        if (*reached)
+            return;
+        // Not from inside the view's own signal.
+        QTimer::singleShot(0, this, [this, text = title + QLatin1Char('\n') + message] {
+            endSession();
+            showProblem(text);
+        });
     });
 }
 

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -144,6 +145,8 @@ class FrontDoorTest : public QObject
     Q_OBJECT
 
 private slots:
+    // The data functions name the server: it starts first.
+    void initTestCase() { QVERIFY(server.start()); }
     void init();
     void aServerIsAddedUsedEditedAndDeleted_data();
     void aServerIsAddedUsedEditedAndDeleted();
@@ -159,7 +162,6 @@ private slots:
 private:
     std::unique_ptr<QTemporaryDir> config;
     TestServer server{320, 240};
-    bool serverStarted = false;
 };
 
 void FrontDoorTest::init()
@@ -167,8 +169,6 @@ void FrontDoorTest::init()
     config = std::make_unique<QTemporaryDir>();
     qputenv("XDG_CONFIG_HOME", config->path().toLocal8Bit());
     StartScreen::setCommandLine({});
-    if (!serverStarted)
-        QVERIFY(serverStarted = server.start());
 }
 
 void FrontDoorTest::aServerIsAddedUsedEditedAndDeleted_data()
@@ -327,11 +327,16 @@ void FrontDoorTest::savedSettingsReachTheSession()
 
 void FrontDoorTest::typedAddressConnects_data()
 {
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString nobody = QString("127.0.0.1::%1").arg(closed.serverPort());
+    closed.close();
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("connects");
     QTest::newRow("host::port") << addressOf(server) << true;
     QTest::newRow("URL") << QString("vnc://%1:%2").arg(server.host()).arg(server.port()) << true;
     QTest::newRow("nonsense") << "vnc://a b" << false;
+    QTest::newRow("nothing listens there") << nobody << false;
 }
 
 void FrontDoorTest::typedAddressConnects()
@@ -343,11 +348,15 @@ void FrontDoorTest::typedAddressConnects()
     QVERIFY(address->hasFocus());
     QTest::keyClicks(address, typed);
     QTest::keyClick(address, Qt::Key_Return);
-    QCOMPARE(bool(door.connectedView(connects ? 10000 : 200)), connects);
-    QCOMPARE(door.screen->isVisible(), !connects);
-    // A refused address stays typed, with the reason next to it.
+    if (connects) {
+        QVERIFY(door.connectedView());
+        QVERIFY(!door.screen->isVisible());
+        return;
+    }
+    // Back, or still, on the start screen with the reason, the address kept.
+    QTRY_VERIFY_WITH_TIMEOUT(door.screen->isVisible() && !door.screen->session(), 10000);
     QCOMPARE(address->text(), typed);
-    QCOMPARE(door.screen->findChild<QLabel *>("problem")->isVisible(), !connects);
+    QVERIFY(door.screen->findChild<QLabel *>("problem")->isVisible());
 }
 
 // A connection file through Open Document: TigerVNC's own, and one that
