@@ -72,15 +72,15 @@ void StartScreen::keepPassword(const ServerEntry &entry, const QString &oldName,
             vault->remove(oldName);
         return;
     }
-    const auto store = [this, entry](const QString &password) {
+    const auto keep = [this, entry](const QString &password) {
         if (password.isEmpty())
             return;
         vault->write(entry.name, password, [this](const QString &error) { showProblem(error); });
     };
     if (!typed.isEmpty())
-        store(typed);
+        keep(typed);
     else if (renamed)
-        vault->read(oldName, store);
+        vault->read(oldName, keep);
     if (renamed)
         vault->remove(oldName);
 }
