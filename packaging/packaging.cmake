@@ -43,8 +43,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so not seen by dpkg-shlibdeps: without Qt's platform
 # plugins (xcb, wayland, offscreen) no window can open.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-# Qt's own texts (the buttons of its dialogs) in the user's language; vemo
-# works without them, in English buttons.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# Qt's own texts (the buttons of its dialogs) in the user's language; where
+# they run, saved passwords go to the Secret Service and the start screen
+# lists the servers Avahi finds. vemo works without any of them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, gnome-keyring, avahi-daemon")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 include(CPack)

@@ -11,6 +11,8 @@ packages=(
   tigervnc-standalone-server tigervnc-viewer tigervnc-tools qemu-system-x86
   clang libclang-rt-14-dev valgrind
   imagemagick
+  qtkeychain-qt6-dev libqt6keychain1 libsecret-1-0
+  dbus dbus-x11 gnome-keyring libsecret-tools avahi-daemon avahi-utils libavahi-client-dev
 )
 
 missing=()

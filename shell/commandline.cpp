@@ -161,7 +161,14 @@ CommandLine refused(const QString &error)
     return result;
 }
 
+bool (*savedServerLookup)(const QString &name) = nullptr;
+
 } // namespace
+
+void setSavedServerLookup(bool (*isSavedName)(const QString &name))
+{
+    savedServerLookup = isSavedName;
+}
 
 // "--listen=PORT" as "--listen PORT": the port is an optional value, which
 // QCommandLineParser does not know.
@@ -230,7 +237,10 @@ CommandLine readCommandLine(const QStringList &given)
     }
     if (positional.size() > 2)
         return refused(CommandLineText::tr("unexpected argument \"%1\"").arg(shown(positional.at(2))));
-    if (!positional.isEmpty() && !positional.constFirst().isNull()) {
+    if (!positional.isEmpty() && savedServerLookup && !positional.constFirst().isNull()
+        && savedServerLookup(positional.constFirst())) {
+        result.serverName = positional.constFirst();
+    } else if (!positional.isEmpty() && !positional.constFirst().isNull()) {
         QString error;
         if (!parseServerUrl(positional.at(0), &result.url, &error))
             return refused(error);
@@ -244,6 +254,7 @@ CommandLine readCommandLine(const QStringList &given)
         if (!ok || quality < RemoteView::High || quality > RemoteView::Low)
             return refused(CommandLineText::tr("invalid quality \"%1\": give 1, 2 or 3").arg(shown(positional.at(1))));
         result.options.quality = RemoteView::Quality(quality);
+        result.qualityGiven = true;
     }
 
     if (parser.isSet(vemo.security)) {
@@ -286,8 +297,10 @@ QString usageText(const QString &program)
         {CommandLineText::tr("ADDRESS"),
          CommandLineText::tr("host, host:DISPLAY, host::PORT, [IPv6 address]:DISPLAY,\n"
                              "vnc://[user][:password@]host[:port]; a number below 100\n"
-                             "after one colon is a display (0 is port 5900).\n"
-                             "Default: localhost:0")},
+                             "after one colon is a display (0 is port 5900)")},
+        {CommandLineText::tr("NAME"),
+         CommandLineText::tr("a saved server, or a .tigervnc connection file;\n"
+                             "with neither NAME nor ADDRESS the start screen opens")},
         {CommandLineText::tr("QUALITY"), CommandLineText::tr("1 high, 2 medium (default), 3 low")},
     };
     QList<Row> options;

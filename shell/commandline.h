@@ -33,11 +33,16 @@ struct CommandLine {
     Outcome outcome = Run;
     bool verbose = false;      // --verbose: vemo's debug lines on standard error
     QUrl url;                  // empty when no URL was given
+    QString serverName;        // a saved server named instead of a URL
+    bool qualityGiven = false; // whether QUALITY was given, not defaulted
     ConnectionOptions options; // quality Medium unless given; the files named are read
     WindowOptions window;
     QString error;             // for Error: what is wrong, for the user
 };
 
+// Whether a saved server has this name; asked before the argument is read
+// as a URL. None by default.
+void setSavedServerLookup(bool (*isSavedName)(const QString &name));
 // 'arguments' starts with the program name, as argv does.
 CommandLine readCommandLine(const QStringList &arguments);
 // Every option with a line on what it does, in the user's language.

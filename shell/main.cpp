@@ -6,6 +6,7 @@
 #include "qtopiaapplication.h"
 #include "secret.h"
 #include "serverurl.h"
+#include "startscreen.h"
 #include "translations.h"
 #include "vemo.h"
 
@@ -41,6 +42,8 @@ void registerApplication(const char *name, ApplicationFactory factory)
 
 QWidget *createMainWindow(QWidget *parent, Qt::WindowFlags flags)
 {
+    if (StartScreen::wanted())
+        return new StartScreen(parent, flags);
     return new Vemo(parent, flags);
 }
 
@@ -91,6 +94,7 @@ static bool handleArguments(int argc, char **argv, int *exitCode)
         given << QString::fromLocal8Bit(argv[i]);
     // Before anything can print the command line; 'given' keeps the passwords.
     scrubPasswords(argc, argv);
+    setSavedServerLookup(StartScreen::isStartName);
     CommandLine commandLine = readCommandLine(given);
     // The platform's application object comes too late for these answers: a
     // plain one carries their translation, and the texts are made again.
@@ -125,6 +129,7 @@ static bool handleArguments(int argc, char **argv, int *exitCode)
         Vemo::setServerUrl(commandLine.url);
     Vemo::setConnectionOptions(commandLine.options);
     Vemo::setWindowOptions(commandLine.window);
+    StartScreen::setCommandLine(commandLine);
     return true;
 }
 

@@ -62,8 +62,11 @@ QAction *Vemo::addAction(QMenu *menu, const QString &text, bool checkable)
 void Vemo::buildMenu()
 {
     QMenu *menu = QSoftMenuBar::menuFor(this, QSoftMenuBar::AnyFocus);
-    // Kept as the platform's first entry; this window opens no documents.
-    menu->addAction(new QAction(tr("Open Document"), this));
+    // The platform's first entry: the start screen, where there is one,
+    // opens connection files with it.
+    auto *open = new QAction(tr("Open Document"), this);
+    open->setObjectName(QStringLiteral("openDocument"));
+    menu->addAction(open);
     menu->addSeparator();
 
     const auto named = [this](QAction *action, const char *name) {

@@ -27,11 +27,11 @@ dpkg-deb -I "$deb"
 [ "$(dpkg-deb -f "$deb" Package)" = vemo ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Architecture)" = "$(dpkg --print-architecture)" ] || fail "architecture"
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libqt6widgets6 libqt6gui6 libqt6core6 libvncclient1 qt6-qpa-plugins; do
+for p in libqt6widgets6 libqt6gui6 libqt6core6 libvncclient1 libqt6keychain1 qt6-qpa-plugins; do
   grep -Eq "(^|, )$p( \\(|,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
 # Qt's translated dialog buttons.
-[ "$(dpkg-deb -f "$deb" Recommends)" = qt6-translations-l10n ] || fail "Recommends lacks qt6-translations-l10n"
+dpkg-deb -f "$deb" Recommends | tr -d " " | tr , "\n" | grep -qx qt6-translations-l10n || fail "Recommends lacks qt6-translations-l10n"
 # Every dependency must be a package of this distribution that is present in
 # a version that satisfies it; apt checks that without installing anything.
 apt-get install -s --no-install-recommends "$deb" >"$work/apt.log" 2>&1 \

@@ -10,10 +10,10 @@ vemo_add_test(platform_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/platform_test.cpp 
 # factory table holds: a few probe applications, or nothing at all.
 add_executable(shell_probe ${shell_main_source} ${CMAKE_CURRENT_LIST_DIR}/shell_probe_apps.cpp)
 target_compile_definitions(shell_probe PRIVATE VEMO_NO_BUILTIN_APPLICATION)
-target_link_libraries(shell_probe PRIVATE vemoshell)
+target_link_libraries(shell_probe PRIVATE vemoshell frontdoor)
 add_executable(shell_probe_empty ${shell_main_source})
 target_compile_definitions(shell_probe_empty PRIVATE VEMO_NO_BUILTIN_APPLICATION)
-target_link_libraries(shell_probe_empty PRIVATE vemoshell)
+target_link_libraries(shell_probe_empty PRIVATE vemoshell frontdoor)
 
 set(shell_process_definitions
   SHELL_PROBE="$<TARGET_FILE:shell_probe>"

@@ -178,7 +178,8 @@ void ShellMainTest::noWarningWhenTheDocumentSystemAgrees()
 
 void ShellMainTest::onlyVemoRegisteredStartsTheVemoWindowUnderAnyName()
 {
-    // The real program: its one entry is the first, whatever the name. Its
+    // The real program: its one entry is the first, whatever the name (the
+    // start screen, which opens the session window for the URL). Its
     // event loop runs until it is stopped, so watch it and then end it.
     QTcpServer closedPort;
     QVERIFY(closedPort.listen(QHostAddress::LocalHost));
@@ -196,7 +197,7 @@ void ShellMainTest::onlyVemoRegisteredStartsTheVemoWindowUnderAnyName()
     p.waitForFinished();
     err += p.readAllStandardError();
     const QStringList errLines = splitLines(err);
-    QVERIFY2(errLines.contains(QStringLiteral("vemo.platform: showMainWidget: Vemo")), err.constData());
+    QVERIFY2(errLines.contains(QStringLiteral("vemo.platform: showMainWidget: StartScreen")), err.constData());
     const QList<PerformanceLine> log = performanceLines(errLines);
     QVERIFY(log.size() >= 2);
     QCOMPARE(log.first().application, QStringLiteral("notvemo"));

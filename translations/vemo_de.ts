@@ -132,17 +132,6 @@ der Tastatur (die virtuelle Maschinen nutzen)</translation>
         <translation>ADRESSE</translation>
     </message>
     <message>
-        <source>host, host:DISPLAY, host::PORT, [IPv6 address]:DISPLAY,
-vnc://[user][:password@]host[:port]; a number below 100
-after one colon is a display (0 is port 5900).
-Default: localhost:0</source>
-        <translation>Rechner, Rechner:BILDSCHIRM, Rechner::PORT,
-[IPv6-Adresse]:BILDSCHIRM oder
-vnc://[Benutzer][:Passwort@]Rechner[:Port]; eine Zahl unter
-100 nach einem Doppelpunkt ist eine Bildschirmnummer
-(0 ist Port 5900). Vorgabe: localhost:0</translation>
-    </message>
-    <message>
         <source>Usage: %1 [OPTIONS] [ADDRESS [QUALITY]]
 Shows the desktop of a VNC server.
 </source>
@@ -168,6 +157,41 @@ und Mittelklick)</translation>
 flashing the window&apos;s frame</source>
         <translation>wenn der Server seine Glocke läutet, nur piepen,
 ohne den Fensterrahmen aufblitzen zu lassen</translation>
+    </message>
+    <message>
+        <source>NAME</source>
+        <translation>NAME</translation>
+    </message>
+    <message>
+        <source>host, host:DISPLAY, host::PORT, [IPv6 address]:DISPLAY,
+vnc://[user][:password@]host[:port]; a number below 100
+after one colon is a display (0 is port 5900)</source>
+        <translation>Rechner, Rechner:BILDSCHIRM, Rechner::PORT,
+[IPv6-Adresse]:BILDSCHIRM oder
+vnc://[Benutzer][:Passwort@]Rechner[:Port]; eine Zahl unter
+100 nach einem Doppelpunkt ist eine Bildschirmnummer
+(0 ist Port 5900)</translation>
+    </message>
+    <message>
+        <source>a saved server, or a .tigervnc connection file;
+with neither NAME nor ADDRESS the start screen opens</source>
+        <translation>ein gespeicherter Server oder eine .tigervnc-Verbindungsdatei;
+ohne NAME und ADRESSE öffnet sich der Startbildschirm</translation>
+    </message>
+</context>
+<context>
+    <name>ConnectionFile</name>
+    <message>
+        <source>Cannot open %1: %2.</source>
+        <translation>%1 lässt sich nicht öffnen: %2.</translation>
+    </message>
+    <message>
+        <source>%1 names no server (no ServerName= line): choose a connection file.</source>
+        <translation>%1 nennt keinen Server (keine Zeile ServerName=): wählen Sie eine Verbindungsdatei.</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2. Choose another folder.</source>
+        <translation>%1 lässt sich nicht schreiben: %2. Wählen Sie einen anderen Ordner.</translation>
     </message>
 </context>
 <context>
@@ -343,6 +367,13 @@ ohne den Fensterrahmen aufblitzen zu lassen</translation>
     </message>
 </context>
 <context>
+    <name>PasswordVault</name>
+    <message>
+        <source>The keyring did not keep the password (%1); you will be asked for it.</source>
+        <translation>Der Schlüsselbund hat das Passwort nicht gespeichert (%1); Sie werden danach gefragt.</translation>
+    </message>
+</context>
+<context>
     <name>SecurityTypes</name>
     <message>
         <source>unknown security type &quot;%1&quot;; known types: %2</source>
@@ -351,6 +382,128 @@ ohne den Fensterrahmen aufblitzen zu lassen</translation>
     <message>
         <source>no security type given</source>
         <translation>kein Sicherheitstyp angegeben</translation>
+    </message>
+</context>
+<context>
+    <name>ServerDialog</name>
+    <message>
+        <source>Add server</source>
+        <translation>Server hinzufügen</translation>
+    </message>
+    <message>
+        <source>Edit server</source>
+        <translation>Server bearbeiten</translation>
+    </message>
+    <message>
+        <source>host, host:1 or host::5901</source>
+        <translation>Rechner, Rechner:1 oder Rechner::5901</translation>
+    </message>
+    <message>
+        <source>&amp;Remember the password in the keyring</source>
+        <translation>Passwort im Schlüsselbund &amp;merken</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Hoch</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Niedrig</translation>
+    </message>
+    <message>
+        <source>all, e.g. X509Vnc,VncAuth</source>
+        <translation>alle, z. B. X509Vnc,VncAuth</translation>
+    </message>
+    <message>
+        <source>Fit to window</source>
+        <translation>An Fenster anpassen</translation>
+    </message>
+    <message>
+        <source>Actual size (1:1)</source>
+        <translation>Originalgröße (1:1)</translation>
+    </message>
+    <message>
+        <source>Zoom</source>
+        <translation>Zoom</translation>
+    </message>
+    <message>
+        <source>&amp;View only</source>
+        <translation>N&amp;ur ansehen</translation>
+    </message>
+    <message>
+        <source>&amp;Full screen</source>
+        <translation>&amp;Vollbild</translation>
+    </message>
+    <message>
+        <source>Resize the remote &amp;desktop to the window</source>
+        <translation>Entfernten Bildschirm ans &amp;Fenster anpassen</translation>
+    </message>
+    <message>
+        <source>&amp;Name:</source>
+        <translation>&amp;Name:</translation>
+    </message>
+    <message>
+        <source>&amp;Address:</source>
+        <translation>&amp;Adresse:</translation>
+    </message>
+    <message>
+        <source>&amp;User name:</source>
+        <translation>&amp;Benutzername:</translation>
+    </message>
+    <message>
+        <source>&amp;Password:</source>
+        <translation>&amp;Passwort:</translation>
+    </message>
+    <message>
+        <source>&amp;Quality:</source>
+        <translation>&amp;Qualität:</translation>
+    </message>
+    <message>
+        <source>&amp;Security types:</source>
+        <translation>&amp;Sicherheitstypen:</translation>
+    </message>
+    <message>
+        <source>S&amp;caling:</source>
+        <translation>S&amp;kalierung:</translation>
+    </message>
+    <message>
+        <source>&amp;Zoom:</source>
+        <translation>&amp;Zoom:</translation>
+    </message>
+    <message>
+        <source>Looking for the keyring…</source>
+        <translation>Suche den Schlüsselbund …</translation>
+    </message>
+    <message>
+        <source>No keyring is available, so no password is remembered: vemo asks for it when the server wants one.</source>
+        <translation>Kein Schlüsselbund verfügbar, daher wird kein Passwort gemerkt: vemo fragt danach, wenn der Server eines verlangt.</translation>
+    </message>
+    <message>
+        <source>Give the server a name, without square brackets.</source>
+        <translation>Geben Sie dem Server einen Namen, ohne eckige Klammern.</translation>
+    </message>
+    <message>
+        <source>Another server is called &quot;%1&quot;: choose another name.</source>
+        <translation>Ein anderer Server heißt schon „%1“: wählen Sie einen anderen Namen.</translation>
+    </message>
+    <message>
+        <source>Type the password in the password field, not in the address.</source>
+        <translation>Geben Sie das Passwort im Passwortfeld ein, nicht in der Adresse.</translation>
+    </message>
+    <message>
+        <source>kept in the keyring</source>
+        <translation>im Schlüsselbund gespeichert</translation>
+    </message>
+</context>
+<context>
+    <name>ServerStore</name>
+    <message>
+        <source>Cannot write %1: %2. Check that the folder is writable and the disk not full.</source>
+        <translation>%1 lässt sich nicht schreiben: %2. Prüfen Sie, ob der Ordner beschreibbar und die Platte nicht voll ist.</translation>
     </message>
 </context>
 <context>
@@ -406,6 +559,109 @@ ohne den Fensterrahmen aufblitzen zu lassen</translation>
     <message>
         <source>ports below 100 cannot be used; for a display number give host:%1</source>
         <translation>Ports unter 100 sind nicht nutzbar; für eine Bildschirmnummer geben Sie Rechner:%1 an</translation>
+    </message>
+</context>
+<context>
+    <name>StartScreen</name>
+    <message>
+        <source>&amp;Connect</source>
+        <translation>&amp;Verbinden</translation>
+    </message>
+    <message>
+        <source>&amp;Add…</source>
+        <translation>&amp;Hinzufügen …</translation>
+    </message>
+    <message>
+        <source>&amp;Edit…</source>
+        <translation>&amp;Bearbeiten …</translation>
+    </message>
+    <message>
+        <source>D&amp;uplicate</source>
+        <translation>Dupli&amp;zieren</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>E&amp;xport…</source>
+        <translation>E&amp;xportieren …</translation>
+    </message>
+    <message>
+        <source>vemo</source>
+        <translation>vemo</translation>
+    </message>
+    <message>
+        <source>Server address, e.g. host:1</source>
+        <translation>Serveradresse, z. B. rechner:1</translation>
+    </message>
+    <message>
+        <source>&amp;Go</source>
+        <translation>&amp;Los</translation>
+    </message>
+    <message>
+        <source>&amp;Open Document</source>
+        <translation>Dokument ö&amp;ffnen</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>Be&amp;enden</translation>
+    </message>
+    <message>
+        <source>Recent</source>
+        <translation>Zuletzt verwendet</translation>
+    </message>
+    <message>
+        <source>Saved</source>
+        <translation>Gespeichert</translation>
+    </message>
+    <message>
+        <source>On this network</source>
+        <translation>In diesem Netzwerk</translation>
+    </message>
+    <message>
+        <source>Choose a saved server to edit.</source>
+        <translation>Wählen Sie einen gespeicherten Server zum Bearbeiten.</translation>
+    </message>
+    <message>
+        <source>Choose a saved server to duplicate.</source>
+        <translation>Wählen Sie einen gespeicherten Server zum Duplizieren.</translation>
+    </message>
+    <message>
+        <source>Choose a saved server to delete.</source>
+        <translation>Wählen Sie einen gespeicherten Server zum Löschen.</translation>
+    </message>
+    <message>
+        <source>Delete server</source>
+        <translation>Server löschen</translation>
+    </message>
+    <message>
+        <source>Delete the saved server &quot;%1&quot;?</source>
+        <translation>Den gespeicherten Server „%1“ löschen?</translation>
+    </message>
+    <message>
+        <source>Connection files (*.tigervnc);;All files (*)</source>
+        <translation>Verbindungsdateien (*.tigervnc);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Type a server address, such as host:1, or choose a server from the list.</source>
+        <translation>Geben Sie eine Serveradresse ein, etwa rechner:1, oder wählen Sie einen Server aus der Liste.</translation>
+    </message>
+    <message>
+        <source>Open a connection file</source>
+        <translation>Verbindungsdatei öffnen</translation>
+    </message>
+    <message>
+        <source>Choose a saved server to export.</source>
+        <translation>Wählen Sie einen gespeicherten Server zum Exportieren.</translation>
+    </message>
+    <message>
+        <source>Export a connection file</source>
+        <translation>Verbindungsdatei exportieren</translation>
+    </message>
+    <message>
+        <source>No servers yet: type an address above, or add a server.</source>
+        <translation>Noch keine Server: geben Sie oben eine Adresse ein oder fügen Sie einen Server hinzu.</translation>
     </message>
 </context>
 <context>
