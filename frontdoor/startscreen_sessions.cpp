@@ -104,7 +104,9 @@ void StartScreen::openSession(const SessionSettings &settings, const ServerStore
         current->setWindowState(current->windowState() | Qt::WindowMaximized);
     current->setAttribute(Qt::WA_QuitOnClose, true);
     applyScaling(settings);
-    returnOnFailure();
+    // With --reconnect the window itself tries again until the server is there.
+    if (!settings.window.reconnect)
+        returnOnFailure();
     if (auto *disconnect = current->findChild<QAction *>(QStringLiteral("disconnect")))
         connect(disconnect, &QAction::triggered, this, &StartScreen::endSession);
     if (auto *open = current->findChild<QAction *>(QStringLiteral("openDocument")))
