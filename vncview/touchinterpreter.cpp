@@ -47,19 +47,24 @@ void TouchInterpreter::click(QList<Output> *out, QPointF at, int button) const
     out->append({Output::Pointer, at, 0, 1, {}});
 }
 
-QList<TouchInterpreter::Output> TouchInterpreter::touch(const QList<Point> &points, quint64 timestampMs)
+void TouchInterpreter::follow(QList<Point> *active, const QList<Point> &points)
 {
     for (const Point &p : points) {
-        auto known = std::find_if(active.begin(), active.end(), [&](const Point &a) { return a.id == p.id; });
+        auto known = std::find_if(active->begin(), active->end(), [&](const Point &a) { return a.id == p.id; });
         if (p.state == State::Released) {
-            if (known != active.end())
-                active.erase(known);
-        } else if (known != active.end()) {
+            if (known != active->end())
+                active->erase(known);
+        } else if (known != active->end()) {
             *known = p;
         } else {
-            active.append(p);
+            active->append(p);
         }
     }
+}
+
+QList<TouchInterpreter::Output> TouchInterpreter::touch(const QList<Point> &points, quint64 timestampMs)
+{
+    follow(&active, points);
     fingersSeen = qMax(fingersSeen, int(active.size()));
 
     if (phase == Phase::Idle) {

@@ -22,6 +22,9 @@ public:
         State state;
     };
 
+    // Brings the fingers down ('active') in step with an event's points.
+    static void follow(QList<Point> *active, const QList<Point> &points);
+
     struct Output
     {
         enum Kind { Pointer, Zoom, Pan, Menu };

@@ -63,17 +63,7 @@ void Touchpad::click(QList<Output> *out, int button) const
 
 QList<Touchpad::Output> Touchpad::touch(const QList<Point> &points, quint64 timestampMs)
 {
-    for (const Point &p : points) {
-        auto known = std::find_if(active.begin(), active.end(), [&](const Point &a) { return a.id == p.id; });
-        if (p.state == State::Released) {
-            if (known != active.end())
-                active.erase(known);
-        } else if (known != active.end()) {
-            *known = p;
-        } else {
-            active.append(p);
-        }
-    }
+    TouchInterpreter::follow(&active, points);
     fingersSeen = qMax(fingersSeen, int(active.size()));
 
     if (phase == Phase::Idle) {
