@@ -60,6 +60,7 @@ ServerDialog::ServerDialog(const ServerEntry &e, const QStringList &taken, Passw
     viewOnly = check("viewOnly", tr("&View only"), e.viewOnly);
     fullscreen = check("fullscreen", tr("&Full screen"), e.fullscreen);
     remoteResize = check("remoteResize", tr("Resize the remote &desktop to the window"), e.remoteResize);
+    touchpad = check("touchpad", tr("&Touchpad mode: a finger moves the pointer"), e.touchpad);
     problem = new QLabel(this);
     problem->setObjectName(QStringLiteral("problem"));
     problem->setWordWrap(true);
@@ -81,6 +82,7 @@ ServerDialog::ServerDialog(const ServerEntry &e, const QStringList &taken, Passw
     form->addRow(viewOnly);
     form->addRow(fullscreen);
     form->addRow(remoteResize);
+    form->addRow(touchpad);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &ServerDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &ServerDialog::reject);
@@ -127,6 +129,7 @@ ServerEntry ServerDialog::entry() const
     e.viewOnly = viewOnly->isChecked();
     e.fullscreen = fullscreen->isChecked();
     e.remoteResize = remoteResize->isChecked();
+    e.touchpad = touchpad->isChecked();
     e.rememberPassword = remember->isChecked();
     return e;
 }

@@ -46,6 +46,7 @@ private:
     QCheckBox *viewOnly;
     QCheckBox *fullscreen;
     QCheckBox *remoteResize;
+    QCheckBox *touchpad;
     QLabel *problem;
 };
 

@@ -26,6 +26,7 @@ const Flag flags[] = {
     {"view-only", &ServerEntry::viewOnly},
     {"fullscreen", &ServerEntry::fullscreen},
     {"remote-resize", &ServerEntry::remoteResize},
+    {"touchpad", &ServerEntry::touchpad},
     {"remember-password", &ServerEntry::rememberPassword},
 };
 
@@ -116,7 +117,8 @@ bool ServerEntry::operator==(const ServerEntry &o) const
     return name == o.name && address == o.address && userName == o.userName && quality == o.quality
            && securityTypes == o.securityTypes && caFile == o.caFile && viewOnly == o.viewOnly
            && scaling == o.scaling && (scaling != Zoom || zoomPercent == o.zoomPercent)
-           && fullscreen == o.fullscreen && remoteResize == o.remoteResize && rememberPassword == o.rememberPassword;
+           && fullscreen == o.fullscreen && remoteResize == o.remoteResize && touchpad == o.touchpad
+           && rememberPassword == o.rememberPassword;
 }
 
 bool addressToUrl(const QString &typed, QUrl *url, QString *error)
@@ -155,6 +157,7 @@ bool sessionSettings(const ServerEntry &e, const CommandLine &given, SessionSett
     s.window.viewOnly |= e.viewOnly;
     s.window.fullscreen |= e.fullscreen;
     s.window.remoteResize |= e.remoteResize;
+    s.window.touchpad |= e.touchpad;
     s.scaling = e.scaling;
     s.zoomPercent = e.zoomPercent;
     *out = s;

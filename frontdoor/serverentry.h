@@ -24,6 +24,7 @@ struct ServerEntry {
     int zoomPercent = 150; // for Zoom
     bool fullscreen = false;
     bool remoteResize = false;
+    bool touchpad = false;
     bool rememberPassword = false;
 
     bool operator==(const ServerEntry &other) const;

@@ -270,6 +270,7 @@ void FrontDoorTest::savedSettingsReachTheSession_data()
                                                      << "viewOnly";
     QTest::newRow("full screen") << "fullscreen=true" << QStringList{} << "fullscreen";
     QTest::newRow("remote resize") << "remote-resize=true" << QStringList{} << "remoteResize";
+    QTest::newRow("touchpad mode") << "touchpad=true" << QStringList{} << "touchpad";
     QTest::newRow("actual size") << "scaling=1:1" << QStringList{} << "scale 1";
     QTest::newRow("zoom") << "scaling=150%" << QStringList{} << "scale 1.5";
     QTest::newRow("low quality: 8-bit pixels") << "quality=3" << QStringList{} << "bpp 8";
@@ -318,6 +319,8 @@ void FrontDoorTest::savedSettingsReachTheSession()
         QTRY_VERIFY(screen.session()->isFullScreen());
     else if (expected == "remoteResize")
         QVERIFY(action("remoteResize"));
+    else if (expected == "touchpad")
+        QVERIFY(view->isTouchpadMode() && action("touchpad"));
     else if (expected.startsWith("scale"))
         QTRY_VERIFY(!view->isFitting() && view->horizontalScale() == expected.section(' ', 1).toFloat());
     else

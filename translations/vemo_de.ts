@@ -498,6 +498,10 @@ ohne NAME und ADRESSE öffnet sich der Startbildschirm</translation>
         <source>kept in the keyring</source>
         <translation>im Schlüsselbund gespeichert</translation>
     </message>
+    <message>
+        <source>&amp;Touchpad mode: a finger moves the pointer</source>
+        <translation>&amp;Touchpad-Modus: ein Finger bewegt den Zeiger</translation>
+    </message>
 </context>
 <context>
     <name>ServerStore</name>
