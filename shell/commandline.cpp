@@ -53,9 +53,9 @@ struct VemoOptions {
         CommandLineText::tr("FILE")};
     QCommandLineOption via{
         QStringLiteral("via"),
-        CommandLineText::tr("reach the server through an SSH tunnel from GATEWAY;\n"
+        CommandLineText::tr("reach the server through SSH: GATEWAY is [user@]host[:port],\n"
                             "the URL's host as the gateway sees it (localhost: the gateway)"),
-        CommandLineText::tr("[USER@]GATEWAY[:PORT]")};
+        CommandLineText::tr("GATEWAY")};
     QCommandLineOption repeaterId{
         QStringLiteral("repeater-id"),
         CommandLineText::tr("the URL is a VNC repeater's: ask it for the server with ID"),
