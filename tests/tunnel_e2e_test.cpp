@@ -6,6 +6,7 @@
 #include "samepixels.h"
 #include "testserver.h"
 #include "viewharness.h"
+#include "vncrepeater.h"
 
 #include <QDialog>
 #include <QDir>
@@ -58,6 +59,8 @@ private slots:
     void cleanupTestCase();
     void reachesTheServerThroughTheGateway_data();
     void reachesTheServerThroughTheGateway();
+    void reachesTheServerThroughARepeater_data();
+    void reachesTheServerThroughARepeater();
 
 private:
     // An sshd on a free loopback port showing host key 'hostKey'.
@@ -66,7 +69,10 @@ private:
     // Connects a view through the gateway to 'vncPort', typing 'typed' into
     // a passphrase dialog (empty: cancel) and answering a host key question
     // with 'accept'. Returns "connected" or "error:" and the message.
-    QString connectThrough(quint16 vncPort, const QString &typed, bool accept, bool *asked);
+    QString connectThrough(quint16 vncPort, const QString &typed, bool accept, bool *asked,
+                           ConnectionOptions options = {});
+    // The connected view shows the server's picture, and a key typed reaches it.
+    void checkPictureAndKeys();
     QString path(const QString &name) const { return dir.filePath(name); }
     QString home(const QString &name) const { return dir.filePath("home/.ssh/" + name); }
 
@@ -141,13 +147,14 @@ void TunnelE2eTest::stopGateway()
     stopProcess(sshd);
 }
 
-QString TunnelE2eTest::connectThrough(quint16 vncPort, const QString &typed, bool accept, bool *asked)
+QString TunnelE2eTest::connectThrough(quint16 vncPort, const QString &typed, bool accept, bool *asked,
+                                      ConnectionOptions options)
 {
     harness = std::make_unique<ViewHarness>(loopbackUrl(vncPort));
     ViewHarness &h = *harness;
-    ConnectionOptions options;
     options.quality = RemoteView::High;
-    options.via = QStringLiteral("root@127.0.0.1:%1").arg(sshPort);
+    if (options.repeaterId.isEmpty())
+        options.via = QStringLiteral("root@127.0.0.1:%1").arg(sshPort);
     h.view->setConnectionOptions(options);
     h.view->startConnecting();
     QString outcome;
@@ -236,20 +243,8 @@ void TunnelE2eTest::reachesTheServerThroughTheGateway()
     QFile::remove(home("id_ed25519.pub"));
     QVERIFY2(outcome == "connected" ? result == outcome : result.contains(outcome), qPrintable(result));
     QCOMPARE(asked, asks);
-    if (outcome == "connected") {
-        // The server's picture arrives through the tunnel, and keys go back.
-        QTRY_VERIFY_WITH_TIMEOUT(samePixels(harness->view->grab().toImage(), vnc->framebuffer()), 10000);
-        vnc->clearMessages();
-        harness->view->setFocus();
-        QTest::keyClick(harness->view, Qt::Key_Q);
-        QVERIFY(vnc->waitForMessages(
-            [](const QList<ClientMessage> &messages) {
-                return std::any_of(messages.begin(), messages.end(), [](const ClientMessage &m) {
-                    return m.type == ClientMessage::Key && m.key == 'q';
-                });
-            },
-            10000));
-    }
+    if (outcome == "connected")
+        checkPictureAndKeys();
     if (outcome.startsWith("ssh-keygen"))
         QVERIFY2(result.contains(QStringLiteral("-R \"%1\"").arg(entry)), qPrintable(result));
     if (asks) {
@@ -262,6 +257,52 @@ void TunnelE2eTest::reachesTheServerThroughTheGateway()
             QVERIFY(!askedAgain);
         }
     }
+}
+
+void TunnelE2eTest::checkPictureAndKeys()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(samePixels(harness->view->grab().toImage(), vnc->framebuffer()), 10000);
+    vnc->clearMessages();
+    harness->view->setFocus();
+    QTest::keyClick(harness->view, Qt::Key_Q);
+    QVERIFY(vnc->waitForMessages(
+        [](const QList<ClientMessage> &messages) {
+            return std::any_of(messages.begin(), messages.end(), [](const ClientMessage &m) {
+                return m.type == ClientMessage::Key && m.key == 'q';
+            });
+        },
+        10000));
+}
+
+void TunnelE2eTest::reachesTheServerThroughARepeater_data()
+{
+    QTest::addColumn<bool>("throughRepeater"); // else the URL names the VNC server itself
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("the server registered under the ID") << true << "connected";
+    QTest::newRow("a VNC server, not a repeater") << false << "not a VNC repeater";
+}
+
+void TunnelE2eTest::reachesTheServerThroughARepeater()
+{
+    QFETCH(bool, throughRepeater);
+    QFETCH(QString, outcome);
+    harness.reset();
+    vemotest::VncRepeater repeater;
+    QVERIFY(repeater.start());
+    // Another server waits under another ID: the ID, not the order, pairs.
+    QVERIFY(repeater.registerServer(vnc->port(), "other"));
+    QVERIFY(repeater.registerServer(vnc->port(), "1234"));
+    ConnectionOptions options;
+    options.repeaterId = "1234";
+    bool asked = false;
+    const QString result =
+        connectThrough(throughRepeater ? repeater.viewerPort() : vnc->port(), QString(), false, &asked, options);
+    QVERIFY2(outcome == "connected" ? result == outcome : result.contains(outcome), qPrintable(result));
+    if (outcome == "connected") {
+        checkPictureAndKeys();
+        QCOMPARE(repeater.askedIds(), QList<QByteArray>{"1234"});
+    }
+    harness.reset();
 }
 
 VEMO_VIEW_TEST_MAIN(TunnelE2eTest)
