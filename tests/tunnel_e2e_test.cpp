@@ -59,6 +59,7 @@ private slots:
     void cleanupTestCase();
     void reachesTheServerThroughTheGateway_data();
     void reachesTheServerThroughTheGateway();
+    void tlsRunsThroughTheTunnel();
     void reachesTheServerThroughARepeater_data();
     void reachesTheServerThroughARepeater();
 
@@ -251,6 +252,7 @@ void TunnelE2eTest::reachesTheServerThroughTheGateway()
         // Accepted: known_hosts names the gateway's key and is not asked about again.
         const QByteArray key = readAll(path(hostKey + ".pub")).split(' ').value(1);
         QCOMPARE(readAll(knownHosts).contains(key), accept);
+        QVERIFY(!readAll(knownHosts).contains("127.0.0.1")); // hashed, as OpenSSH writes it
         if (accept) {
             bool askedAgain = false;
             QCOMPARE(connectThrough(vncPort, typed, accept, &askedAgain), QString("connected"));
@@ -272,6 +274,29 @@ void TunnelE2eTest::checkPictureAndKeys()
             });
         },
         10000));
+}
+
+// The session's own TLS, end to end inside the tunnel, with TigerVNC's Xvnc.
+void TunnelE2eTest::tlsRunsThroughTheTunnel()
+{
+    const QString xvnc = QStandardPaths::findExecutable("Xvnc");
+    if (xvnc.isEmpty())
+        QSKIP("Xvnc is missing: run scripts/install-deps.sh");
+    harness.reset();
+    QVERIFY(startGateway("host-a"));
+    QFile::remove(home("known_hosts"));
+    qputenv("SSH_AUTH_SOCK", path("agent.sock").toLocal8Bit());
+    const quint16 port = freePort();
+    XServer desktop;
+    QVERIFY(!writeVncPasswordFile(path("vncpasswd"), "tls-pw").isEmpty());
+    QVERIFY(desktop.start(xvnc, {"-rfbport", QString::number(port), "-localhost", "-geometry", "120x90",
+                                 "-SecurityTypes", "TLSVnc", "-PasswordFile", path("vncpasswd")}));
+    ConnectionOptions options;
+    options.password = "tls-pw";
+    bool asked = false;
+    QCOMPARE(connectThrough(port, QString(), true, &asked, options), QString("connected"));
+    QCOMPARE(harness->view->securityText(), QString("encrypted, server not verified"));
+    harness.reset();
 }
 
 void TunnelE2eTest::reachesTheServerThroughARepeater_data()

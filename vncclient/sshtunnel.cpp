@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QMessageAuthenticationCode>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <cerrno>
@@ -258,10 +260,44 @@ bool SshTunnel::checkHostKey()
             host.fail(Messages::tr("The SSH gateway's key was not accepted, so the connection was ended."));
         return false;
     }
-    QDir().mkpath(sshDirectory());
-    if (ssh_session_update_known_hosts(ssh) != SSH_OK)
+    if (!rememberHostKey(knownHosts))
         qCDebug(lcSession) << "the gateway's key could not be remembered";
     return true;
+}
+
+// Appends the gateway's key as OpenSSH does with HashKnownHosts (Debian's
+// default): the host name hidden as |1|salt|HMAC-SHA1(salt, name).
+bool SshTunnel::rememberHostKey(const QString &knownHosts)
+{
+    char *entry = nullptr;
+    if (ssh_session_export_known_hosts_entry(ssh, &entry) != SSH_OK)
+        return false;
+    const QByteArray line = QByteArray(entry).trimmed();
+    ssh_string_free_char(entry);
+    const qsizetype space = line.indexOf(' ');
+    if (space <= 0)
+        return false;
+    QByteArray salt(20, Qt::Uninitialized);
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(salt.data()), salt.size() / 4);
+    const QByteArray hash = QMessageAuthenticationCode::hash(line.left(space), salt, QCryptographicHash::Sha1);
+    const QByteArray hashed = "|1|" + salt.toBase64() + '|' + hash.toBase64() + line.mid(space) + '\n';
+
+    if (!QDir(sshDirectory()).exists()) {
+        QDir().mkpath(sshDirectory());
+        QFile::setPermissions(sshDirectory(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QFile file(knownHosts);
+    const bool existed = file.exists();
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
+        return false;
+    if (!existed)
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    // A last line without its newline is not joined to ours.
+    QByteArray last;
+    if (file.size() > 0 && file.seek(file.size() - 1))
+        last = file.read(1);
+    const QByteArray text = (last.isEmpty() || last == "\n" ? QByteArray() : QByteArray("\n")) + hashed;
+    return file.write(text) == text.size();
 }
 
 // Copies between the session's socket and the channel until either ends or

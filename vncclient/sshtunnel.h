@@ -45,6 +45,7 @@ public:
 private:
     bool connectGateway(const Gateway &gateway, int timeoutMs);
     bool checkHostKey();
+    bool rememberHostKey(const QString &knownHosts);
     bool signIn();
     bool askSecret(const QString &prompt, QByteArray *answer);
     void pump();
