@@ -4,35 +4,8 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace vemotest {
-namespace {
-constexpr int idBlock = 250;
-
-bool transfer(int fd, char *bytes, size_t length, bool reading)
-{
-    size_t done = 0;
-    while (done < length) {
-        pollfd p = {fd, short(reading ? POLLIN : POLLOUT), 0};
-        if (poll(&p, 1, 10000) <= 0)
-            return false;
-        const ssize_t n = reading ? recv(fd, bytes + done, length - done, 0)
-                                  : send(fd, bytes + done, length - done, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
-QByteArray idBlockFor(const QByteArray &id)
-{
-    QByteArray block = "ID:" + id;
-    block.resize(idBlock, '\0');
-    return block;
-}
-} // namespace
 
 VncRepeater::~VncRepeater()
 {
@@ -40,103 +13,80 @@ VncRepeater::~VncRepeater()
     m_waker.wake();
     if (m_thread.joinable())
         m_thread.join();
-    std::lock_guard<std::mutex> guard(m_lock);
-    for (std::thread &t : m_joins)
-        t.join();
-    for (const auto *waiting : {&m_waitingServers, &m_waitingViewers}) {
-        for (int fd : *waiting)
-            close(fd);
-    }
 }
 
 bool VncRepeater::start()
 {
-    m_viewers = listenOnLoopback(&m_viewerPort);
-    m_servers = listenOnLoopback(&m_serverPort);
-    if (!m_viewers.valid() || !m_servers.valid())
-        return false;
-    m_thread = std::thread([this] { run(); });
-    return true;
+    m_listen = listenOnLoopback(&m_port);
+    if (m_listen.valid())
+        m_thread = std::thread([this] { run(); });
+    return m_listen.valid();
+}
+
+void VncRepeater::registerServer(const QByteArray &id, quint16 vncPort)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_servers.insert(id, vncPort);
 }
 
 QList<QByteArray> VncRepeater::askedIds() const
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    return m_askedIds;
+    return m_asked;
 }
 
 void VncRepeater::run()
 {
     while (!m_stopping) {
-        pollfd fds[3] = {{m_viewers.get(), POLLIN, 0}, {m_servers.get(), POLLIN, 0}, {m_waker.fd(), POLLIN, 0}};
-        if (poll(fds, 3, -1) < 0)
-            continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].revents & POLLIN) {
-                UniqueFd fd = acceptConnection(fds[i].fd);
-                if (fd.valid())
-                    admit(std::move(fd), i == 0);
-            }
+        pollfd fds[2] = {{m_listen.get(), POLLIN, 0}, {m_waker.fd(), POLLIN, 0}};
+        if (poll(fds, 2, -1) > 0 && (fds[0].revents & POLLIN)) {
+            UniqueFd viewer = acceptConnection(m_listen.get());
+            if (viewer.valid())
+                serve(viewer.get());
         }
     }
 }
 
-// Reads the ID (greeting a viewer first) and joins the pair once both came.
-void VncRepeater::admit(UniqueFd fd, bool viewer)
+// Copies between the viewer and its server until either ends or the
+// repeater stops; blocking writes are fine for the small test pictures.
+void VncRepeater::serve(int viewer)
 {
-    char block[idBlock + 1] = {};
-    if ((viewer && !transfer(fd.get(), const_cast<char *>("RFB 000.000\n"), 12, false))
-        || !transfer(fd.get(), block, idBlock, true) || qstrncmp(block, "ID:", 3) != 0)
-        return;
-    const QByteArray id(block + 3);
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (viewer)
-        m_askedIds << id;
-    // Whichever comes first waits for the other.
-    QMap<QByteArray, int> &waiting = viewer ? m_waitingViewers : m_waitingServers;
-    QMap<QByteArray, int> &others = viewer ? m_waitingServers : m_waitingViewers;
-    if (!others.contains(id)) {
-        waiting.insert(id, fd.release());
-        return;
+    char block[251] = {};
+    size_t got = 0;
+    ByteQueue greeting;
+    greeting.append("RFB 000.000\n", 12);
+    while (!greeting.empty() && flushQueue(viewer, greeting)) {}
+    while (got < 250 && !m_stopping) {
+        pollfd p = {viewer, POLLIN, 0};
+        const ssize_t n = poll(&p, 1, 10000) > 0 ? recv(viewer, block + got, 250 - got, 0) : 0;
+        if (n <= 0)
+            return;
+        got += size_t(n);
     }
-    ++m_pairs;
-    m_joins.emplace_back([this, mine = fd.release(), peer = others.take(id)] { join(UniqueFd(mine), UniqueFd(peer)); });
-}
-
-// Copies both ways until either side ends or the repeater stops.
-void VncRepeater::join(UniqueFd a, UniqueFd b)
-{
+    quint16 port = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_asked << QByteArray(block).mid(3);
+        port = qstrncmp(block, "ID:", 3) == 0 ? m_servers.value(QByteArray(block + 3)) : 0;
+    }
+    UniqueFd server = port ? connectToLoopback(port) : UniqueFd();
+    const int ends[2] = {viewer, server.get()};
     char buffer[16384];
-    while (!m_stopping) {
-        pollfd fds[3] = {{a.get(), POLLIN, 0}, {b.get(), POLLIN, 0}, {m_waker.fd(), POLLIN, 0}};
+    while (server.valid() && !m_stopping) {
+        pollfd fds[3] = {{viewer, POLLIN, 0}, {server.get(), POLLIN, 0}, {m_waker.fd(), POLLIN, 0}};
         if (poll(fds, 3, -1) < 0 || fds[2].revents)
-            break;
-        bool ended = false;
-        for (int i = 0; i < 2 && !ended; ++i) {
-            if (!fds[i].revents)
-                continue;
-            const ssize_t n = recv(fds[i].fd, buffer, sizeof buffer, 0);
-            if (n <= 0 && errno == EAGAIN)
-                continue;
-            ended = n <= 0 || !transfer(fds[1 - i].fd, buffer, size_t(n), false);
+            return;
+        for (int i = 0; i < 2; ++i) {
+            const ssize_t n = fds[i].revents ? recv(ends[i], buffer, sizeof buffer, 0) : -1;
+            if (n == 0 || (n < 0 && fds[i].revents && errno != EAGAIN))
+                return;
+            ByteQueue out;
+            out.append(buffer, size_t(qMax<ssize_t>(n, 0)));
+            while (!out.empty())
+                if (!flushQueue(ends[1 - i], out))
+                    return;
         }
-        if (ended)
-            break;
     }
-    shutdown(a.get(), SHUT_RDWR);
-    shutdown(b.get(), SHUT_RDWR);
-}
-
-bool VncRepeater::registerServer(quint16 vncPort, const QByteArray &id)
-{
-    UniqueFd vnc = connectToLoopback(vncPort);
-    UniqueFd repeater = connectToLoopback(m_serverPort);
-    QByteArray block = idBlockFor(id);
-    if (!vnc.valid() || !repeater.valid() || !transfer(repeater.get(), block.data(), size_t(block.size()), false))
-        return false;
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_joins.emplace_back([this, v = vnc.release(), r = repeater.release()] { join(UniqueFd(v), UniqueFd(r)); });
-    return true;
 }
 
 } // namespace vemotest
