@@ -16,6 +16,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 namespace
 {
 const char passphrase[] = "gateway-pass";
@@ -161,29 +163,32 @@ private slots:
         QTest::addColumn<QString>("server");   // picture (TestServer), tls (Xvnc) or none listening
         QTest::addColumn<QString>("outcome");  // "connected", or a part of the error message
         QTest::addColumn<bool>("asks");        // whether the host key is asked about
+        QTest::addColumn<QString>("ending");   // once connected: who goes away, and what the user is told
 
         QTest::newRow("agent; unknown key accepted, then remembered")
-            << "ssh" << "host-a" << "" << true << false << "" << true << "picture" << "connected" << true;
-        QTest::newRow("key with a passphrase")
-            << "ssh" << "host-a" << "host-a" << false << true << passphrase << false << "picture" << "connected" << false;
+            << "ssh" << "host-a" << "" << true << false << "" << true << "picture" << "connected" << true
+            << "gateway|The SSH tunnel to the VNC server was lost";
+        QTest::newRow("key with a passphrase") << "ssh" << "host-a" << "host-a" << false << true << passphrase << false
+                                               << "picture" << "connected" << false
+                                               << "server|VNC server closed connection";
         QTest::newRow("wrong passphrase") << "ssh" << "host-a" << "host-a" << false << true << "not-it" << false
-                                          << "picture" << "refused to sign in" << false;
+                                          << "picture" << "refused to sign in" << false << "";
         QTest::newRow("passphrase cancelled") << "ssh" << "host-a" << "host-a" << false << true << "" << false
-                                              << "picture" << "was cancelled" << false;
+                                              << "picture" << "was cancelled" << false << "";
         QTest::newRow("unknown key declined") << "ssh" << "host-a" << "" << true << false << "" << false << "picture"
-                                              << "key was not accepted" << true;
+                                              << "key was not accepted" << true << "";
         QTest::newRow("changed key refused")
-            << "ssh" << "host-b" << "host-a" << true << false << "" << true << "picture" << "ssh-keygen -f" << false;
+            << "ssh" << "host-b" << "host-a" << true << false << "" << true << "picture" << "ssh-keygen -f" << false << "";
         QTest::newRow("nothing listens behind the gateway") << "ssh" << "host-a" << "host-a" << true << false << ""
                                                             << false << "none" << "could not reach the VNC server"
-                                                            << false;
+                                                            << false << "";
         QTest::newRow("the session's TLS inside the tunnel")
-            << "ssh" << "host-a" << "host-a" << true << false << "" << false << "tls" << "connected" << false;
+            << "ssh" << "host-a" << "host-a" << true << false << "" << false << "tls" << "connected" << false << "";
         QTest::newRow("repeater: the server registered under the ID")
-            << "repeater" << "" << "" << false << false << "" << false << "picture" << "connected" << false;
+            << "repeater" << "" << "" << false << false << "" << false << "picture" << "connected" << false << "";
         QTest::newRow("repeater ID given to a VNC server") << "repeater-id to a VNC server" << "" << "" << false
                                                            << false << "" << false << "picture"
-                                                           << "not a VNC repeater" << false;
+                                                           << "not a VNC repeater" << false << "";
     }
 
     void reachesTheServer()
@@ -198,6 +203,7 @@ private slots:
         QFETCH(QString, server);
         QFETCH(QString, outcome);
         QFETCH(bool, asks);
+        QFETCH(QString, ending);
 
         harness.reset();
         const QString knownHosts = home("known_hosts");
@@ -261,6 +267,18 @@ private slots:
                     });
                 },
                 10000));
+        }
+        if (!ending.isEmpty()) {
+            // The gateway's process for this connection, or the VNC server's
+            // end of it, goes away.
+            if (ending.startsWith("gateway")) {
+                const QByteArray children = readAll(QStringLiteral("/proc/%1/task/%1/children").arg(sshd.processId()));
+                for (const QByteArray &child : children.split(' '))
+                    QVERIFY(child.isEmpty() || kill(child.toInt(), SIGTERM) == 0);
+            } else {
+                vnc->dropConnections();
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(harness->errors.value(0).contains(ending.section('|', 1)), 10000);
         }
         if (asks) {
             // Accepted: known_hosts holds the key, hashed as OpenSSH writes

@@ -786,6 +786,10 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
         <source>Sign-in was cancelled; no password was sent. Connect again to sign in.</source>
         <translation>Die Anmeldung wurde abgebrochen; es wurde kein Passwort gesendet. Verbinden Sie sich erneut, um sich anzumelden.</translation>
     </message>
+    <message>
+        <source>The SSH tunnel to the VNC server was lost: the gateway or the network between went away. Check the network and the gateway, then reconnect.</source>
+        <translation>Der SSH-Tunnel zum VNC-Server ist abgerissen: Das Gateway oder das Netz dazwischen ist weggefallen. Prüfen Sie Netz und Gateway und verbinden Sie sich dann neu.</translation>
+    </message>
 </context>
 <context>
     <name>VncView</name>

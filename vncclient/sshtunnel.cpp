@@ -307,6 +307,8 @@ void SshTunnel::pump()
 {
     std::vector<char> buffer(chunk);
     QByteArray toSession; // read from the channel, not yet taken by the session
+    bool sessionEnded = false;
+    bool gatewayFailed = false;
     // False when the session's socket failed.
     const auto flush = [&] {
         while (!toSession.isEmpty()) {
@@ -322,6 +324,7 @@ void SshTunnel::pump()
         bool ended = false;
         while (toSession.isEmpty()) {
             const int n = ssh_channel_read_nonblocking(channel, buffer.data(), uint32_t(buffer.size()), 0);
+            gatewayFailed = n == SSH_ERROR;
             if (n < 0 || (n == 0 && (ssh_channel_is_eof(channel) || ssh_channel_is_closed(channel))))
                 ended = true;
             if (n <= 0)
@@ -339,22 +342,29 @@ void SshTunnel::pump()
                 continue;
             break;
         }
-        if (fds[2].revents || (fds[0].revents & (POLLERR | POLLNVAL)))
+        gatewayFailed = fds[0].revents & (POLLERR | POLLNVAL);
+        if (fds[2].revents || gatewayFailed)
             break;
         if ((fds[1].revents & POLLOUT) && !flush())
             break;
         if (fds[1].revents & POLLIN) {
             const ssize_t n = recv(tunnelEnd, buffer.data(), buffer.size(), 0);
-            if (n == 0)
+            sessionEnded = n == 0;
+            if (sessionEnded)
                 ssh_channel_send_eof(channel);
             if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
                 break;
-            if (n > 0 && ssh_channel_write(channel, buffer.data(), uint32_t(n)) != int(n))
+            gatewayFailed = n > 0 && ssh_channel_write(channel, buffer.data(), uint32_t(n)) != int(n);
+            if (gatewayFailed)
                 break;
         } else if (fds[1].revents & (POLLHUP | POLLERR)) {
+            sessionEnded = true;
             break;
         }
     }
-    // The session reads the end of its stream.
+    // The session reads the end of its stream, after the reason is set.
+    // The VNC server closing its end closes the channel cleanly: that is
+    // no broken tunnel.
+    broken = !sessionEnded && !stopping && (gatewayFailed || (ssh_get_status(ssh) & (SSH_CLOSED | SSH_CLOSED_ERROR)));
     shutdown(tunnelEnd, SHUT_RDWR);
 }

@@ -41,6 +41,9 @@ public:
     int open(const QString &via, const QString &server, int port, int timeoutMs);
     // From any thread: ends a connection attempt or the copying at once.
     void interrupt();
+    // Whether the tunnel broke on the gateway's side (not by the session's
+    // own end or interrupt()).
+    bool lost() const { return broken; }
 
 private:
     bool connectGateway(const Gateway &gateway, int timeoutMs);
@@ -63,6 +66,7 @@ private:
     int tunnelEnd = -1;  // the pump's end of the socket pair
     int stopEvent = -1;  // wakes the pump
     std::atomic<bool> stopping{false};
+    std::atomic<bool> broken{false};
     bool cancelled = false; // the user declined a passphrase or password
     std::thread pumpThread;
 

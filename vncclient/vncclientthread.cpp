@@ -320,9 +320,11 @@ void VncClientThread::reportLine(const QString &line)
     // What the library logs next is the end we caused, not the server.
     if (protocolFault)
         return;
-    const QString message = LibraryText::recognise(line);
+    QString message = LibraryText::recognise(line);
     if (message.isNull())
         return;
+    if (LibraryText::isConnectionLoss(message) && tunnelLost())
+        message = LibraryText::tunnelLost();
     setPendingMessage(message);
     if (message != QLatin1String(LibraryText::compatibilityMarker))
         userMessageGiven = true;
@@ -335,7 +337,8 @@ void VncClientThread::reportUnexplainedEnd()
 {
     if (userMessageGiven)
         return;
-    setPendingMessage(signedIn         ? LibraryText::connectionLost()
+    setPendingMessage(tunnelLost()       ? LibraryText::tunnelLost()
+                      : signedIn         ? LibraryText::connectionLost()
                       : passwordSent ? LibraryText::authenticationFailed()
                                      : LibraryText::connectionFailed());
     userMessageGiven = true;
@@ -513,9 +516,9 @@ void VncClientThread::run()
         stopped = true;
     }
     closeActiveSocket();
-    dropTunnel();
     if (!asked)
         reportUnexplainedEnd();
+    dropTunnel();
     loggingThread = nullptr;
     Handover::release(this);
 }
@@ -636,6 +639,12 @@ Connector::Result VncClientThread::openTunnel(const QString &via, const QString 
     // The tunnel told the user what failed.
     result.cancelled = result.fd < 0;
     return result;
+}
+
+bool VncClientThread::tunnelLost() const
+{
+    QMutexLocker locker(&sideLock);
+    return tunnel && tunnel->lost();
 }
 
 void VncClientThread::dropTunnel()

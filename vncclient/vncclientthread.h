@@ -133,6 +133,7 @@ private:
     bool attemptConnection();
     Connector::Result openTunnel(const QString &via, const QString &server, int port);
     void dropTunnel();
+    bool tunnelLost() const;
     void messageLoop();
     void drainQueue();
     void enqueue(OutgoingEvent *event);
