@@ -17,10 +17,15 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace
 {
 const char passphrase[] = "gateway-pass";
+// sshd without PAM checks passwords against the system's users alone: the
+// password row needs a user of its own, made for the test and removed after.
+const char passwordUser[] = "vemo-ssh-test";
+const char password[] = "tunnel-pw-1";
 
 bool run(const QString &program, const QStringList &args, const QProcessEnvironment &env = {})
 {
@@ -60,6 +65,7 @@ class TunnelE2eTest : public QObject
     QByteArray savedAgent = qgetenv("SSH_AUTH_SOCK");
     std::unique_ptr<TestServer> vnc;
     std::unique_ptr<ViewHarness> harness; // the last connection
+    bool userMade = false;
 
     QString path(const QString &name) const { return dir.filePath(name); }
     QString home(const QString &name) const { return dir.filePath("home/.ssh/" + name); }
@@ -71,7 +77,7 @@ class TunnelE2eTest : public QObject
         sshPort = freePort();
         const QString config = QStringLiteral("ListenAddress 127.0.0.1\nPort %1\nHostKey %2\nAuthorizedKeysFile %3\n"
                                               "PidFile %4\nUsePAM no\nStrictModes no\nPermitRootLogin yes\n"
-                                              "PasswordAuthentication no\nKbdInteractiveAuthentication no\n")
+                                              "PasswordAuthentication yes\nKbdInteractiveAuthentication no\n")
                                    .arg(sshPort)
                                    .arg(path(hostKey), path("authorized_keys"), path("sshd.pid"));
         if (!sshPort || !writeAll(path("sshd_config"), config.toUtf8()))
@@ -81,17 +87,17 @@ class TunnelE2eTest : public QObject
         return QTest::qWaitFor([this] { return sshd.readAll().contains("Server listening"); }, 10000);
     }
 
-    // Connects a view to 'vncPort' with 'options' (through the gateway
-    // unless a repeater is named), typing 'typed' into a passphrase dialog
-    // (empty: cancel) and answering a host key question with 'accept'.
-    // Returns "connected" or "error:" and the message.
+    // Connects a view to 'vncPort' with 'options' (through the gateway as
+    // the user options.via, unless a repeater is named), typing 'typed' into
+    // a passphrase or password dialog (empty: cancel) and answering a host
+    // key question with 'accept'. Returns "connected" or "error:" and why.
     QString connectView(quint16 vncPort, ConnectionOptions options, const QString &typed, bool accept, bool *asked)
     {
         harness = std::make_unique<ViewHarness>(loopbackUrl(vncPort));
         ViewHarness &h = *harness;
         options.quality = RemoteView::High;
-        if (options.repeaterId.isEmpty())
-            options.via = QStringLiteral("root@127.0.0.1:%1").arg(sshPort);
+        options.via = options.repeaterId.isEmpty() ? QStringLiteral("%1@127.0.0.1:%2").arg(options.via).arg(sshPort)
+                                                   : QString();
         h.view->setConnectionOptions(options);
         h.view->startConnecting();
         QString outcome;
@@ -137,6 +143,14 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("SSH_AUTH_SOCK", path("agent.sock"));
         QVERIFY(run("ssh-add", {"-q", path("agent-key")}, env));
+        userMade = geteuid() == 0 && run("useradd", {"-M", "-s", "/bin/false", passwordUser});
+        if (userMade) {
+            QProcess chpasswd;
+            chpasswd.start("chpasswd");
+            chpasswd.write(QByteArray(passwordUser) + ':' + password + '\n');
+            chpasswd.closeWriteChannel();
+            QVERIFY(chpasswd.waitForFinished() && chpasswd.exitCode() == 0);
+        }
         qputenv("HOME", dir.filePath("home").toLocal8Bit());
         vnc = std::make_unique<TestServer>(160, 100);
         QVERIFY(vnc->start());
@@ -147,6 +161,8 @@ private slots:
         harness.reset();
         stopProcess(sshd);
         stopProcess(agent);
+        if (userMade)
+            run("userdel", {passwordUser});
         qputenv("HOME", savedHome);
         qputenv("SSH_AUTH_SOCK", savedAgent);
     }
@@ -156,39 +172,50 @@ private slots:
         QTest::addColumn<QString>("route");    // ssh, repeater, or repeater-id to a VNC server
         QTest::addColumn<QString>("hostKey");  // what the gateway shows
         QTest::addColumn<QString>("knownKey"); // in known_hosts beforehand (hashed); empty: none
+        QTest::addColumn<QString>("user");
         QTest::addColumn<bool>("useAgent");
         QTest::addColumn<bool>("keyFile");     // the passphrase-protected key in ~/.ssh
-        QTest::addColumn<QString>("typed");    // into the passphrase dialog; empty cancels
+        QTest::addColumn<QString>("typed");    // into the passphrase or password dialog; empty cancels
         QTest::addColumn<bool>("accept");      // the answer to a host key question
         QTest::addColumn<QString>("server");   // picture (TestServer), tls (Xvnc) or none listening
         QTest::addColumn<QString>("outcome");  // "connected", or a part of the error message
         QTest::addColumn<bool>("asks");        // whether the host key is asked about
         QTest::addColumn<QString>("ending");   // once connected: who goes away, and what the user is told
 
+        // route, gateway key, known key, user, agent, key file, typed, accept; server, outcome, asks, ending
         QTest::newRow("agent; unknown key accepted, then remembered")
-            << "ssh" << "host-a" << "" << true << false << "" << true << "picture" << "connected" << true
-            << "gateway|The SSH tunnel to the VNC server was lost";
-        QTest::newRow("key with a passphrase") << "ssh" << "host-a" << "host-a" << false << true << passphrase << false
-                                               << "picture" << "connected" << false
-                                               << "server|VNC server closed connection";
-        QTest::newRow("wrong passphrase") << "ssh" << "host-a" << "host-a" << false << true << "not-it" << false
-                                          << "picture" << "refused to sign in" << false << "";
-        QTest::newRow("passphrase cancelled") << "ssh" << "host-a" << "host-a" << false << true << "" << false
-                                              << "picture" << "was cancelled" << false << "";
-        QTest::newRow("unknown key declined") << "ssh" << "host-a" << "" << true << false << "" << false << "picture"
-                                              << "key was not accepted" << true << "";
+            << "ssh" << "host-a" << "" << "root" << true << false << "" << true
+            << "picture" << "connected" << true << "gateway|The SSH tunnel to the VNC server was lost";
+        QTest::newRow("key with a passphrase")
+            << "ssh" << "host-a" << "host-a" << "root" << false << true << passphrase << false
+            << "picture" << "connected" << false << "server|VNC server closed connection";
+        QTest::newRow("wrong passphrase")
+            << "ssh" << "host-a" << "host-a" << "root" << false << true << "not-it" << false
+            << "picture" << "refused to sign in" << false << "";
+        QTest::newRow("passphrase cancelled")
+            << "ssh" << "host-a" << "host-a" << "root" << false << true << "" << false
+            << "picture" << "was cancelled" << false << "";
+        QTest::newRow("unknown key declined")
+            << "ssh" << "host-a" << "" << "root" << true << false << "" << false
+            << "picture" << "key was not accepted" << true << "";
         QTest::newRow("changed key refused")
-            << "ssh" << "host-b" << "host-a" << true << false << "" << true << "picture" << "ssh-keygen -f" << false << "";
-        QTest::newRow("nothing listens behind the gateway") << "ssh" << "host-a" << "host-a" << true << false << ""
-                                                            << false << "none" << "could not reach the VNC server"
-                                                            << false << "";
+            << "ssh" << "host-b" << "host-a" << "root" << true << false << "" << true
+            << "picture" << "ssh-keygen -f" << false << "";
+        QTest::newRow("nothing listens behind the gateway")
+            << "ssh" << "host-a" << "host-a" << "root" << true << false << "" << false
+            << "none" << "could not reach the VNC server" << false << "";
+        QTest::newRow("password")
+            << "ssh" << "host-a" << "host-a" << passwordUser << false << false << password << false
+            << "picture" << "connected" << false << "";
         QTest::newRow("the session's TLS inside the tunnel")
-            << "ssh" << "host-a" << "host-a" << true << false << "" << false << "tls" << "connected" << false << "";
+            << "ssh" << "host-a" << "host-a" << "root" << true << false << "" << false
+            << "tls" << "connected" << false << "";
         QTest::newRow("repeater: the server registered under the ID")
-            << "repeater" << "" << "" << false << false << "" << false << "picture" << "connected" << false << "";
-        QTest::newRow("repeater ID given to a VNC server") << "repeater-id to a VNC server" << "" << "" << false
-                                                           << false << "" << false << "picture"
-                                                           << "not a VNC repeater" << false << "";
+            << "repeater" << "" << "" << "" << false << false << "" << false
+            << "picture" << "connected" << false << "";
+        QTest::newRow("repeater ID given to a VNC server")
+            << "repeater-id to a VNC server" << "" << "" << "" << false << false << "" << false
+            << "picture" << "not a VNC repeater" << false << "";
     }
 
     void reachesTheServer()
@@ -196,6 +223,7 @@ private slots:
         QFETCH(QString, route);
         QFETCH(QString, hostKey);
         QFETCH(QString, knownKey);
+        QFETCH(QString, user);
         QFETCH(bool, useAgent);
         QFETCH(bool, keyFile);
         QFETCH(QString, typed);
@@ -214,7 +242,10 @@ private slots:
             QVERIFY(QFile::copy(path("id_ed25519.pub"), home("id_ed25519.pub")));
         }
         qputenv("SSH_AUTH_SOCK", useAgent ? path("agent.sock").toLocal8Bit() : QByteArray());
+        if (user == passwordUser && !userMade)
+            QSKIP("sshd checks passwords against the system's users: only root can make a test user");
         ConnectionOptions options;
+        options.via = user;
         quint16 vncPort = server == "picture" ? vnc->port() : freePort();
         XServer desktop;
         if (server == "tls") {
