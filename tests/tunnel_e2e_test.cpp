@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <pwd.h>
 #include <unistd.h>
 
 namespace
@@ -143,7 +144,9 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("SSH_AUTH_SOCK", path("agent.sock"));
         QVERIFY(run("ssh-add", {"-q", path("agent-key")}, env));
-        userMade = geteuid() == 0 && run("useradd", {"-M", "-s", "/bin/false", passwordUser});
+        // One left by an interrupted run is taken over.
+        userMade = geteuid() == 0
+                   && (getpwnam(passwordUser) || run("useradd", {"-M", "-s", "/bin/false", passwordUser}));
         if (userMade) {
             QProcess chpasswd;
             chpasswd.start("chpasswd");
@@ -303,9 +306,16 @@ private slots:
             // The gateway's process for this connection, or the VNC server's
             // end of it, goes away.
             if (ending.startsWith("gateway")) {
-                const QByteArray children = readAll(QStringLiteral("/proc/%1/task/%1/children").arg(sshd.processId()));
-                for (const QByteArray &child : children.split(' '))
-                    QVERIFY(child.isEmpty() || kill(child.toInt(), SIGTERM) == 0);
+                // The connection's processes: sshd's children and theirs.
+                QList<int> pids{int(sshd.processId())};
+                for (qsizetype i = 0; i < pids.size(); ++i) {
+                    for (const QByteArray &child :
+                         readAll(QStringLiteral("/proc/%1/task/%1/children").arg(pids[i])).simplified().split(' '))
+                        if (child.toInt() > 0)
+                            pids += child.toInt();
+                }
+                for (int pid : pids.mid(1))
+                    QVERIFY(kill(pid, SIGKILL) == 0);
             } else {
                 vnc->dropConnections();
             }
