@@ -37,7 +37,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries' own packages (libqt6widgets6, libvncclient1, ...) with the
+# The libraries' own packages (libqt6widgets6, libvncclient1, libssh-4 for
+# SSH tunnels, ...) with the
 # versions the binary needs, as dpkg-shlibdeps reads them from the build.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so not seen by dpkg-shlibdeps: without Qt's platform

@@ -1,9 +1,11 @@
 #include "commandline.h"
 
 #include "passwordfile.h"
+#include "repeater.h"
 #include "secret.h"
 #include "securitytypes.h"
 #include "serverurl.h"
+#include "sshtunnel.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -52,6 +54,15 @@ struct VemoOptions {
         QStringLiteral("x509ca"),
         CommandLineText::tr("trust the CA certificates in FILE, not the system's"),
         CommandLineText::tr("FILE")};
+    QCommandLineOption via{
+        QStringLiteral("via"),
+        CommandLineText::tr("reach the server through SSH: GATEWAY is [user@]host[:port],\n"
+                            "the ADDRESS's host as the gateway sees it (localhost: the gateway)"),
+        CommandLineText::tr("GATEWAY")};
+    QCommandLineOption repeaterId{
+        QStringLiteral("repeater-id"),
+        CommandLineText::tr("ADDRESS is a VNC repeater's: ask it for the server with ID"),
+        CommandLineText::tr("ID")};
     QCommandLineOption viewOnly{QStringLiteral("view-only"),
                                 CommandLineText::tr("show the desktop; send no keys, clicks or clipboard")};
     QCommandLineOption fullscreen{QStringLiteral("fullscreen"), CommandLineText::tr("start in full screen")};
@@ -79,8 +90,8 @@ struct VemoOptions {
 
     QList<QCommandLineOption> all() const
     {
-        return {help,      version,      passwd,    security,    x509ca,      viewOnly, fullscreen, remoteResize,
-                reconnect, keysymsOnly, noBellFlash, listen, touchpad, classicTaps, verbose};
+        return {help,     version,    passwd,      security,    x509ca, via,      repeaterId,  viewOnly, fullscreen,
+                remoteResize, reconnect, keysymsOnly, noBellFlash, listen, touchpad, classicTaps, verbose};
     }
 };
 
@@ -269,6 +280,24 @@ CommandLine readCommandLine(const QStringList &given)
             return refused(CommandLineText::tr("cannot use the CA file \"%1\": %2").arg(path, problem));
         result.options.caFile = QFileInfo(path).absoluteFilePath();
     }
+
+    if (parser.isSet(vemo.via)) {
+        SshTunnel::Gateway gateway;
+        if (!SshTunnel::parseGateway(parser.value(vemo.via), &gateway))
+            return refused(CommandLineText::tr("invalid gateway \"%1\" for --via: give [user@]host[:port]")
+                               .arg(parser.value(vemo.via)));
+        result.options.via = parser.value(vemo.via);
+    }
+    if (parser.isSet(vemo.repeaterId)) {
+        const QString id = parser.value(vemo.repeaterId);
+        if (id.isEmpty() || id.toUtf8().size() > Repeater::maximumIdLength || id.contains(QChar(0)))
+            return refused(CommandLineText::tr("invalid ID for --repeater-id: give 1 to %1 characters")
+                               .arg(Repeater::maximumIdLength));
+        result.options.repeaterId = id;
+    }
+    if (result.window.listenPort && (parser.isSet(vemo.via) || parser.isSet(vemo.repeaterId)))
+        return refused(CommandLineText::tr("--listen waits for a server to connect: --via and --repeater-id "
+                                           "reach out to one, so give them without --listen"));
 
     result.options.userName = result.url.userName();
     // An empty password in the URL is none.

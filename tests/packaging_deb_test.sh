@@ -27,7 +27,7 @@ dpkg-deb -I "$deb"
 [ "$(dpkg-deb -f "$deb" Package)" = vemo ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Architecture)" = "$(dpkg --print-architecture)" ] || fail "architecture"
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libqt6widgets6 libqt6gui6 libqt6core6 libvncclient1 libqt6keychain1 qt6-qpa-plugins; do
+for p in libqt6widgets6 libqt6gui6 libqt6core6 libvncclient1 libqt6keychain1 libssh-4 qt6-qpa-plugins; do
   grep -Eq "(^|, )$p( \\(|,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
 # Qt's translated dialog buttons.

@@ -239,6 +239,13 @@ void ShellArgsTest::refusedArgumentsExitWithTwo_data()
                                                << "option \"--passwd\" needs a value";
     QTest::newRow("unknown security type") << QStringList{"--security", "VncAuth,Kerberos", "vnc://h"}
                                            << "unknown security type \"Kerberos\"; known types: X509Plain";
+    QTest::newRow("gateway with a space") << QStringList{"--via", "a b", "vnc://h"}
+                                          << "invalid gateway \"a b\" for --via";
+    QTest::newRow("gateway port too large") << QStringList{"--via", "me@gw:70000", "vnc://h"}
+                                            << "invalid gateway \"me@gw:70000\" for --via";
+    QTest::newRow("empty repeater ID") << QStringList{"--repeater-id=", "vnc://h"} << "invalid ID for --repeater-id";
+    QTest::newRow("listen through a gateway") << QStringList{"--listen", "--via", "gw"}
+                                              << "--via and --repeater-id reach out to one";
     QTest::newRow("empty security list") << QStringList{"vnc://h", "--security="} << "no security type given";
     QTest::newRow("missing password file") << QStringList{"--passwd", "%DIR%/none", "vnc://h"}
                                            << "cannot use the password file \"%DIR%/none\": no such file";
@@ -272,28 +279,31 @@ void ShellArgsTest::helpAndVersionNeedNoDisplay_data()
     QTest::addColumn<QStringList>("lines");
     const QStringList english{
         "Usage: /usr/bin/vemo [OPTIONS] [ADDRESS [QUALITY]]",
-        "  ADDRESS          host, host:DISPLAY, host::PORT, [IPv6 address]:DISPLAY,",
-        "                   vnc://[user][:password@]host[:port]; a number below 100",
-        "  QUALITY          1 high, 2 medium (default), 3 low",
-        "  -h, --help       show this help and exit",
-        "  --version        show the version and exit",
-        "  --passwd FILE    read the password from FILE (vncpasswd -f); the URL's wins",
-        "  --security LIST  allow only these security types, e.g. X509Vnc,VncAuth",
-        "  --x509ca FILE    trust the CA certificates in FILE, not the system's",
-        "  --view-only      show the desktop; send no keys, clicks or clipboard",
-        "  --fullscreen     start in full screen",
-        "  --remote-resize  ask the server to fit its desktop to the window",
-        "                   (always in full screen)",
-        "  --reconnect      after a lost connection, reconnect by itself",
-        "  --keysyms-only   send keys as symbols only, never by their place on",
-        "  --no-bell-flash  when the server rings its bell, beep without",
-        "                   flashing the window's frame",
-        "  --listen         wait for a server to connect (default port 5500)",
-        "  --touchpad       touchpad mode: a finger moves the pointer, a tap",
-        "                   clicks where the pointer is",
-        "  --classic-taps   a two-finger tap middle-clicks and three fingers",
-        "                   open the menu (not right and middle click)",
-        "  --verbose        print what vemo does on standard error",
+        "  ADDRESS           host, host:DISPLAY, host::PORT, [IPv6 address]:DISPLAY,",
+        "                    vnc://[user][:password@]host[:port]; a number below 100",
+        "  NAME              a saved server, or a .tigervnc connection file;",
+        "  QUALITY           1 high, 2 medium (default), 3 low",
+        "  -h, --help        show this help and exit",
+        "  --version         show the version and exit",
+        "  --passwd FILE     read the password from FILE (vncpasswd -f); the URL's wins",
+        "  --security LIST   allow only these security types, e.g. X509Vnc,VncAuth",
+        "  --x509ca FILE     trust the CA certificates in FILE, not the system's",
+        "  --via GATEWAY     reach the server through SSH: GATEWAY is [user@]host[:port],",
+        "  --repeater-id ID  ADDRESS is a VNC repeater's: ask it for the server with ID",
+        "  --view-only       show the desktop; send no keys, clicks or clipboard",
+        "  --fullscreen      start in full screen",
+        "  --remote-resize   ask the server to fit its desktop to the window",
+        "                    (always in full screen)",
+        "  --reconnect       after a lost connection, reconnect by itself",
+        "  --keysyms-only    send keys as symbols only, never by their place on",
+        "  --no-bell-flash   when the server rings its bell, beep without",
+        "                    flashing the window's frame",
+        "  --listen          wait for a server to connect (default port 5500)",
+        "  --touchpad        touchpad mode: a finger moves the pointer, a tap",
+        "                    clicks where the pointer is",
+        "  --classic-taps    a two-finger tap middle-clicks and three fingers",
+        "                    open the menu (not right and middle click)",
+        "  --verbose         print what vemo does on standard error",
         "   or: /usr/bin/vemo [OPTIONS] --listen [PORT [QUALITY]]",
         "Qt's own options (such as -platform NAME) may be given too."};
     QTest::newRow("long") << QStringList{"--help"} << "" << english;
@@ -303,7 +313,8 @@ void ShellArgsTest::helpAndVersionNeedNoDisplay_data()
                                                     << QStringList{"vemo " VEMO_VERSION};
     QTest::newRow("German") << QStringList{"--help"} << "de"
                             << QStringList{"Aufruf: /usr/bin/vemo [OPTIONEN] [ADRESSE [QUALITÄT]]",
-                                           "  --passwd DATEI    liest das Passwort aus DATEI (vncpasswd -f); URL geht vor"};
+                                           "  --passwd DATEI    liest das Passwort aus DATEI (vncpasswd -f); URL geht vor",
+                                           "  --via GATEWAY     erreicht den Server über SSH: GATEWAY ist [Benutzer@]Rechner[:Port],"};
 }
 
 void ShellArgsTest::helpAndVersionNeedNoDisplay()

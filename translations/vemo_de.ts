@@ -178,6 +178,36 @@ with neither NAME nor ADDRESS the start screen opens</source>
         <translation>ein gespeicherter Server oder eine .tigervnc-Verbindungsdatei;
 ohne NAME und ADRESSE öffnet sich der Startbildschirm</translation>
     </message>
+    <message>
+        <source>GATEWAY</source>
+        <translation>GATEWAY</translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>invalid gateway &quot;%1&quot; for --via: give [user@]host[:port]</source>
+        <translation>ungültiges Gateway „%1“ für --via: geben Sie [Benutzer@]Rechner[:Port] an</translation>
+    </message>
+    <message>
+        <source>invalid ID for --repeater-id: give 1 to %1 characters</source>
+        <translation>ungültige ID für --repeater-id: geben Sie 1 bis %1 Zeichen an</translation>
+    </message>
+    <message>
+        <source>--listen waits for a server to connect: --via and --repeater-id reach out to one, so give them without --listen</source>
+        <translation>--listen wartet, bis ein Server sich verbindet: --via und --repeater-id bauen selbst eine Verbindung auf, geben Sie sie also ohne --listen an</translation>
+    </message>
+    <message>
+        <source>reach the server through SSH: GATEWAY is [user@]host[:port],
+the ADDRESS&apos;s host as the gateway sees it (localhost: the gateway)</source>
+        <translation>erreicht den Server über SSH: GATEWAY ist [Benutzer@]Rechner[:Port],
+der Rechner der ADRESSE aus Sicht des Gateways (localhost: das Gateway)</translation>
+    </message>
+    <message>
+        <source>ADDRESS is a VNC repeater&apos;s: ask it for the server with ID</source>
+        <translation>ADRESSE ist die eines VNC-Repeaters: verlangt dort den Server mit ID</translation>
+    </message>
 </context>
 <context>
     <name>ConnectionFile</name>
@@ -342,6 +372,10 @@ ohne NAME und ADRESSE öffnet sich der Startbildschirm</translation>
         <source>User name</source>
         <translation>Benutzername</translation>
     </message>
+    <message>
+        <source>SSH sign-in</source>
+        <translation>SSH-Anmeldung</translation>
+    </message>
 </context>
 <context>
     <name>PasswordFile</name>
@@ -371,6 +405,17 @@ ohne NAME und ADRESSE öffnet sich der Startbildschirm</translation>
     <message>
         <source>The keyring did not keep the password (%1); you will be asked for it.</source>
         <translation>Der Schlüsselbund hat das Passwort nicht gespeichert (%1); Sie werden danach gefragt.</translation>
+    </message>
+</context>
+<context>
+    <name>Repeater</name>
+    <message>
+        <source>The program at this address is not a VNC repeater. Give the repeater&apos;s address and port, or leave out --repeater-id to reach a VNC server directly.</source>
+        <translation>Das Programm unter dieser Adresse ist kein VNC-Repeater. Geben Sie Adresse und Port des Repeaters an, oder lassen Sie --repeater-id weg, um einen VNC-Server direkt zu erreichen.</translation>
+    </message>
+    <message>
+        <source>The VNC repeater did not greet this viewer within %1 seconds. Check its address and port.</source>
+        <translation>Der VNC-Repeater hat diesen Betrachter nicht innerhalb von %1 Sekunden begrüßt. Prüfen Sie seine Adresse und seinen Port.</translation>
     </message>
 </context>
 <context>
@@ -563,6 +608,85 @@ ohne NAME und ADRESSE öffnet sich der Startbildschirm</translation>
     <message>
         <source>ports below 100 cannot be used; for a display number give host:%1</source>
         <translation>Ports unter 100 sind nicht nutzbar; für eine Bildschirmnummer geben Sie Rechner:%1 an</translation>
+    </message>
+</context>
+<context>
+    <name>SshTunnel</name>
+    <message>
+        <source>The gateway &quot;%1&quot; given with --via is not [user@]host[:port].</source>
+        <translation>Das mit --via angegebene Gateway „%1“ hat nicht die Form [Benutzer@]Rechner[:Port].</translation>
+    </message>
+    <message>
+        <source>The SSH gateway %1 could not reach the VNC server %2 port %3 (%4). Check the server&apos;s address as the gateway sees it (localhost is the gateway itself) and that the server runs.</source>
+        <translation>Das SSH-Gateway %1 konnte den VNC-Server %2 Port %3 nicht erreichen (%4). Prüfen Sie die Adresse des Servers aus Sicht des Gateways (localhost ist das Gateway selbst) und ob der Server läuft.</translation>
+    </message>
+    <message>
+        <source>The SSH tunnel could not be set up (%1).</source>
+        <translation>Der SSH-Tunnel konnte nicht eingerichtet werden (%1).</translation>
+    </message>
+    <message>
+        <source>The SSH tunnel could not be set up (out of memory).</source>
+        <translation>Der SSH-Tunnel konnte nicht eingerichtet werden (kein Speicher mehr).</translation>
+    </message>
+    <message>
+        <source>The SSH gateway %1 was not found. Check its name in --via and the network.</source>
+        <translation>Das SSH-Gateway %1 wurde nicht gefunden. Prüfen Sie seinen Namen in --via und das Netzwerk.</translation>
+    </message>
+    <message>
+        <source>The SSH gateway %1 could not be reached (%2). Check its name and port in --via and that its SSH server runs.</source>
+        <translation>Das SSH-Gateway %1 war nicht erreichbar (%2). Prüfen Sie Name und Port in --via und ob sein SSH-Server läuft.</translation>
+    </message>
+    <message>
+        <source>The SSH connection to the gateway %1 failed (%2). Check that --via names an SSH server.</source>
+        <translation>Die SSH-Verbindung zum Gateway %1 ist gescheitert (%2). Prüfen Sie, ob --via einen SSH-Server nennt.</translation>
+    </message>
+    <message>
+        <source>WARNING: the SSH key of the gateway %1 is not the one remembered in %2: someone may be intercepting the connection, so vemo did not connect. Its %3 key now has the fingerprint %4. If the gateway&apos;s key was replaced on purpose, remove the old line with this command, then connect again:
+ssh-keygen -f &quot;%2&quot; -R &quot;%5&quot;</source>
+        <translation>WARNUNG: Der SSH-Schlüssel des Gateways %1 ist nicht der in %2 gespeicherte: Möglicherweise hört jemand die Verbindung ab, daher hat vemo keine Verbindung aufgebaut. Sein %3-Schlüssel hat jetzt den Fingerabdruck %4. Wurde der Schlüssel des Gateways absichtlich ersetzt, entfernen Sie die alte Zeile mit diesem Befehl und verbinden Sie sich erneut:
+ssh-keygen -f &quot;%2&quot; -R &quot;%5&quot;</translation>
+    </message>
+    <message>
+        <source>The list of known SSH hosts, %1, could not be read (%2). Check its permissions.</source>
+        <translation>Die Liste bekannter SSH-Rechner, %1, war nicht lesbar (%2). Prüfen Sie ihre Zugriffsrechte.</translation>
+    </message>
+    <message>
+        <source>The SSH gateway %1 is not known yet: %2 has no key for it.
+
+SHA-256 fingerprint of its %3 key:
+%4
+
+Accept it only if this fingerprint matches the gateway&apos;s own (ssh-keygen -lf on its host key). Remember this key and connect?</source>
+        <translation>Das SSH-Gateway %1 ist noch nicht bekannt: %2 enthält keinen Schlüssel dafür.
+
+SHA-256-Fingerabdruck seines %3-Schlüssels:
+%4
+
+Akzeptieren Sie ihn nur, wenn dieser Fingerabdruck mit dem des Gateways übereinstimmt (ssh-keygen -lf auf seinen Rechnerschlüssel). Diesen Schlüssel speichern und verbinden?</translation>
+    </message>
+    <message>
+        <source>The SSH gateway&apos;s key was not accepted, so the connection was ended.</source>
+        <translation>Der Schlüssel des SSH-Gateways wurde nicht akzeptiert, daher wurde die Verbindung beendet.</translation>
+    </message>
+    <message>
+        <source>Your SSH key for the gateway %1 is protected: enter its passphrase.</source>
+        <translation>Ihr SSH-Schlüssel für das Gateway %1 ist geschützt: Geben Sie seine Passphrase ein.</translation>
+    </message>
+    <message>
+        <source>The SSH gateway %1 asks: %2</source>
+        <translation>Das SSH-Gateway %1 fragt: %2</translation>
+    </message>
+    <message>
+        <source>The SSH gateway %1 asks for the password of %2.</source>
+        <translation>Das SSH-Gateway %1 verlangt das Passwort von %2.</translation>
+    </message>
+    <message>
+        <source>Sign-in to the SSH gateway was cancelled. Connect again to sign in.</source>
+        <translation>Die Anmeldung am SSH-Gateway wurde abgebrochen. Verbinden Sie sich erneut, um sich anzumelden.</translation>
+    </message>
+    <message>
+        <source>The SSH gateway %1 refused to sign in %2. Check the user name (user@ in --via, or User in ~/.ssh/config), that your key is loaded in the ssh-agent or in %3 and listed in the gateway&apos;s authorized_keys, or the password.</source>
+        <translation>Das SSH-Gateway %1 hat die Anmeldung von %2 abgelehnt. Prüfen Sie den Benutzernamen (user@ in --via oder User in ~/.ssh/config), ob Ihr Schlüssel im ssh-agent oder in %3 liegt und in authorized_keys des Gateways steht, oder das Passwort.</translation>
     </message>
 </context>
 <context>
@@ -1087,6 +1211,10 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
     <message>
         <source>The VNC server sent more clipboard text than this viewer accepts (%1 MiB).</source>
         <translation>Der VNC-Server hat mehr Text für die Zwischenablage gesendet, als dieser Betrachter annimmt (%1 MiB).</translation>
+    </message>
+    <message>
+        <source>The SSH tunnel to the VNC server was lost: the gateway or the network between went away. Check the network and the gateway, then reconnect.</source>
+        <translation>Der SSH-Tunnel zum VNC-Server ist abgerissen: Das Gateway oder das Netz dazwischen ist weggefallen. Prüfen Sie Netz und Gateway und verbinden Sie sich dann neu.</translation>
     </message>
 </context>
 <context>

@@ -17,6 +17,8 @@ struct ConnectionOptions
     QString password;  // from the URL or --passwd; null when not given
     QString caFile;    // --x509ca: the authorities to trust instead of the system's
     QList<quint32> securityTypes; // --security; empty: every type vemo can complete
+    QString via;        // --via [user@]gateway[:port]: through an SSH tunnel; empty: directly
+    QString repeaterId; // --repeater-id: the host and port are a repeater's; empty: none
 
     ~ConnectionOptions() { Secret::wipe(password); }
 };

@@ -116,6 +116,7 @@ AddrList resolve(const QByteArray &host, int port, int wakeFd, const std::functi
         return AddrList(nullptr, freeaddrinfo);
     }
     if (lookup->status != 0 || !lookup->result) {
+        out.notFound = true;
         out.error = QStringLiteral("getaddrinfo %1: %2")
                         .arg(QString::fromUtf8(host), QString::fromLocal8Bit(gai_strerror(lookup->status)));
         return AddrList(nullptr, freeaddrinfo);

@@ -15,6 +15,7 @@ struct Result
 {
     int fd = -1;            // connected, non-blocking socket, or -1
     bool cancelled = false; // stopRequested() said so while waiting
+    bool notFound = false;  // the name lookup failed
     QString error;          // what failed, for the log, when fd is -1
 };
 

@@ -22,6 +22,9 @@ const char *const connectionLostText = QT_TRANSLATE_NOOP(
                        "runs, then reconnect.");
 const char *const cancelledText = QT_TRANSLATE_NOOP(
     "VncClientThread", "Sign-in was cancelled; no password was sent. Connect again to sign in.");
+const char *const tunnelLostText = QT_TRANSLATE_NOOP(
+    "VncClientThread", "The SSH tunnel to the VNC server was lost: the gateway or the network between went away. "
+                       "Check the network and the gateway, then reconnect.");
 const char *const outsideText =
     QT_TRANSLATE_NOOP("VncClientThread", "The VNC server sent an image that lies outside its screen.");
 
@@ -77,11 +80,12 @@ QString authenticationFailed() { return tr(authFailedText); }
 QString connectionFailed() { return tr(connectionFailedText); }
 QString connectionLost() { return tr(connectionLostText); }
 QString signInCancelled() { return tr(cancelledText); }
+QString tunnelLost() { return tr(tunnelLostText); }
 
 bool isConnectionLoss(const QString &message)
 {
     return message == serverNotFound() || message == connectionFailed() || message == tr(closedText)
-           || message == connectionLost();
+           || message == connectionLost() || message == tunnelLost();
 }
 
 QString decodeCutText(const char *bytes, int length)

@@ -23,6 +23,8 @@ QString connectionFailed();
 // A signed-in session that ended without the server closing it.
 QString connectionLost();
 QString signInCancelled();
+// The SSH tunnel under a session broke.
+QString tunnelLost();
 // Whether a message tells of a connection that broke or could not be made
 // (worth trying again), rather than a refusal (a password, a certificate).
 bool isConnectionLoss(const QString &message);

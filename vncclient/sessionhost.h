@@ -35,6 +35,9 @@ public:
     // An empty 'userName' is asked for too (null: none is wanted). False
     // when the user declined or the thread is stopping.
     virtual bool password(QString *password, QString *userName) = 0;
+    // Asks the user for a secret other than the VNC password (an SSH
+    // passphrase or password); 'prompt' says which. False when declined.
+    virtual bool secret(const QString &prompt, QString *answer) = 0;
     // Asks the user whether to trust a certificate; 'question' says why.
     virtual bool confirm(const QString &question) = 0;
 

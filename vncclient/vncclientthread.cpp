@@ -10,11 +10,13 @@
 //   attempt or a network write that may wait, so no GUI call ever waits on
 //   the network: input goes out directly only through DirectOutput, which
 //   never waits.
-// - sideLock guards pendingErrorMessage, givenPassword, reply and
-//   activeSocket; it is never held while calling anything else.
+// - sideLock guards pendingErrorMessage, givenPassword, givenSecret, reply,
+//   tunnel and activeSocket; it is never held while calling anything else.
 //
 // Blocking points of the connection thread, and what interrupts each:
 // - name lookup and connect: Connector, woken through wakeFd by stop();
+// - the SSH handshake and sign-in: abort() interrupts the tunnel, which
+//   shuts its socket to the gateway;
 // - the handshake and reads inside libvncclient: stop() shuts the socket
 //   down (the library gets a duplicate, so ours is always safe to shut);
 // - the TLS handshake and waits for the user's answers: poll() on wakeFd;
@@ -34,8 +36,10 @@
 #include "librarytext.h"
 #include "outgoingevent.h"
 #include "rfbsession.h"
+#include "repeater.h"
 #include "secret.h"
 #include "socketwrite.h"
+#include "sshtunnel.h"
 
 #include <QCoreApplication>
 #include "diagnostics.h"
@@ -106,6 +110,7 @@ VncClientThread::~VncClientThread()
     qDeleteAll(eventQueue);
     Secret::wipe(givenPassword);
     Secret::wipe(suppliedPassword);
+    Secret::wipe(givenSecret);
     if (givenSocket >= 0)
         close(givenSocket);
     if (wakeFd >= 0)
@@ -164,6 +169,17 @@ void VncClientThread::setUserName(const QString &userName)
 void VncClientThread::cancelPassword()
 {
     setReply(Reply::No);
+}
+
+void VncClientThread::setSecret(const QString &secret)
+{
+    {
+        QMutexLocker locker(&sideLock);
+        Secret::wipe(givenSecret);
+        givenSecret = secret;
+        reply = Reply::Yes;
+    }
+    wake();
 }
 
 void VncClientThread::answerQuestion(bool yes)
@@ -243,6 +259,8 @@ void VncClientThread::abort()
     QMutexLocker locker(&sideLock);
     if (activeSocket >= 0)
         shutdown(activeSocket, SHUT_RDWR);
+    if (tunnel)
+        tunnel->interrupt();
 }
 
 QImage VncClientThread::image(int x, int y, int w, int h) const
@@ -314,9 +332,11 @@ void VncClientThread::reportLine(const QString &line)
     // What the library logs next is the end we caused, not the server.
     if (protocolFault)
         return;
-    const QString message = LibraryText::recognise(line);
+    QString message = LibraryText::recognise(line);
     if (message.isNull())
         return;
+    if (LibraryText::isConnectionLoss(message) && tunnelLost())
+        message = LibraryText::tunnelLost();
     setPendingMessage(message);
     if (message != QLatin1String(LibraryText::compatibilityMarker))
         userMessageGiven = true;
@@ -329,7 +349,8 @@ void VncClientThread::reportUnexplainedEnd()
 {
     if (userMessageGiven)
         return;
-    setPendingMessage(signedIn         ? LibraryText::connectionLost()
+    setPendingMessage(tunnelLost()       ? LibraryText::tunnelLost()
+                      : signedIn         ? LibraryText::connectionLost()
                       : passwordSent ? LibraryText::authenticationFailed()
                                      : LibraryText::connectionFailed());
     userMessageGiven = true;
@@ -344,6 +365,8 @@ bool VncClientThread::attemptConnection()
         passwordSent = false;
         HandshakeSettings settings;
         int socket;
+        QString via;
+        QString repeaterId;
         {
             QMutexLocker locker(&mutex);
             port = normalisedPort(port);
@@ -352,6 +375,8 @@ bool VncClientThread::attemptConnection()
             settings.userName = signIn.userName;
             settings.caFile = signIn.caFile;
             settings.securityTypes = signIn.securityTypes;
+            via = signIn.via;
+            repeaterId = signIn.repeaterId;
             socket = givenSocket;
             givenSocket = -1;
         }
@@ -361,9 +386,21 @@ bool VncClientThread::attemptConnection()
             // The library expects a non-blocking socket, as Connector makes.
             fcntl(socket, F_SETFL, fcntl(socket, F_GETFL) | O_NONBLOCK);
             connection.fd = socket;
+        } else if (!via.isEmpty()) {
+            connection = openTunnel(via, settings.server, settings.port);
         } else
             connection = Connector::connectToServer(settings.server.toUtf8(), settings.port, connectTimeoutMs,
                                                     wakeFd, [this] { return stopped.load(); });
+        QString repeaterError;
+        if (connection.fd >= 0 && !repeaterId.isEmpty()
+            && !Repeater::introduce(connection.fd, repeaterId, connectTimeoutMs, wakeFd,
+                                    [this] { return stopped.load(); }, &repeaterError)) {
+            close(connection.fd);
+            connection.fd = -1;
+            connection.cancelled = true;
+            if (!repeaterError.isEmpty())
+                fail(repeaterError);
+        }
         if (connection.fd < 0) {
             if (!connection.cancelled) {
                 rfbClientErr("ConnectToVncServer: %s\n", qUtf8Printable(connection.error));
@@ -386,6 +423,7 @@ bool VncClientThread::attemptConnection()
         }
         session.reset();
         closeActiveSocket();
+        dropTunnel();
         // Retry only with a password other than the one just refused: a
         // server that never throttles must not see an endless loop.
         if (!passwordRequested || stopped || userMessageGiven || currentPassword() == suppliedPassword)
@@ -497,6 +535,7 @@ void VncClientThread::run()
     closeActiveSocket();
     if (!asked)
         reportUnexplainedEnd();
+    dropTunnel();
     loggingThread = nullptr;
     Handover::release(this);
 }
@@ -613,6 +652,55 @@ bool VncClientThread::password(QString *password, QString *userName)
         *userName = givenUserName;
     }
     passwordSent = true;
+    return true;
+}
+
+Connector::Result VncClientThread::openTunnel(const QString &via, const QString &server, int port)
+{
+    {
+        QMutexLocker locker(&sideLock);
+        tunnel = std::make_unique<SshTunnel>(static_cast<SessionHost &>(*this));
+        if (stopped)
+            tunnel->interrupt();
+    }
+    Connector::Result result;
+    result.fd = tunnel->open(via, server, port, connectTimeoutMs);
+    // The tunnel told the user what failed.
+    result.cancelled = result.fd < 0;
+    return result;
+}
+
+bool VncClientThread::tunnelLost() const
+{
+    QMutexLocker locker(&sideLock);
+    return tunnel && tunnel->lost();
+}
+
+void VncClientThread::dropTunnel()
+{
+    std::unique_ptr<SshTunnel> ending;
+    {
+        QMutexLocker locker(&sideLock);
+        ending.swap(tunnel);
+    }
+    // Joins the tunnel's thread: outside the lock, which abort() takes.
+}
+
+bool VncClientThread::secret(const QString &prompt, QString *answer)
+{
+    {
+        QMutexLocker locker(&sideLock);
+        Secret::wipe(givenSecret);
+        reply = Reply::Waiting;
+    }
+    if (stopped)
+        return false;
+    emitBlocking([&] { emit secretRequest(prompt); });
+    if (!awaitReply())
+        return false;
+    QMutexLocker locker(&sideLock);
+    *answer = givenSecret;
+    Secret::wipe(givenSecret);
     return true;
 }
 

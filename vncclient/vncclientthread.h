@@ -2,6 +2,7 @@
 #define VNCCLIENTTHREAD_H
 
 #include "connectionoptions.h"
+#include "connector.h"
 #include "directoutput.h"
 #include "handover.h"
 #include "remoteview.h"
@@ -21,6 +22,7 @@
 
 class OutgoingEvent;
 class RfbSession;
+class SshTunnel;
 
 // Runs one RFB connection (an RfbSession) on a thread of its own. Server
 // traffic comes out as signals; user input goes in through the slots,
@@ -50,6 +52,8 @@ public:
     bool wantsUserName() const { return userNameWanted; }
     // The user declined to give a password.
     void cancelPassword();
+    // Answers secretRequest; cancelPassword() declines it.
+    void setSecret(const QString &secret);
     // Answers certificateQuestion.
     void answerQuestion(bool yes);
     // Speaks RFB over an already connected socket instead of connecting to
@@ -96,6 +100,9 @@ signals:
     // Queued: the picture is the receiver's own.
     void cursorShape(const QImage &shape, const QPoint &hotSpot);
     void passwordRequest();
+    // Another secret (an SSH passphrase or password): 'prompt' says which;
+    // the receiver answers with setSecret() or cancelPassword().
+    void secretRequest(const QString &prompt);
     // The receiver asks the user and answers with answerQuestion().
     void certificateQuestion(const QString &question);
     void outputErrorMessage(const QString &message);
@@ -135,11 +142,15 @@ private:
     void showCursor(const QImage &shape, const QPoint &hotSpot) override;
     void showLocks(int locks) override { emit serverLocks(locks); }
     bool password(QString *password, QString *userName) override;
+    bool secret(const QString &prompt, QString *answer) override;
     bool confirm(const QString &question) override;
     void fail(const QString &message) override;
     void sendInput() override { drainQueue(); }
 
     bool attemptConnection();
+    Connector::Result openTunnel(const QString &via, const QString &server, int port);
+    void dropTunnel();
+    bool tunnelLost() const;
     void messageLoop();
     void drainQueue();
     void enqueue(OutgoingEvent *event);
@@ -178,12 +189,14 @@ private:
     std::atomic<bool> serverHasExtendedClipboard{false};
     bool resizeReported = false; // connection thread only
 
-    // Guards pendingErrorMessage, password, user name, reply and activeSocket; never
+    // Guards pendingErrorMessage, password, user name, secret, reply, tunnel and activeSocket; never
     // held while calling out, so either thread may take it at any time.
     mutable QMutex sideLock;
     QString pendingErrorMessage;
     QString givenPassword;
     QString givenUserName;
+    QString givenSecret;
+    std::unique_ptr<SshTunnel> tunnel; // set and reset by the connection thread
     Reply reply = Reply::Waiting;
     int activeSocket = -1;
     int wakeFd = -1;

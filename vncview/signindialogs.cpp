@@ -9,14 +9,25 @@ PasswordDialog::PasswordDialog(QWidget *parent, const QString &server, const QSt
                                bool askUserName)
     : QDialog(parent)
 {
+    build(askUserName ? tr("Sign in") : tr("Password"),
+          askUserName         ? tr("The server %1 asks for a user name and password.").arg(server)
+          : userName.isEmpty() ? tr("The server %1 asks for a password.").arg(server)
+                               : tr("The server %1 asks for the password of %2.").arg(server, userName),
+          askUserName);
+}
+
+PasswordDialog::PasswordDialog(QWidget *parent, const QString &prompt) : QDialog(parent)
+{
+    build(tr("SSH sign-in"), prompt, false);
+}
+
+void PasswordDialog::build(const QString &title, const QString &prompt, bool askUserName)
+{
     setObjectName(QStringLiteral("passwordDialog"));
-    setWindowTitle(askUserName ? tr("Sign in") : tr("Password"));
+    setWindowTitle(title);
     setWindowModality(Qt::WindowModal);
     auto *layout = new QVBoxLayout(this);
-    auto *text = new QLabel(askUserName         ? tr("The server %1 asks for a user name and password.").arg(server)
-                            : userName.isEmpty() ? tr("The server %1 asks for a password.").arg(server)
-                                                 : tr("The server %1 asks for the password of %2.").arg(server, userName),
-                            this);
+    auto *text = new QLabel(prompt, this);
     text->setTextFormat(Qt::PlainText);
     text->setWordWrap(true);
     layout->addWidget(text);

@@ -14,6 +14,8 @@ class PasswordDialog : public QDialog
 
 public:
     PasswordDialog(QWidget *parent, const QString &server, const QString &userName, bool askUserName = false);
+    // Asks for the secret that 'prompt' names (an SSH passphrase or password).
+    PasswordDialog(QWidget *parent, const QString &prompt);
     // The password typed, taken out of the field.
     QString takePassword();
     QString userName() const;
@@ -22,6 +24,8 @@ public:
     void accept() override;
 
 private:
+    void build(const QString &title, const QString &prompt, bool askUserName);
+
     QLineEdit *userField = nullptr;
     QLineEdit *field;
 };

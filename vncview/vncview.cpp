@@ -39,6 +39,8 @@ VncView::VncView(QWidget *parent, const QUrl &url)
     connect(&clientThread, SIGNAL(passwordRequest()), this, SLOT(requestPassword()), Qt::BlockingQueuedConnection);
     connect(&clientThread, &VncClientThread::certificateQuestion, this, &VncView::askAboutCertificate,
             Qt::BlockingQueuedConnection);
+    connect(&clientThread, &VncClientThread::secretRequest, this, &VncView::askForSecret,
+            Qt::BlockingQueuedConnection);
     connect(&clientThread, &VncClientThread::cursorShape, this, &VncView::setRemoteCursor, Qt::QueuedConnection);
     connect(&clientThread, SIGNAL(outputErrorMessage(QString)), this, SLOT(outputErrorMessage(QString)));
 
@@ -98,6 +100,7 @@ void VncView::disconnectThread()
     disconnect(&clientThread, SIGNAL(gotCut(const QString &)), this, SLOT(setCut(const QString &)));
     disconnect(&clientThread, SIGNAL(passwordRequest()), this, SLOT(requestPassword()));
     disconnect(&clientThread, &VncClientThread::certificateQuestion, this, &VncView::askAboutCertificate);
+    disconnect(&clientThread, &VncClientThread::secretRequest, this, &VncView::askForSecret);
     disconnect(&clientThread, &VncClientThread::cursorShape, this, &VncView::setRemoteCursor);
     disconnect(&clientThread, SIGNAL(outputErrorMessage(QString)), this, SLOT(outputErrorMessage(QString)));
 }
@@ -239,6 +242,29 @@ void VncView::askAboutCertificate(const QString &question)
             [this](int result) { clientThread.answerQuestion(result == QMessageBox::Yes); });
     openDialog = box;
     box->open();
+}
+
+// An SSH passphrase or password: asked every time, never kept.
+void VncView::askForSecret(const QString &prompt)
+{
+    const Handover::Scope handover(&clientThread);
+    if (shuttingDown)
+        return;
+    closeDialogs();
+    auto *dialog = new PasswordDialog(window(), prompt);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
+        if (result == QDialog::Accepted) {
+            QString secret = dialog->takePassword();
+            clientThread.setSecret(secret);
+            Secret::wipe(secret);
+        } else
+            clientThread.cancelPassword();
+        emit showingPasswordDialog(false);
+    });
+    openDialog = dialog;
+    emit showingPasswordDialog(true);
+    dialog->open();
 }
 
 void VncView::closeDialogs()

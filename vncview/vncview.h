@@ -143,6 +143,7 @@ private slots:
     void setCut(const QString &text);
     void requestPassword();
     void askAboutCertificate(const QString &question);
+    void askForSecret(const QString &prompt);
     void setRemoteCursor(const QImage &shape, const QPoint &hotSpot);
     void outputErrorMessage(const QString &message);
     void clipboardSelectionChanged();
