@@ -1,6 +1,8 @@
 #include "serverdialog.h"
 
+#include "repeater.h"
 #include "securitytypes.h"
+#include "sshtunnel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -46,6 +48,10 @@ ServerDialog::ServerDialog(const ServerEntry &e, const QStringList &taken, Passw
     quality->setCurrentIndex(int(e.quality) - 1);
     security = field("security", e.securityTypes);
     security->setPlaceholderText(tr("all, e.g. X509Vnc,VncAuth"));
+    via = field("via", e.via);
+    via->setPlaceholderText(tr("none, or [user@]host[:port]"));
+    repeaterId = field("repeaterId", e.repeaterId);
+    repeaterId->setPlaceholderText(tr("none"));
     scaling = new QComboBox(this);
     scaling->setObjectName(QStringLiteral("scaling"));
     scaling->addItems({tr("Fit to window"), tr("Actual size (1:1)"), tr("Zoom")});
@@ -77,6 +83,8 @@ ServerDialog::ServerDialog(const ServerEntry &e, const QStringList &taken, Passw
     form->addRow(keyringNote);
     form->addRow(tr("&Quality:"), quality);
     form->addRow(tr("&Security types:"), security);
+    form->addRow(tr("SSH &gateway:"), via);
+    form->addRow(tr("Repeater &ID:"), repeaterId);
     form->addRow(tr("S&caling:"), scaling);
     form->addRow(tr("&Zoom:"), zoom);
     form->addRow(viewOnly);
@@ -124,6 +132,8 @@ ServerEntry ServerDialog::entry() const
     e.userName = userName->text().trimmed();
     e.quality = RemoteView::Quality(quality->currentIndex() + 1);
     e.securityTypes = security->text().trimmed();
+    e.via = via->text().trimmed();
+    e.repeaterId = repeaterId->text().trimmed();
     e.scaling = ServerEntry::Scaling(scaling->currentIndex());
     e.zoomPercent = zoom->value();
     e.viewOnly = viewOnly->isChecked();
@@ -153,6 +163,11 @@ void ServerDialog::accept()
         error = tr("Type the password in the password field, not in the address.");
     else if (error.isEmpty() && !e.securityTypes.isEmpty())
         SecurityTypes::parseList(e.securityTypes, &types, &error);
+    SshTunnel::Gateway gateway;
+    if (error.isEmpty() && !e.via.isEmpty() && !SshTunnel::parseGateway(e.via, &gateway))
+        error = tr("Give the SSH gateway as [user@]host[:port], or leave it empty.");
+    else if (error.isEmpty() && e.repeaterId.toUtf8().size() > Repeater::maximumIdLength)
+        error = tr("Give a repeater ID of at most %1 characters.").arg(Repeater::maximumIdLength);
     if (!error.isEmpty()) {
         problem->setText(error);
         problem->show();

@@ -41,6 +41,8 @@ private:
     QLabel *keyringNote;
     QComboBox *quality;
     QLineEdit *security;
+    QLineEdit *via;
+    QLineEdit *repeaterId;
     QComboBox *scaling;
     QSpinBox *zoom;
     QCheckBox *viewOnly;

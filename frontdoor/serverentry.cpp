@@ -74,6 +74,10 @@ void readKey(ServerEntry *e, const QString &key, const QString &value)
         e->securityTypes = value;
     else if (key == QLatin1String("ca"))
         e->caFile = value;
+    else if (key == QLatin1String("via"))
+        e->via = value;
+    else if (key == QLatin1String("repeater-id"))
+        e->repeaterId = value;
     else if (key == QLatin1String("scaling"))
         readScaling(value, e);
     else if (key == QLatin1String("quality"))
@@ -115,7 +119,8 @@ bool writeFile(const QString &path, const QString &text, QString *error)
 bool ServerEntry::operator==(const ServerEntry &o) const
 {
     return name == o.name && address == o.address && userName == o.userName && quality == o.quality
-           && securityTypes == o.securityTypes && caFile == o.caFile && viewOnly == o.viewOnly
+           && securityTypes == o.securityTypes && caFile == o.caFile && via == o.via
+           && repeaterId == o.repeaterId && viewOnly == o.viewOnly
            && scaling == o.scaling && (scaling != Zoom || zoomPercent == o.zoomPercent)
            && fullscreen == o.fullscreen && remoteResize == o.remoteResize && touchpad == o.touchpad
            && rememberPassword == o.rememberPassword;
@@ -151,6 +156,10 @@ bool sessionSettings(const ServerEntry &e, const CommandLine &given, SessionSett
         return false;
     if (s.options.caFile.isEmpty())
         s.options.caFile = e.caFile;
+    if (s.options.via.isEmpty())
+        s.options.via = e.via;
+    if (s.options.repeaterId.isEmpty())
+        s.options.repeaterId = e.repeaterId;
     if (s.options.password.isNull() && !s.url.password().isEmpty())
         s.options.password = s.url.password();
     s.window = given.window;
@@ -265,6 +274,10 @@ bool ServerStore::writeServers(QString *error) const
             text += QStringLiteral("security=%1\n").arg(e.securityTypes);
         if (!e.caFile.isEmpty())
             text += QStringLiteral("ca=%1\n").arg(e.caFile);
+        if (!e.via.isEmpty())
+            text += QStringLiteral("via=%1\n").arg(e.via);
+        if (!e.repeaterId.isEmpty())
+            text += QStringLiteral("repeater-id=%1\n").arg(e.repeaterId);
         text += QStringLiteral("scaling=%1\n").arg(scalingText(e));
         for (const Flag &f : flags)
             text += QStringLiteral("%1=%2\n").arg(QLatin1String(f.key), e.*f.member ? "true" : "false");

@@ -19,6 +19,8 @@ struct ServerEntry {
     RemoteView::Quality quality = RemoteView::Medium;
     QString securityTypes; // as --security takes it; empty: every type
     QString caFile;
+    QString via;        // [user@]gateway[:port] of an SSH tunnel; empty: directly
+    QString repeaterId; // the address is a repeater's, asked for this ID; empty: none
     bool viewOnly = false;
     Scaling scaling = Fit;
     int zoomPercent = 150; // for Zoom

@@ -276,6 +276,8 @@ void FrontDoorTest::savedSettingsReachTheSession_data()
     QTest::newRow("low quality: 8-bit pixels") << "quality=3" << QStringList{} << "bpp 8";
     QTest::newRow("the command line's quality wins") << "quality=3" << QStringList{"1"} << "bpp 32";
     QTest::newRow("security types the server lacks") << "security=VncAuth" << QStringList{} << "refused";
+    // Nothing listens on port 1: the session goes to the gateway, never to the server.
+    QTest::newRow("through an SSH gateway") << "via=127.0.0.1:1" << QStringList{} << "gateway";
 }
 
 void FrontDoorTest::savedSettingsReachTheSession()
@@ -302,6 +304,12 @@ void FrontDoorTest::savedSettingsReachTheSession()
     if (expected == "refused") {
         QTRY_VERIFY_WITH_TIMEOUT(server.connectionCount() > connections
                                      && view->currentStatus() == RemoteView::Disconnected, 10000);
+        return;
+    }
+    if (expected == "gateway") {
+        // The failure brings the start screen back.
+        QTRY_VERIFY_WITH_TIMEOUT(screen.isVisible(), 10000);
+        QCOMPARE(server.connectionCount(), connections);
         return;
     }
     QTRY_VERIFY_WITH_TIMEOUT(view->currentStatus() == RemoteView::Connected, 10000);

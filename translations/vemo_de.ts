@@ -547,6 +547,30 @@ der Rechner der ADRESSE aus Sicht des Gateways (localhost: das Gateway)</transla
         <source>&amp;Touchpad mode: a finger moves the pointer</source>
         <translation>&amp;Touchpad-Modus: ein Finger bewegt den Zeiger</translation>
     </message>
+    <message>
+        <source>none, or [user@]host[:port]</source>
+        <translation>keins, oder [Benutzer@]Rechner[:Port]</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+    <message>
+        <source>SSH &amp;gateway:</source>
+        <translation>SSH-&amp;Gateway:</translation>
+    </message>
+    <message>
+        <source>Repeater &amp;ID:</source>
+        <translation>Repeater-&amp;ID:</translation>
+    </message>
+    <message>
+        <source>Give the SSH gateway as [user@]host[:port], or leave it empty.</source>
+        <translation>Geben Sie das SSH-Gateway als [Benutzer@]Rechner[:Port] an, oder lassen Sie das Feld leer.</translation>
+    </message>
+    <message>
+        <source>Give a repeater ID of at most %1 characters.</source>
+        <translation>Geben Sie eine Repeater-ID von höchstens %1 Zeichen an.</translation>
+    </message>
 </context>
 <context>
     <name>ServerStore</name>
