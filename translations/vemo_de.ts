@@ -1248,10 +1248,6 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
         <translation>VNC-Fehler</translation>
     </message>
     <message>
-        <source>Untrusted certificate</source>
-        <translation>Nicht vertrauenswürdiges Zertifikat</translation>
-    </message>
-    <message>
         <source>not encrypted</source>
         <translation>unverschlüsselt</translation>
     </message>
@@ -1266,6 +1262,10 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
     <message>
         <source>encrypted, server not verified</source>
         <translation>verschlüsselt, Server nicht geprüft</translation>
+    </message>
+    <message>
+        <source>Unknown server identity</source>
+        <translation>Unbekannte Identität des Servers</translation>
     </message>
 </context>
 </TS>

@@ -226,13 +226,14 @@ QString VncView::serverName() const
     return host + QLatin1Char(':') + QString::number(clientThread.currentPort());
 }
 
+// The question of a certificate or an SSH host key seen for the first time.
 void VncView::askAboutCertificate(const QString &question)
 {
     const Handover::Scope handover(&clientThread);
     if (shuttingDown)
         return;
     closeDialogs();
-    auto *box = new QMessageBox(QMessageBox::Warning, tr("Untrusted certificate"), question,
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("Unknown server identity"), question,
                                 QMessageBox::Yes | QMessageBox::No, window());
     box->setObjectName(QStringLiteral("certificateQuestion"));
     box->setDefaultButton(QMessageBox::No);
