@@ -504,6 +504,83 @@ private slots:
         QCOMPARE(input(c.server.messages()).size(), 6);
     }
 
+    // Input that waits, behind a clipboard the server does not read yet or
+    // for a server still greeting: the motions between two button changes
+    // leave as one, the last; every button change and key goes, in order.
+    void waitingMotionIsCoalesced_data()
+    {
+        QTest::addColumn<bool>("behindClipboard"); // else while the server greets
+        QTest::newRow("slow socket") << true;
+        QTest::newRow("connecting") << false;
+    }
+    void waitingMotionIsCoalesced()
+    {
+        QFETCH(bool, behindClipboard);
+        using Step = RawServer::Step;
+        QList<Step> script = HostileRfb::session(64, 48, {});
+        script.insert(behindClipboard ? script.size() : script.size() - 1, Step::pauseReading(1500));
+        RawServer server(script);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        startThread(thread, server);
+        if (behindClipboard)
+            thread.clientCut(QString(8 << 20, 'x')); // more than loopback buffers take unread
+        // Keys and button changes as they are; runs of motion reduced to their last.
+        const auto significant = [](const QList<ClientMessage> &input, int *motions) {
+            QStringList out;
+            int buttons = -1;
+            for (const ClientMessage &m : input) {
+                if (m.type == ClientMessage::Key)
+                    out << QStringLiteral("key %1 %2").arg(m.key).arg(m.down);
+                else if (m.type == ClientMessage::Pointer && m.buttonMask != buttons)
+                    out << QStringLiteral("buttons %1 at %2,%3").arg(m.buttonMask).arg(m.x).arg(m.y);
+                else if (m.type == ClientMessage::Pointer)
+                    ++*motions;
+                if (m.type == ClientMessage::Pointer)
+                    buttons = m.buttonMask;
+            }
+            return out;
+        };
+        QList<ClientMessage> sent;
+        int buttons = 0;
+        for (int i = 1; i <= 410; ++i) {
+            buttons ^= i % 40 == 0 ? 1 : 0; // presses and releases, dragging between
+            ClientMessage pointer;
+            pointer.type = ClientMessage::Pointer;
+            pointer.x = i;
+            pointer.y = i % 48;
+            pointer.buttonMask = buttons;
+            thread.mouseEvent(pointer.x, pointer.y, buttons);
+            sent << pointer;
+            for (bool down : {true, false}) {
+                if (i % 25 != 0)
+                    break;
+                ClientMessage key;
+                key.type = ClientMessage::Key;
+                key.key = 0x61 + i % 26;
+                key.down = down;
+                thread.keyEvent(int(key.key), down);
+                sent << key;
+            }
+            QThread::usleep(100);
+        }
+        QList<ClientMessage> received;
+        const auto arrived = [&] {
+            const QList<QByteArray> bytes = server.received();
+            received.clear();
+            if (!bytes.isEmpty())
+                ClientStreamParser(1, false).feed(bytes.first().constData(), size_t(bytes.first().size()), &received);
+            return !received.isEmpty() && received.last().type == ClientMessage::Pointer
+                && QPoint(received.last().x, received.last().y) == QPoint(410, 410 % 48);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(arrived(), 10000);
+        int motionsSent = 0;
+        int motionsReceived = 0;
+        QCOMPARE(significant(received, &motionsReceived), significant(sent, &motionsSent));
+        QVERIFY2(motionsReceived * 4 < motionsSent,
+                 qPrintable(QStringLiteral("%1 of %2 motions arrived").arg(motionsReceived).arg(motionsSent)));
+    }
+
     void missingServerIsReported_data()
     {
         QTest::addColumn<bool>("silent"); // a port that accepts and says nothing, else a closed one

@@ -5,11 +5,10 @@
 // connection thread runs run(), the session and every libvncclient hook.
 //
 // Locks:
-// - mutex guards host, port, signIn, frameImage, handedRects and
-//   eventQueue, and writes of stopped. It is never held across a connection
-//   attempt or a network write that may wait, so no GUI call ever waits on
-//   the network: input goes out directly only through DirectOutput, which
-//   never waits.
+// - mutex guards host, port, signIn, frameImage and handedRects, and
+//   writes of stopped. It is never held across a connection attempt or a
+//   network write that may wait, so no GUI call ever waits on the network:
+//   input goes to the InputQueue, which never waits either.
 // - sideLock guards pendingErrorMessage, givenPassword, givenSecret, reply,
 //   tunnel and activeSocket; it is never held while calling anything else.
 //
@@ -34,7 +33,6 @@
 #include "connector.h"
 #include "handover.h"
 #include "librarytext.h"
-#include "outgoingevent.h"
 #include "rfbsession.h"
 #include "repeater.h"
 #include "secret.h"
@@ -107,7 +105,6 @@ VncClientThread::~VncClientThread()
         }
     }
     Handover::acquire(this);
-    qDeleteAll(eventQueue);
     Secret::wipe(givenPassword);
     Secret::wipe(suppliedPassword);
     Secret::wipe(givenSecret);
@@ -222,10 +219,9 @@ bool VncClientThread::rearm()
     Handover::acquire(this);
     {
         QMutexLocker locker(&mutex);
-        qDeleteAll(eventQueue);
-        eventQueue.clear();
         stopped = false;
     }
+    input.reset();
     passwordRequested = false;
     encryptedSession = false;
     sessionIdentity = ServerIdentity::Unproven;
@@ -246,6 +242,7 @@ void VncClientThread::stop()
         QMutexLocker locker(&mutex);
         stopped = true;
     }
+    input.refuse();
     // A connected loop ends by itself, after sending what is queued.
     if (!inMessageLoop)
         abort();
@@ -410,7 +407,7 @@ bool VncClientThread::attemptConnection()
         }
         setActiveSocket(connection.fd);
         SessionHost &self = *this;
-        session = std::make_unique<RfbSession>(self, directOutput, settings, connectionQuality.load());
+        session = std::make_unique<RfbSession>(self, input, settings, connectionQuality.load());
         if (session->open(fcntl(connection.fd, F_DUPFD_CLOEXEC, 0), readTimeoutSeconds)) {
             encryptedSession = session->encrypted();
             sessionIdentity = session->identity();
@@ -466,25 +463,7 @@ void VncClientThread::messageLoop()
             resizeReported = true;
             emit desktopResizable();
         }
-        drainQueue();
-    }
-}
-
-void VncClientThread::drainQueue()
-{
-    // Taken out under the lock, sent without it: a server that stops
-    // reading must not block the GUI thread's input calls.
-    QList<OutgoingEvent *> batch;
-    {
-        QMutexLocker locker(&mutex);
-        batch.swap(eventQueue);
-    }
-    // What the server sent before this input is answered before it.
-    if (!batch.isEmpty())
-        session->sendFenceAnswers();
-    for (OutgoingEvent *event : std::as_const(batch)) {
-        event->send(session->client());
-        delete event;
+        session->sendInput();
     }
 }
 
@@ -523,15 +502,16 @@ void VncClientThread::run()
     // The user's own end: what is queued (the releases of held keys and
     // buttons) still goes out, and a TLS peer is told goodbye.
     if (asked && session && session->client()) {
-        drainQueue();
+        session->sendInput();
         session->close(true, politeCloseMs);
     }
     {
         QMutexLocker locker(&mutex);
         session.reset();
-        // Also after a failed attempt: nobody would ever drain the queue.
         stopped = true;
     }
+    // Also after a failed attempt: nobody would ever send the input.
+    input.refuse();
     closeActiveSocket();
     if (!asked)
         reportUnexplainedEnd();
@@ -732,48 +712,28 @@ void VncClientThread::libraryOutput(const char *format, ...)
         loggingThread->reportLine(line);
 }
 
-void VncClientThread::enqueue(OutgoingEvent *event)
-{
-    {
-        QMutexLocker locker(&mutex);
-        if (stopped) {
-            delete event;
-            return;
-        }
-        // Out at once while the library reads a long update, unless input
-        // queued earlier has still to go.
-        if (eventQueue.isEmpty()) {
-            const std::string message = event->message();
-            if (!message.empty() && directOutput.tryWrite(message.data(), message.size())) {
-                delete event;
-                return;
-            }
-        }
-        eventQueue.append(event);
-    }
-    wake();
-}
-
 void VncClientThread::mouseEvent(int x, int y, int buttonMask)
 {
-    enqueue(new OutgoingPointerEvent(x, y, buttonMask));
+    if (input.add(OutgoingEvent::pointer(x, y, buttonMask)))
+        wake();
 }
 
 void VncClientThread::keyEvent(int key, bool pressed, uint xt)
 {
-    enqueue(new OutgoingKeyEvent(key, pressed, physicalKeys && serverTakesPhysicalKeys ? xt : 0));
+    if (input.add(OutgoingEvent::key(key, pressed, physicalKeys && serverTakesPhysicalKeys ? xt : 0)))
+        wake();
 }
 
 void VncClientThread::desktopSize(int width, int height)
 {
-    enqueue(new OutgoingDesktopSizeEvent(width, height));
+    if (input.add(OutgoingEvent::desktopSize(width, height)))
+        wake();
 }
 
 void VncClientThread::clientCut(const QString &text)
 {
-    if (stopped)
-        return;
-    enqueue(new OutgoingCutTextEvent(text, !serverHasExtendedClipboard));
+    if (!stopped && input.add(OutgoingEvent::cutText(text, !serverHasExtendedClipboard)))
+        wake();
 }
 
 void VncClientThread::checkOutputErrorMessage()

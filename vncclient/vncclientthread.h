@@ -3,8 +3,8 @@
 
 #include "connectionoptions.h"
 #include "connector.h"
-#include "directoutput.h"
 #include "handover.h"
+#include "inputqueue.h"
 #include "remoteview.h"
 #include "serveridentity.h"
 #include "sessionhost.h"
@@ -20,13 +20,12 @@
 #include <memory>
 #include <vector>
 
-class OutgoingEvent;
 class RfbSession;
 class SshTunnel;
 
 // Runs one RFB connection (an RfbSession) on a thread of its own. Server
 // traffic comes out as signals; user input goes in through the slots,
-// queued for the connection thread. The locking rules are at the top of
+// which hand it to the session's InputQueue. The locking rules are at the top of
 // the source file.
 class VncClientThread : public QThread, private SessionHost
 {
@@ -145,15 +144,12 @@ private:
     bool secret(const QString &prompt, QString *answer) override;
     bool confirm(const QString &question) override;
     void fail(const QString &message) override;
-    void sendInput() override { drainQueue(); }
 
     bool attemptConnection();
     Connector::Result openTunnel(const QString &via, const QString &server, int port);
     void dropTunnel();
     bool tunnelLost() const;
     void messageLoop();
-    void drainQueue();
-    void enqueue(OutgoingEvent *event);
     void wake();
     bool awaitReply();
     void setReply(Reply reply);
@@ -169,7 +165,7 @@ private:
 
     QImage frameImage; // what the view is given; shares the session's pixels
     std::vector<QRect> handedRects; // what the update being handed over changed
-    DirectOutput directOutput; // outlives every session
+    InputQueue input; // outlives every session
     std::unique_ptr<RfbSession> session;
     QString host;
     int port = 0;
@@ -177,7 +173,6 @@ private:
     ConnectionOptions signIn;
     mutable QMutex mutex;
     std::atomic<RemoteView::Quality> connectionQuality{RemoteView::Medium};
-    QList<OutgoingEvent *> eventQueue;
     std::atomic<bool> stopped{false};
     std::atomic<bool> passwordRequested{false};
     std::atomic<bool> userNameWanted{false};
