@@ -5,9 +5,11 @@
 #include "connector.h"
 #include "handover.h"
 #include "inputqueue.h"
+#include "librarylog.h"
 #include "remoteview.h"
 #include "serveridentity.h"
 #include "sessionhost.h"
+#include "signinprompts.h"
 
 #include <QImage>
 #include <QList>
@@ -27,7 +29,7 @@ class SshTunnel;
 // traffic comes out as signals; user input goes in through the slots,
 // which hand it to the session's InputQueue. The locking rules are at the top of
 // the source file.
-class VncClientThread : public QThread, private SessionHost
+class VncClientThread : public QThread, private SessionHost, private LibraryLog::Listener
 {
     Q_OBJECT
 
@@ -48,7 +50,7 @@ public:
     // With setPassword(), when wantsUserName() asked for one too.
     void setUserName(const QString &userName);
     // Whether the pending passwordRequest wants a user name as well.
-    bool wantsUserName() const { return userNameWanted; }
+    bool wantsUserName() const { return prompts.wantsUserName(); }
     // The user declined to give a password.
     void cancelPassword();
     // Answers secretRequest; cancelPassword() declines it.
@@ -129,8 +131,6 @@ protected:
     void run() override;
 
 private:
-    enum class Reply { Waiting, Yes, No };
-
     // SessionHost
     bool stopRequested() const override;
     int wakeDescriptor() const override;
@@ -145,23 +145,22 @@ private:
     bool confirm(const QString &question) override;
     void fail(const QString &message) override;
 
+    // LibraryLog::Listener
+    void libraryMessage(const QString &message, bool final) override;
+    void endUnreadableConnection() override;
+    bool tunnelLost() const override;
+
     bool attemptConnection();
     Connector::Result openTunnel(const QString &via, const QString &server, int port);
     void dropTunnel();
-    bool tunnelLost() const;
     void messageLoop();
     void wake();
-    bool awaitReply();
-    void setReply(Reply reply);
     void setActiveSocket(int fd);
     void closeActiveSocket();
-    void reportLine(const QString &line);
     void setPendingMessage(const QString &message);
     void reportUnexplainedEnd();
-    QString currentPassword() const;
     template<typename Emission>
     void emitBlocking(Emission emission);
-    static void libraryOutput(const char *format, ...);
 
     QImage frameImage; // what the view is given; shares the session's pixels
     std::vector<QRect> handedRects; // what the update being handed over changed
@@ -175,7 +174,6 @@ private:
     std::atomic<RemoteView::Quality> connectionQuality{RemoteView::Medium};
     std::atomic<bool> stopped{false};
     std::atomic<bool> passwordRequested{false};
-    std::atomic<bool> userNameWanted{false};
     std::atomic<bool> encryptedSession{false};
     std::atomic<ServerIdentity> sessionIdentity{ServerIdentity::Unproven};
     std::atomic<bool> inMessageLoop{false};
@@ -184,25 +182,22 @@ private:
     std::atomic<bool> serverHasExtendedClipboard{false};
     bool resizeReported = false; // connection thread only
 
-    // Guards pendingErrorMessage, password, user name, secret, reply, tunnel and activeSocket; never
-    // held while calling out, so either thread may take it at any time.
+    // Guards pendingErrorMessage, tunnel and activeSocket; never held while
+    // calling out, so either thread may take it at any time.
     mutable QMutex sideLock;
     QString pendingErrorMessage;
-    QString givenPassword;
-    QString givenUserName;
-    QString givenSecret;
     std::unique_ptr<SshTunnel> tunnel; // set and reset by the connection thread
-    Reply reply = Reply::Waiting;
     int activeSocket = -1;
     int wakeFd = -1;
     int abortFd = -1; // readable once abort() was called, until rearm()
 
+    SignInPrompts prompts;
+    LibraryLog libraryLog{*this};
+
     // Connection thread only.
-    QString suppliedPassword;
     bool userMessageGiven = false;
     bool signedIn = false;     // past ServerInit: an unexplained end is a loss
     bool passwordSent = false; // awaiting the server's verdict on it
-    bool protocolFault = false; // the server sent what the library cannot parse
 };
 
 // The receivers are connected blocking-queued: the emission returns only
