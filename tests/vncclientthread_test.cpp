@@ -103,7 +103,7 @@ QList<qint32> encodingsSent(const TestServer &server)
 }
 
 template<typename Server>
-void startThread(VncClientThread &thread, const Server &server, RemoteView::Quality quality = RemoteView::High)
+void startThread(VncClientThread &thread, const Server &server, Quality quality = Quality::High)
 {
     thread.setHost(server.host());
     thread.setPort(server.port());
@@ -122,7 +122,7 @@ struct Connection
         : server(width, height, serverPassword), receiver(thread, typed)
     {
     }
-    bool start(RemoteView::Quality quality = RemoteView::High)
+    bool start(Quality quality = Quality::High)
     {
         if (!server.start())
             return false;
@@ -166,10 +166,10 @@ private slots:
         const QList<int> rgb32{32, 255, 255, 255, 16, 8, 0};
         // Low saves bandwidth with 8-bit BGR233 pixels, which JPEG cannot carry.
         const QList<int> bgr233{8, 7, 7, 3, 0, 3, 6};
-        QTest::newRow("high") << int(RemoteView::High) << QList<qint32>{1, 5, 0} << -1 << -1 << rgb32;
-        QTest::newRow("medium") << int(RemoteView::Medium) << all << 5 << 7 << rgb32;
-        QTest::newRow("low") << int(RemoteView::Low) << all << 6 << -1 << bgr233;
-        QTest::newRow("unknown behaves like low") << int(RemoteView::Unknown) << all << 6 << -1 << bgr233;
+        QTest::newRow("high") << int(Quality::High) << QList<qint32>{1, 5, 0} << -1 << -1 << rgb32;
+        QTest::newRow("medium") << int(Quality::Medium) << all << 5 << 7 << rgb32;
+        QTest::newRow("low") << int(Quality::Low) << all << 6 << -1 << bgr233;
+        QTest::newRow("unknown behaves like low") << int(Quality::Unknown) << all << 6 << -1 << bgr233;
         QTest::newRow("out of range behaves like low") << 7 << all << 6 << -1 << bgr233;
     }
     void qualityChoosesEncodingsAndLevels()
@@ -180,7 +180,7 @@ private slots:
         QFETCH(int, qualityLevel);
         QFETCH(QList<int>, format);
         Connection c(64, 48);
-        QVERIFY(c.start(RemoteView::Quality(quality)));
+        QVERIFY(c.start(Quality(quality)));
         QVERIFY(c.server.waitForMessages([](const QList<ClientMessage> &m) {
             return std::any_of(m.begin(), m.end(), [](const ClientMessage &c) { return c.type == ClientMessage::SetEncodings; });
         }, 5000));
@@ -209,7 +209,7 @@ private slots:
         }
         // Whatever the wire format, the frame shows the server's colours:
         // exact with lossless encodings, close with JPEG or 8 bits.
-        if (quality == RemoteView::High)
+        if (quality == Quality::High)
             QTRY_VERIFY_WITH_TIMEOUT(samePixels(c.receiver.shown, c.server.framebuffer()), 5000);
         QTRY_VERIFY2_WITH_TIMEOUT(meanChannelError(c.receiver.shown, c.server.framebuffer()) < 40,
                                   qPrintable(QString::number(
@@ -224,8 +224,8 @@ private slots:
         QTest::addColumn<int>("quality");
         QTest::addColumn<QPoint>("by");
         const QPoint moves[] = {QPoint(0, -7), QPoint(0, 7), QPoint(-5, 0), QPoint(5, 0), QPoint(3, 4), QPoint(-3, -4)};
-        const std::pair<const char *, RemoteView::Quality> depths[] = {{"32 bits", RemoteView::High},
-                                                                       {"8 bits", RemoteView::Low}};
+        const std::pair<const char *, Quality> depths[] = {{"32 bits", Quality::High},
+                                                                       {"8 bits", Quality::Low}};
         for (const auto &[name, quality] : depths) {
             for (const QPoint by : moves)
                 QTest::addRow("%s, by %d,%d", name, by.x(), by.y()) << int(quality) << by;
@@ -236,11 +236,11 @@ private slots:
         QFETCH(int, quality);
         QFETCH(QPoint, by);
         Connection c(120, 90);
-        QVERIFY(c.start(RemoteView::Quality(quality)));
+        QVERIFY(c.start(Quality(quality)));
         // On 8 bits, both sides as the server rounds them to BGR233.
         const auto seen = [&](QImage image) {
             const auto level = [](int v, int max) { return (v * max + 127) / 255; };
-            for (int y = 0; quality == RemoteView::Low && y < image.height(); ++y) {
+            for (int y = 0; quality == Quality::Low && y < image.height(); ++y) {
                 auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
                 for (int x = 0; x < image.width(); ++x)
                     row[x] = qRgb(level(qRed(row[x]), 7), level(qGreen(row[x]), 7), level(qBlue(row[x]), 3));

@@ -33,7 +33,7 @@ const char clientDataTag = 0;
 
 struct QualitySettings
 {
-    RemoteView::Quality quality;
+    Quality quality;
     const char *encodings;
     int compressLevel;
     int qualityLevel;
@@ -48,9 +48,9 @@ const char allEncodings[] = "tight zrle ultra copyrect hextile zlib corre rre ra
 // update waited (four times the key-to-screen time at 20 Mbit/s);
 // bench/README.md.
 const QualitySettings qualityTable[] = {
-    {RemoteView::High, "copyrect hextile raw", 0, 9, false},
-    {RemoteView::Medium, allEncodings, 5, 7, false},
-    {RemoteView::Low, allEncodings, 6, 1, true},
+    {Quality::High, "copyrect hextile raw", 0, 9, false},
+    {Quality::Medium, allEncodings, 5, 7, false},
+    {Quality::Low, allEncodings, 6, 1, true},
 };
 
 // The colours of the 8-bit BGR233 format: red in bits 0-2, green in 3-5,
@@ -71,7 +71,7 @@ const QRgb *bgr233()
     return palette.colours;
 }
 
-const QualitySettings &settingsFor(RemoteView::Quality quality)
+const QualitySettings &settingsFor(Quality quality)
 {
     for (const QualitySettings &row : qualityTable) {
         if (row.quality == quality)
@@ -89,7 +89,7 @@ struct RfbSession::Hook<Member>
 };
 
 RfbSession::RfbSession(SessionHost &host, InputQueue &input, const HandshakeSettings &settings,
-                       RemoteView::Quality quality)
+                       Quality quality)
     : host(host), input(input), settings(settings), quality(quality)
 {
 }

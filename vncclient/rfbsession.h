@@ -8,7 +8,7 @@
 #include "inputqueue.h"
 #include "ledstate.h"
 #include "serverannouncements.h"
-#include "remoteview.h"
+#include "quality.h"
 #include "tlschannel.h"
 
 #include <QElapsedTimer>
@@ -31,7 +31,7 @@ class RfbSession
 {
 public:
     RfbSession(SessionHost &host, InputQueue &input, const HandshakeSettings &settings,
-               RemoteView::Quality quality);
+               Quality quality);
     ~RfbSession();
     RfbSession(const RfbSession &) = delete;
     RfbSession &operator=(const RfbSession &) = delete;
@@ -92,7 +92,7 @@ private:
     SessionHost &host;
     InputQueue &input;
     HandshakeSettings settings;
-    RemoteView::Quality quality;
+    Quality quality;
     rfbClient *rfb = nullptr;
     TlsChannel tls;
     bool tlsUsed = false;

@@ -130,8 +130,8 @@ void VncClientThread::useSocket(int fd)
     givenSocket = fd;
 }
 
-void VncClientThread::setQuality(RemoteView::Quality quality) { connectionQuality = quality; }
-RemoteView::Quality VncClientThread::quality() const { return connectionQuality; }
+void VncClientThread::setQuality(Quality quality) { connectionQuality = quality; }
+Quality VncClientThread::quality() const { return connectionQuality; }
 
 void VncClientThread::setSignIn(const ConnectionOptions &options)
 {

@@ -6,7 +6,6 @@
 #include "handover.h"
 #include "inputqueue.h"
 #include "librarylog.h"
-#include "remoteview.h"
 #include "serveridentity.h"
 #include "sessionhost.h"
 #include "signinprompts.h"
@@ -39,8 +38,8 @@ public:
 
     void setHost(const QString &host);
     void setPort(int port);
-    void setQuality(RemoteView::Quality quality);
-    RemoteView::Quality quality() const;
+    void setQuality(Quality quality);
+    Quality quality() const;
     // The user name, security types and certificate authorities to sign in
     // with; the password comes through passwordRequest.
     void setSignIn(const ConnectionOptions &options);
@@ -171,7 +170,7 @@ private:
     int givenSocket = -1;
     ConnectionOptions signIn;
     mutable QMutex mutex;
-    std::atomic<RemoteView::Quality> connectionQuality{RemoteView::Medium};
+    std::atomic<Quality> connectionQuality{Quality::Medium};
     std::atomic<bool> stopped{false};
     std::atomic<bool> passwordRequested{false};
     std::atomic<bool> encryptedSession{false};
