@@ -131,7 +131,7 @@ int bench(int seconds)
                          [&](int, int, int, int) { ++updates; }, Qt::BlockingQueuedConnection);
         thread.setHost(QStringLiteral("127.0.0.1"));
         thread.setPort(server.port);
-        thread.setQuality(RemoteView::High);
+        thread.setQuality(Quality::High);
         thread.start();
 
         if (!runUntil([&] { return updates > 0; }, 10000)) {

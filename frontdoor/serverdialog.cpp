@@ -130,7 +130,7 @@ ServerEntry ServerDialog::entry() const
     e.name = name->text().trimmed();
     e.address = address->text().trimmed();
     e.userName = userName->text().trimmed();
-    e.quality = RemoteView::Quality(quality->currentIndex() + 1);
+    e.quality = Quality(quality->currentIndex() + 1);
     e.securityTypes = security->text().trimmed();
     e.via = via->text().trimmed();
     e.repeaterId = repeaterId->text().trimmed();

@@ -81,7 +81,7 @@ void readKey(ServerEntry *e, const QString &key, const QString &value)
     else if (key == QLatin1String("scaling"))
         readScaling(value, e);
     else if (key == QLatin1String("quality"))
-        e->quality = RemoteView::Quality(qBound(1, value.toInt(), 3));
+        e->quality = Quality(qBound(1, value.toInt(), 3));
 }
 
 // Lines without comments and blank lines, trimmed.

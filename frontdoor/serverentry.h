@@ -16,7 +16,7 @@ struct ServerEntry {
     QString name;
     QString address;       // as the user typed it: host, host:1, host::5901, vnc://...
     QString userName;
-    RemoteView::Quality quality = RemoteView::Medium;
+    Quality quality = Quality::Medium;
     QString securityTypes; // as --security takes it; empty: every type
     QString caFile;
     QString via;        // [user@]gateway[:port] of an SSH tunnel; empty: directly

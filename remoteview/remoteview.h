@@ -16,10 +16,6 @@ class RemoteView : public QWidget
     Q_OBJECT
 
 public:
-    // Fixed underlying type: any number from the command line is passed on.
-    enum Quality : int { Unknown, High, Medium, Low };
-    Q_ENUM(Quality)
-
     enum DotCursorState { CursorOn, CursorOff, CursorAuto };
     Q_ENUM(DotCursorState)
 

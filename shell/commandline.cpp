@@ -258,13 +258,13 @@ CommandLine readCommandLine(const QStringList &given)
     }
     // Always set here, Medium when not given: with options before the URL,
     // the view's own look at the third argument would find another one.
-    result.options.quality = RemoteView::Medium;
+    result.options.quality = Quality::Medium;
     if (positional.size() > 1) {
         bool ok = false;
         const int quality = positional.at(1).toInt(&ok, 10);
-        if (!ok || quality < RemoteView::High || quality > RemoteView::Low)
+        if (!ok || quality < Quality::High || quality > Quality::Low)
             return refused(CommandLineText::tr("invalid quality \"%1\": give 1, 2 or 3").arg(shown(positional.at(1))));
-        result.options.quality = RemoteView::Quality(quality);
+        result.options.quality = Quality(quality);
         result.qualityGiven = true;
     }
 

@@ -69,7 +69,6 @@ private slots:
         QCOMPARE(status.keyToValue("Disconnecting"), -1);
         QCOMPARE(status.keyToValue("Disconnected"), -2);
         QCOMPARE(mo.enumerator(mo.indexOfEnumerator("ErrorCode")).keyToValue("Authentication"), 8);
-        QCOMPARE(mo.enumerator(mo.indexOfEnumerator("Quality")).keyToValue("Low"), 3);
         QCOMPARE(mo.enumerator(mo.indexOfEnumerator("DotCursorState")).keyToValue("CursorAuto"), 2);
     }
 

@@ -96,7 +96,7 @@ class TunnelE2eTest : public QObject
     {
         harness = std::make_unique<ViewHarness>(loopbackUrl(vncPort));
         ViewHarness &h = *harness;
-        options.quality = RemoteView::High;
+        options.quality = Quality::High;
         options.via = options.repeaterId.isEmpty() ? QStringLiteral("%1@127.0.0.1:%2").arg(options.via).arg(sshPort)
                                                    : QString();
         h.view->setConnectionOptions(options);

@@ -103,7 +103,7 @@ QList<qint32> encodingsSent(const TestServer &server)
 }
 
 template<typename Server>
-void startThread(VncClientThread &thread, const Server &server, RemoteView::Quality quality = RemoteView::High)
+void startThread(VncClientThread &thread, const Server &server, Quality quality = Quality::High)
 {
     thread.setHost(server.host());
     thread.setPort(server.port());
@@ -122,7 +122,7 @@ struct Connection
         : server(width, height, serverPassword), receiver(thread, typed)
     {
     }
-    bool start(RemoteView::Quality quality = RemoteView::High)
+    bool start(Quality quality = Quality::High)
     {
         if (!server.start())
             return false;
@@ -166,10 +166,10 @@ private slots:
         const QList<int> rgb32{32, 255, 255, 255, 16, 8, 0};
         // Low saves bandwidth with 8-bit BGR233 pixels, which JPEG cannot carry.
         const QList<int> bgr233{8, 7, 7, 3, 0, 3, 6};
-        QTest::newRow("high") << int(RemoteView::High) << QList<qint32>{1, 5, 0} << -1 << -1 << rgb32;
-        QTest::newRow("medium") << int(RemoteView::Medium) << all << 5 << 7 << rgb32;
-        QTest::newRow("low") << int(RemoteView::Low) << all << 6 << -1 << bgr233;
-        QTest::newRow("unknown behaves like low") << int(RemoteView::Unknown) << all << 6 << -1 << bgr233;
+        QTest::newRow("high") << int(Quality::High) << QList<qint32>{1, 5, 0} << -1 << -1 << rgb32;
+        QTest::newRow("medium") << int(Quality::Medium) << all << 5 << 7 << rgb32;
+        QTest::newRow("low") << int(Quality::Low) << all << 6 << -1 << bgr233;
+        QTest::newRow("unknown behaves like low") << int(Quality::Unknown) << all << 6 << -1 << bgr233;
         QTest::newRow("out of range behaves like low") << 7 << all << 6 << -1 << bgr233;
     }
     void qualityChoosesEncodingsAndLevels()
@@ -180,7 +180,7 @@ private slots:
         QFETCH(int, qualityLevel);
         QFETCH(QList<int>, format);
         Connection c(64, 48);
-        QVERIFY(c.start(RemoteView::Quality(quality)));
+        QVERIFY(c.start(Quality(quality)));
         QVERIFY(c.server.waitForMessages([](const QList<ClientMessage> &m) {
             return std::any_of(m.begin(), m.end(), [](const ClientMessage &c) { return c.type == ClientMessage::SetEncodings; });
         }, 5000));
@@ -209,7 +209,7 @@ private slots:
         }
         // Whatever the wire format, the frame shows the server's colours:
         // exact with lossless encodings, close with JPEG or 8 bits.
-        if (quality == RemoteView::High)
+        if (quality == Quality::High)
             QTRY_VERIFY_WITH_TIMEOUT(samePixels(c.receiver.shown, c.server.framebuffer()), 5000);
         QTRY_VERIFY2_WITH_TIMEOUT(meanChannelError(c.receiver.shown, c.server.framebuffer()) < 40,
                                   qPrintable(QString::number(
@@ -224,8 +224,8 @@ private slots:
         QTest::addColumn<int>("quality");
         QTest::addColumn<QPoint>("by");
         const QPoint moves[] = {QPoint(0, -7), QPoint(0, 7), QPoint(-5, 0), QPoint(5, 0), QPoint(3, 4), QPoint(-3, -4)};
-        const std::pair<const char *, RemoteView::Quality> depths[] = {{"32 bits", RemoteView::High},
-                                                                       {"8 bits", RemoteView::Low}};
+        const std::pair<const char *, Quality> depths[] = {{"32 bits", Quality::High},
+                                                                       {"8 bits", Quality::Low}};
         for (const auto &[name, quality] : depths) {
             for (const QPoint by : moves)
                 QTest::addRow("%s, by %d,%d", name, by.x(), by.y()) << int(quality) << by;
@@ -236,11 +236,11 @@ private slots:
         QFETCH(int, quality);
         QFETCH(QPoint, by);
         Connection c(120, 90);
-        QVERIFY(c.start(RemoteView::Quality(quality)));
+        QVERIFY(c.start(Quality(quality)));
         // On 8 bits, both sides as the server rounds them to BGR233.
         const auto seen = [&](QImage image) {
             const auto level = [](int v, int max) { return (v * max + 127) / 255; };
-            for (int y = 0; quality == RemoteView::Low && y < image.height(); ++y) {
+            for (int y = 0; quality == Quality::Low && y < image.height(); ++y) {
                 auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
                 for (int x = 0; x < image.width(); ++x)
                     row[x] = qRgb(level(qRed(row[x]), 7), level(qGreen(row[x]), 7), level(qBlue(row[x]), 3));
@@ -502,6 +502,83 @@ private slots:
         c.thread.mouseEvent(1, 1, 4);
         QVERIFY(c.thread.wait(2000));
         QCOMPARE(input(c.server.messages()).size(), 6);
+    }
+
+    // Input that waits, behind a clipboard the server does not read yet or
+    // for a server still greeting: the motions between two button changes
+    // leave as one, the last; every button change and key goes, in order.
+    void waitingMotionIsCoalesced_data()
+    {
+        QTest::addColumn<bool>("behindClipboard"); // else while the server greets
+        QTest::newRow("slow socket") << true;
+        QTest::newRow("connecting") << false;
+    }
+    void waitingMotionIsCoalesced()
+    {
+        QFETCH(bool, behindClipboard);
+        using Step = RawServer::Step;
+        QList<Step> script = HostileRfb::session(64, 48, {});
+        script.insert(behindClipboard ? script.size() : script.size() - 1, Step::pauseReading(1500));
+        RawServer server(script);
+        QVERIFY(server.start());
+        VncClientThread thread;
+        startThread(thread, server);
+        if (behindClipboard)
+            thread.clientCut(QString(8 << 20, 'x')); // more than loopback buffers take unread
+        // Keys and button changes as they are; runs of motion reduced to their last.
+        const auto significant = [](const QList<ClientMessage> &input, int *motions) {
+            QStringList out;
+            int buttons = -1;
+            for (const ClientMessage &m : input) {
+                if (m.type == ClientMessage::Key)
+                    out << QStringLiteral("key %1 %2").arg(m.key).arg(m.down);
+                else if (m.type == ClientMessage::Pointer && m.buttonMask != buttons)
+                    out << QStringLiteral("buttons %1 at %2,%3").arg(m.buttonMask).arg(m.x).arg(m.y);
+                else if (m.type == ClientMessage::Pointer)
+                    ++*motions;
+                if (m.type == ClientMessage::Pointer)
+                    buttons = m.buttonMask;
+            }
+            return out;
+        };
+        QList<ClientMessage> sent;
+        int buttons = 0;
+        for (int i = 1; i <= 410; ++i) {
+            buttons ^= i % 40 == 0 ? 1 : 0; // presses and releases, dragging between
+            ClientMessage pointer;
+            pointer.type = ClientMessage::Pointer;
+            pointer.x = i;
+            pointer.y = i % 48;
+            pointer.buttonMask = buttons;
+            thread.mouseEvent(pointer.x, pointer.y, buttons);
+            sent << pointer;
+            for (bool down : {true, false}) {
+                if (i % 25 != 0)
+                    break;
+                ClientMessage key;
+                key.type = ClientMessage::Key;
+                key.key = 0x61 + i % 26;
+                key.down = down;
+                thread.keyEvent(int(key.key), down);
+                sent << key;
+            }
+            QThread::usleep(100);
+        }
+        QList<ClientMessage> received;
+        const auto arrived = [&] {
+            const QList<QByteArray> bytes = server.received();
+            received.clear();
+            if (!bytes.isEmpty())
+                ClientStreamParser(1, false).feed(bytes.first().constData(), size_t(bytes.first().size()), &received);
+            return !received.isEmpty() && received.last().type == ClientMessage::Pointer
+                && QPoint(received.last().x, received.last().y) == QPoint(410, 410 % 48);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(arrived(), 10000);
+        int motionsSent = 0;
+        int motionsReceived = 0;
+        QCOMPARE(significant(received, &motionsReceived), significant(sent, &motionsSent));
+        QVERIFY2(motionsReceived * 4 < motionsSent,
+                 qPrintable(QStringLiteral("%1 of %2 motions arrived").arg(motionsReceived).arg(motionsSent)));
     }
 
     void missingServerIsReported_data()

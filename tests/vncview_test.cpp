@@ -71,7 +71,7 @@ private slots:
         QVERIFY(h.view->testAttribute(Qt::WA_StaticContents));
         QVERIFY(h.view->testAttribute(Qt::WA_OpaquePaintEvent));
         QVERIFY(h.view->hasMouseTracking());
-        QCOMPARE(threadOf(h.view).quality(), RemoteView::High);
+        QCOMPARE(threadOf(h.view).quality(), Quality::High);
         QCOMPARE(h.view->dotCursorMode(), RemoteView::CursorOff);
     }
 
@@ -81,10 +81,10 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<int>("quality");
         QTest::addColumn<bool>("dotCursor");
-        QTest::newRow("no arguments: medium") << 1 << QByteArray("1") << int(RemoteView::Medium) << false;
-        QTest::newRow("only a URL: medium") << 2 << QByteArray("1") << int(RemoteView::Medium) << false;
-        QTest::newRow("low shows the dot cursor") << 3 << QByteArray("3") << int(RemoteView::Low) << true;
-        QTest::newRow("not a number: unknown") << 3 << QByteArray("abc") << int(RemoteView::Unknown) << false;
+        QTest::newRow("no arguments: medium") << 1 << QByteArray("1") << int(Quality::Medium) << false;
+        QTest::newRow("only a URL: medium") << 2 << QByteArray("1") << int(Quality::Medium) << false;
+        QTest::newRow("low shows the dot cursor") << 3 << QByteArray("3") << int(Quality::Low) << true;
+        QTest::newRow("not a number: unknown") << 3 << QByteArray("abc") << int(Quality::Unknown) << false;
         QTest::newRow("out of range passes unchanged") << 3 << QByteArray("7") << 7 << false;
     }
     void qualityComesFromTheSecondArgument()

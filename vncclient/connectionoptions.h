@@ -1,7 +1,7 @@
 #ifndef CONNECTIONOPTIONS_H
 #define CONNECTIONOPTIONS_H
 
-#include "remoteview.h"
+#include "quality.h"
 #include "secret.h"
 
 #include <QList>
@@ -12,7 +12,7 @@
 struct ConnectionOptions
 {
     // Unknown: the quality given after the URL in the program's arguments.
-    RemoteView::Quality quality = RemoteView::Unknown;
+    Quality quality = Quality::Unknown;
     QString userName;  // for the Plain types; from the URL
     QString password;  // from the URL or --passwd; null when not given
     QString caFile;    // --x509ca: the authorities to trust instead of the system's

@@ -5,8 +5,6 @@
 #include "librarytext.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 
 namespace
 {
@@ -23,74 +21,99 @@ void append32(std::string &to, uint32_t value)
 }
 } // namespace
 
-void OutgoingEvent::send(rfbClient *client)
+OutgoingEvent OutgoingEvent::pointer(int x, int y, int buttonMask)
 {
-    const std::string bytes = message();
-    WriteToRFBServer(client, bytes.data(), unsigned(bytes.size()));
+    OutgoingEvent event(Kind::Pointer);
+    event.x = x;
+    event.y = y;
+    event.buttons = buttonMask;
+    return event;
 }
 
-OutgoingCutTextEvent::OutgoingCutTextEvent(const QString &text, bool legacy) : text(text), legacy(legacy) {}
-
-std::string OutgoingCutTextEvent::message() const
+OutgoingEvent OutgoingEvent::key(int keysym, bool pressed, uint32_t xt)
 {
-    if (!legacy)
-        return {};
-    const QByteArray latin1 = LibraryText::encodeCutText(text);
-    if (latin1.size() > ExtendedClipboard::maximumText)
-        return {};
-    std::string bytes(4, '\0');
-    bytes[0] = char(rfbClientCutText);
-    append32(bytes, uint32_t(latin1.size()));
-    return bytes + latin1.toStdString();
+    OutgoingEvent event(Kind::Key);
+    event.keysym = uint32_t(keysym);
+    event.pressed = pressed;
+    event.xt = xt;
+    return event;
 }
 
-void OutgoingCutTextEvent::send(rfbClient *client)
+OutgoingEvent OutgoingEvent::cutText(const QString &text, bool legacy)
 {
-    if (ExtendedClipboard *clipboard = ExtendedClipboard::of(client)) {
-        clipboard->send(client, text);
-        return;
-    }
-    ExtendedClipboard().send(client, text);
+    OutgoingEvent event(Kind::CutText);
+    event.text = text;
+    event.legacy = legacy;
+    return event;
 }
 
-OutgoingPointerEvent::OutgoingPointerEvent(int x, int y, int buttonMask)
-    : x(x), y(y), buttonMask(buttonMask)
+OutgoingEvent OutgoingEvent::desktopSize(int width, int height)
 {
+    OutgoingEvent event(Kind::DesktopSize);
+    event.x = width;
+    event.y = height;
+    return event;
 }
 
-std::string OutgoingPointerEvent::message() const
+// Pointer and key messages fit std::string's own storage: no allocation.
+std::string OutgoingEvent::message() const
 {
     std::string bytes;
-    bytes += char(rfbPointerEvent);
-    bytes += char(buttonMask);
-    append16(bytes, unsigned(std::clamp(x, 0, 0xffff)));
-    append16(bytes, unsigned(std::clamp(y, 0, 0xffff)));
-    return bytes;
-}
-
-OutgoingKeyEvent::OutgoingKeyEvent(int key, bool pressed, uint32_t xt) : key(key), pressed(pressed), xt(xt) {}
-
-std::string OutgoingKeyEvent::message() const
-{
-    if (xt != 0) {
-        std::string bytes;
-        bytes += char(rfbQemuEvent);
-        bytes += char(0); // key event
-        append16(bytes, pressed ? 1 : 0);
-        append32(bytes, uint32_t(key));
-        append32(bytes, xt);
-        return bytes;
+    switch (type) {
+    case Kind::Pointer:
+        bytes += char(rfbPointerEvent);
+        bytes += char(buttons);
+        append16(bytes, unsigned(std::clamp(x, 0, 0xffff)));
+        append16(bytes, unsigned(std::clamp(y, 0, 0xffff)));
+        break;
+    case Kind::Key:
+        if (xt != 0) {
+            bytes += char(rfbQemuEvent);
+            bytes += char(0); // key event
+            append16(bytes, pressed ? 1 : 0);
+            append32(bytes, keysym);
+            append32(bytes, xt);
+        } else {
+            bytes += char(rfbKeyEvent);
+            bytes += char(pressed ? 1 : 0);
+            append16(bytes, 0);
+            append32(bytes, keysym);
+        }
+        break;
+    case Kind::CutText: {
+        if (!legacy)
+            break;
+        const QByteArray latin1 = LibraryText::encodeCutText(text);
+        if (latin1.size() > ExtendedClipboard::maximumText)
+            break;
+        bytes += char(rfbClientCutText);
+        bytes.append(3, '\0');
+        append32(bytes, uint32_t(latin1.size()));
+        bytes.append(latin1.constData(), size_t(latin1.size()));
+        break;
     }
-    std::string bytes(4, '\0');
-    bytes[0] = char(rfbKeyEvent);
-    bytes[1] = pressed ? 1 : 0;
-    append32(bytes, uint32_t(key));
+    case Kind::DesktopSize:
+        break;
+    }
     return bytes;
 }
 
-OutgoingDesktopSizeEvent::OutgoingDesktopSizeEvent(int width, int height) : width(width), height(height) {}
-
-void OutgoingDesktopSizeEvent::send(rfbClient *client)
+void OutgoingEvent::send(rfbClient *client) const
 {
-    DesktopSize::request(client, width, height);
+    switch (type) {
+    case Kind::CutText:
+        if (ExtendedClipboard *clipboard = ExtendedClipboard::of(client))
+            clipboard->send(client, text);
+        else
+            ExtendedClipboard().send(client, text);
+        return;
+    case Kind::DesktopSize:
+        DesktopSize::request(client, x, y);
+        return;
+    case Kind::Pointer:
+    case Kind::Key:
+        break;
+    }
+    const std::string bytes = message();
+    WriteToRFBServer(client, bytes.data(), unsigned(bytes.size()));
 }

@@ -33,7 +33,7 @@ const char clientDataTag = 0;
 
 struct QualitySettings
 {
-    RemoteView::Quality quality;
+    Quality quality;
     const char *encodings;
     int compressLevel;
     int qualityLevel;
@@ -48,9 +48,9 @@ const char allEncodings[] = "tight zrle ultra copyrect hextile zlib corre rre ra
 // update waited (four times the key-to-screen time at 20 Mbit/s);
 // bench/README.md.
 const QualitySettings qualityTable[] = {
-    {RemoteView::High, "copyrect hextile raw", 0, 9, false},
-    {RemoteView::Medium, allEncodings, 5, 7, false},
-    {RemoteView::Low, allEncodings, 6, 1, true},
+    {Quality::High, "copyrect hextile raw", 0, 9, false},
+    {Quality::Medium, allEncodings, 5, 7, false},
+    {Quality::Low, allEncodings, 6, 1, true},
 };
 
 // The colours of the 8-bit BGR233 format: red in bits 0-2, green in 3-5,
@@ -71,7 +71,7 @@ const QRgb *bgr233()
     return palette.colours;
 }
 
-const QualitySettings &settingsFor(RemoteView::Quality quality)
+const QualitySettings &settingsFor(Quality quality)
 {
     for (const QualitySettings &row : qualityTable) {
         if (row.quality == quality)
@@ -88,9 +88,9 @@ struct RfbSession::Hook<Member>
     static R call(rfbClient *client, Args... args) { return (from(client)->*Member)(args...); }
 };
 
-RfbSession::RfbSession(SessionHost &host, DirectOutput &output, const HandshakeSettings &settings,
-                       RemoteView::Quality quality)
-    : host(host), output(output), settings(settings), quality(quality)
+RfbSession::RfbSession(SessionHost &host, InputQueue &input, const HandshakeSettings &settings,
+                       Quality quality)
+    : host(host), input(input), settings(settings), quality(quality)
 {
 }
 
@@ -153,7 +153,7 @@ bool RfbSession::handleServerMessage()
     if (!LibraryInternals::peekMessageType(rfb, &type))
         return false;
     const bool handled = type == rfbServerCutText ? receiveCutText() : HandleRFBServerMessage(rfb);
-    if (!output.close() || !handled)
+    if (!input.closeDirect() || !handled)
         return false;
     switch (continuousUpdates.fault()) {
     case ContinuousUpdates::Fault::None:
@@ -175,6 +175,13 @@ bool RfbSession::sendFenceAnswers()
     return !rfb || continuousUpdates.sendAnswers(rfb);
 }
 
+void RfbSession::sendInput()
+{
+    // What the server sent before this input is answered before it.
+    if (rfb)
+        input.send(rfb, [this] { continuousUpdates.sendAnswers(rfb); });
+}
+
 bool RfbSession::hasPendingInput() const
 {
     if (rfb->buffered > 0)
@@ -191,7 +198,7 @@ void RfbSession::close(bool politely, int ms)
 {
     if (!rfb)
         return;
-    output.close();
+    input.closeDirect();
     if (politely) {
         QElapsedTimer clock;
         clock.start();
@@ -234,7 +241,7 @@ void RfbSession::holdLibraryUpdateRequests(bool hold)
 rfbBool RfbSession::allocateFrameBuffer()
 {
     // The library asks for the new desktop next.
-    output.close();
+    input.closeDirect();
     // A new size within an update message: the library asks for the whole
     // new desktop next, which must go out, unless updates come unasked.
     holdLibraryUpdateRequests(continuousUpdates.active());
@@ -335,8 +342,8 @@ void RfbSession::rectangleStarting(int, int, int, int)
     // What was written directly during the last rectangle first, then the
     // input queued meanwhile: it goes out now, not after the whole update,
     // which may take long to come.
-    output.close();
-    host.sendInput();
+    input.closeDirect();
+    sendInput();
     if (!shownInPart.isValid())
         shownInPart.start();
     if (!requestedAhead && !continuousUpdates.active()) {
@@ -351,12 +358,12 @@ void RfbSession::rectangleStarting(int, int, int, int)
     // a SupportedMessages rectangle that lets the library's own update
     // request go again, may find it open. Held fence answers go first.
     if (continuousUpdates.nothingHeld())
-        output.open(rfb->sock, rfb->tlsSession);
+        input.openDirect(rfb->sock, rfb->tlsSession);
 }
 
 void RfbSession::frameBufferUpdated(int x, int y, int w, int h)
 {
-    output.close();
+    input.closeDirect();
     // The library reports our pseudo-rectangles too; a cursor's would pass
     // for a change of pixels.
     if (announcements.tookRectangle())
@@ -402,7 +409,7 @@ void RfbSession::copyRectangle(int fromX, int fromY, int w, int h, int toX, int 
 // The list keeps its capacity.
 void RfbSession::frameBufferUpdateFinished()
 {
-    output.close();
+    input.closeDirect();
     requestedAhead = false;
     holdLibraryUpdateRequests(continuousUpdates.active());
     shownInPart.invalidate();

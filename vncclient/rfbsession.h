@@ -3,12 +3,12 @@
 
 #include "desktopsize.h"
 #include "continuousupdates.h"
-#include "directoutput.h"
 #include "extendedclipboard.h"
 #include "handshake.h"
+#include "inputqueue.h"
 #include "ledstate.h"
 #include "serverannouncements.h"
-#include "remoteview.h"
+#include "quality.h"
 #include "tlschannel.h"
 
 #include <QElapsedTimer>
@@ -24,13 +24,14 @@ class SessionHost;
 // One RFB conversation through libvncclient: the rfbClient, its callbacks
 // (member functions reached through one trampoline), the greeting and its
 // security, and the frame the library decodes into. It runs on the
-// connection thread and tells its host what the user should see; it opens
-// 'output' to input while the library reads a rectangle.
+// connection thread and tells its host what the user should see. It sends
+// the user's input from 'input' between messages and rectangles, and opens
+// it to direct writes while the library reads a rectangle.
 class RfbSession
 {
 public:
-    RfbSession(SessionHost &host, DirectOutput &output, const HandshakeSettings &settings,
-               RemoteView::Quality quality);
+    RfbSession(SessionHost &host, InputQueue &input, const HandshakeSettings &settings,
+               Quality quality);
     ~RfbSession();
     RfbSession(const RfbSession &) = delete;
     RfbSession &operator=(const RfbSession &) = delete;
@@ -43,11 +44,14 @@ public:
     // Sends the fence answers held back (see ContinuousUpdates): before the
     // connection waits for the server, and before input goes out.
     bool sendFenceAnswers();
+    // Sends the input waiting in the queue, the fence answers held back
+    // first.
+    void sendInput();
     // Bytes already read ahead, by the library or by TLS, that a wait on
     // the socket would not see.
     bool hasPendingInput() const;
     int socket() const;
-    // For sending input; null once closed.
+    // Null once closed.
     rfbClient *client() const { return rfb; }
     // Ends the conversation; 'politely' tells a TLS peer first, waiting
     // at most 'ms' for the socket.
@@ -86,9 +90,9 @@ private:
     void holdLibraryUpdateRequests(bool hold);
 
     SessionHost &host;
-    DirectOutput &output;
+    InputQueue &input;
     HandshakeSettings settings;
-    RemoteView::Quality quality;
+    Quality quality;
     rfbClient *rfb = nullptr;
     TlsChannel tls;
     bool tlsUsed = false;

@@ -41,10 +41,6 @@ public:
     // Asks the user whether to trust a certificate; 'question' says why.
     virtual bool confirm(const QString &question) = 0;
 
-    // Sends the user's input queued so far; called between the rectangles
-    // of an update, which on a slow link can take long to arrive.
-    virtual void sendInput() = 0;
-
     // Ends the connection with a message for the user; the first wins.
     virtual void fail(const QString &message) = 0;
 

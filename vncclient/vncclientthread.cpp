@@ -5,13 +5,13 @@
 // connection thread runs run(), the session and every libvncclient hook.
 //
 // Locks:
-// - mutex guards host, port, signIn, frameImage, handedRects and
-//   eventQueue, and writes of stopped. It is never held across a connection
-//   attempt or a network write that may wait, so no GUI call ever waits on
-//   the network: input goes out directly only through DirectOutput, which
-//   never waits.
-// - sideLock guards pendingErrorMessage, givenPassword, givenSecret, reply,
-//   tunnel and activeSocket; it is never held while calling anything else.
+// - mutex guards host, port, signIn, frameImage and handedRects, and
+//   writes of stopped. It is never held across a connection attempt or a
+//   network write that may wait, so no GUI call ever waits on the network:
+//   input goes to the InputQueue, which never waits either.
+// - sideLock guards pendingErrorMessage, tunnel and activeSocket; it is
+//   never held while calling anything else. The sign-in answers have their
+//   own lock (SignInPrompts), as has the input (InputQueue).
 //
 // Blocking points of the connection thread, and what interrupts each:
 // - name lookup and connect: Connector, woken through wakeFd by stop();
@@ -19,7 +19,8 @@
 //   shuts its socket to the gateway;
 // - the handshake and reads inside libvncclient: stop() shuts the socket
 //   down (the library gets a duplicate, so ours is always safe to shut);
-// - the TLS handshake and waits for the user's answers: poll() on wakeFd;
+// - the TLS handshake: poll() on wakeFd; waits for the user's answers:
+//   poll() in SignInPrompts, which stop() interrupts;
 // - waiting for server data or input: poll() on the socket and wakeFd,
 //   where stop() lets the loop send what is queued before it ends (abort()
 //   shuts the socket when that takes too long);
@@ -34,7 +35,6 @@
 #include "connector.h"
 #include "handover.h"
 #include "librarytext.h"
-#include "outgoingevent.h"
 #include "rfbsession.h"
 #include "repeater.h"
 #include "secret.h"
@@ -51,9 +51,7 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <cstdarg>
 #include <cstring>
-#include <mutex>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -72,9 +70,6 @@ constexpr unsigned readTimeoutSeconds = 30;
 // How long a stopping session may take to say goodbye to a TLS peer:
 // well within stopGraceMs, after which abort() ends it.
 constexpr int politeCloseMs = 150;
-
-// Lines the library logs are attributed to the connection they come from.
-thread_local VncClientThread *loggingThread = nullptr;
 } // namespace
 
 VncClientThread::VncClientThread(QObject *parent) : QThread(parent)
@@ -107,10 +102,6 @@ VncClientThread::~VncClientThread()
         }
     }
     Handover::acquire(this);
-    qDeleteAll(eventQueue);
-    Secret::wipe(givenPassword);
-    Secret::wipe(suppliedPassword);
-    Secret::wipe(givenSecret);
     if (givenSocket >= 0)
         close(givenSocket);
     if (wakeFd >= 0)
@@ -139,8 +130,8 @@ void VncClientThread::useSocket(int fd)
     givenSocket = fd;
 }
 
-void VncClientThread::setQuality(RemoteView::Quality quality) { connectionQuality = quality; }
-RemoteView::Quality VncClientThread::quality() const { return connectionQuality; }
+void VncClientThread::setQuality(Quality quality) { connectionQuality = quality; }
+Quality VncClientThread::quality() const { return connectionQuality; }
 
 void VncClientThread::setSignIn(const ConnectionOptions &options)
 {
@@ -151,55 +142,27 @@ void VncClientThread::setSignIn(const ConnectionOptions &options)
 
 void VncClientThread::setPassword(const QString &password)
 {
-    {
-        QMutexLocker locker(&sideLock);
-        Secret::wipe(givenPassword);
-        givenPassword = password;
-        reply = Reply::Yes;
-    }
-    wake();
+    prompts.setPassword(password);
 }
 
 void VncClientThread::setUserName(const QString &userName)
 {
-    QMutexLocker locker(&sideLock);
-    givenUserName = userName;
+    prompts.setUserName(userName);
 }
 
 void VncClientThread::cancelPassword()
 {
-    setReply(Reply::No);
+    prompts.answer(false);
 }
 
 void VncClientThread::setSecret(const QString &secret)
 {
-    {
-        QMutexLocker locker(&sideLock);
-        Secret::wipe(givenSecret);
-        givenSecret = secret;
-        reply = Reply::Yes;
-    }
-    wake();
+    prompts.setSecret(secret);
 }
 
 void VncClientThread::answerQuestion(bool yes)
 {
-    setReply(yes ? Reply::Yes : Reply::No);
-}
-
-void VncClientThread::setReply(Reply answer)
-{
-    {
-        QMutexLocker locker(&sideLock);
-        reply = answer;
-    }
-    wake();
-}
-
-QString VncClientThread::currentPassword() const
-{
-    QMutexLocker locker(&sideLock);
-    return givenPassword;
+    prompts.answer(yes);
 }
 
 QString VncClientThread::currentHost() const
@@ -222,21 +185,17 @@ bool VncClientThread::rearm()
     Handover::acquire(this);
     {
         QMutexLocker locker(&mutex);
-        qDeleteAll(eventQueue);
-        eventQueue.clear();
         stopped = false;
     }
+    input.reset();
     passwordRequested = false;
     encryptedSession = false;
     sessionIdentity = ServerIdentity::Unproven;
     eventfd_t aborts;
     eventfd_read(abortFd, &aborts);
+    prompts.reset();
     QMutexLocker locker(&sideLock);
     pendingErrorMessage.clear();
-    Secret::wipe(givenPassword);
-    Secret::wipe(suppliedPassword);
-    givenUserName.clear();
-    reply = Reply::Waiting;
     return true;
 }
 
@@ -246,6 +205,8 @@ void VncClientThread::stop()
         QMutexLocker locker(&mutex);
         stopped = true;
     }
+    input.refuse();
+    prompts.interrupt();
     // A connected loop ends by itself, after sending what is queued.
     if (!inMessageLoop)
         abort();
@@ -315,31 +276,18 @@ void VncClientThread::setPendingMessage(const QString &message)
     pendingErrorMessage = message;
 }
 
-void VncClientThread::reportLine(const QString &line)
+void VncClientThread::libraryMessage(const QString &message, bool final)
 {
-    // After an unknown message type 0.9.14 reads 256 more bytes before it
-    // gives up: a server that sends fewer would hold the connection for the
-    // whole read timeout. Shutting the socket makes that read end at once.
-    if (line.startsWith(QLatin1String("Unknown message type"))) {
-        setPendingMessage(tr("The VNC server sent a message this viewer does not understand."));
-        userMessageGiven = true;
-        protocolFault = true;
-        QMutexLocker locker(&sideLock);
-        if (activeSocket >= 0)
-            shutdown(activeSocket, SHUT_RDWR);
-        return;
-    }
-    // What the library logs next is the end we caused, not the server.
-    if (protocolFault)
-        return;
-    QString message = LibraryText::recognise(line);
-    if (message.isNull())
-        return;
-    if (LibraryText::isConnectionLoss(message) && tunnelLost())
-        message = LibraryText::tunnelLost();
     setPendingMessage(message);
-    if (message != QLatin1String(LibraryText::compatibilityMarker))
+    if (final)
         userMessageGiven = true;
+}
+
+void VncClientThread::endUnreadableConnection()
+{
+    QMutexLocker locker(&sideLock);
+    if (activeSocket >= 0)
+        shutdown(activeSocket, SHUT_RDWR);
 }
 
 // Told by how far the session got, as the library's last line (a TLS
@@ -410,15 +358,12 @@ bool VncClientThread::attemptConnection()
         }
         setActiveSocket(connection.fd);
         SessionHost &self = *this;
-        session = std::make_unique<RfbSession>(self, directOutput, settings, connectionQuality.load());
+        session = std::make_unique<RfbSession>(self, input, settings, connectionQuality.load());
         if (session->open(fcntl(connection.fd, F_DUPFD_CLOEXEC, 0), readTimeoutSeconds)) {
             encryptedSession = session->encrypted();
             sessionIdentity = session->identity();
             signedIn = true;
-            // Signed in: this thread needs the password no more.
-            Secret::wipe(suppliedPassword);
-            QMutexLocker locker(&sideLock);
-            Secret::wipe(givenPassword);
+            prompts.forgetPasswords();
             return true;
         }
         session.reset();
@@ -426,7 +371,7 @@ bool VncClientThread::attemptConnection()
         dropTunnel();
         // Retry only with a password other than the one just refused: a
         // server that never throttles must not see an endless loop.
-        if (!passwordRequested || stopped || userMessageGiven || currentPassword() == suppliedPassword)
+        if (!passwordRequested || stopped || userMessageGiven || prompts.passwordUnchanged())
             return false;
     }
 }
@@ -466,25 +411,7 @@ void VncClientThread::messageLoop()
             resizeReported = true;
             emit desktopResizable();
         }
-        drainQueue();
-    }
-}
-
-void VncClientThread::drainQueue()
-{
-    // Taken out under the lock, sent without it: a server that stops
-    // reading must not block the GUI thread's input calls.
-    QList<OutgoingEvent *> batch;
-    {
-        QMutexLocker locker(&mutex);
-        batch.swap(eventQueue);
-    }
-    // What the server sent before this input is answered before it.
-    if (!batch.isEmpty())
-        session->sendFenceAnswers();
-    for (OutgoingEvent *event : std::as_const(batch)) {
-        event->send(session->client());
-        delete event;
+        session->sendInput();
     }
 }
 
@@ -497,15 +424,9 @@ void VncClientThread::run()
     sigaddset(&pipeSignal, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
 
-    loggingThread = this;
+    libraryLog.capture();
     SocketWrite::setAbortDescriptor(abortFd);
-    static std::once_flag hooksInstalled;
-    std::call_once(hooksInstalled, [] {
-        rfbClientLog = libraryOutput;
-        rfbClientErr = libraryOutput;
-    });
     userMessageGiven = false;
-    protocolFault = false;
     signedIn = false;
     passwordSent = false;
     resizeReported = false;
@@ -523,20 +444,21 @@ void VncClientThread::run()
     // The user's own end: what is queued (the releases of held keys and
     // buttons) still goes out, and a TLS peer is told goodbye.
     if (asked && session && session->client()) {
-        drainQueue();
+        session->sendInput();
         session->close(true, politeCloseMs);
     }
     {
         QMutexLocker locker(&mutex);
         session.reset();
-        // Also after a failed attempt: nobody would ever drain the queue.
         stopped = true;
     }
+    // Also after a failed attempt: nobody would ever send the input.
+    input.refuse();
     closeActiveSocket();
     if (!asked)
         reportUnexplainedEnd();
     dropTunnel();
-    loggingThread = nullptr;
+    libraryLog.release();
     Handover::release(this);
 }
 
@@ -599,57 +521,16 @@ void VncClientThread::showCursor(const QImage &shape, const QPoint &hotSpot)
     emit cursorShape(shape, hotSpot);
 }
 
-// Waits for the GUI thread's answer to a question, or for a stop.
-bool VncClientThread::awaitReply()
-{
-    for (;;) {
-        {
-            QMutexLocker locker(&sideLock);
-            if (reply != Reply::Waiting)
-                return reply == Reply::Yes && !stopped;
-        }
-        if (stopped)
-            return false;
-        pollfd fd = {wakeFd, POLLIN, 0};
-        if (poll(&fd, 1, -1) > 0) {
-            eventfd_t value;
-            eventfd_read(wakeFd, &value);
-        }
-    }
-}
-
 bool VncClientThread::password(QString *password, QString *userName)
 {
     passwordRequested = true;
-    userNameWanted = userName && userName->isEmpty();
-    bool givenEarlier = false;
-    {
-        QMutexLocker locker(&sideLock);
-        givenEarlier = !givenPassword.isNull();
-        reply = Reply::Waiting;
-    }
+    prompts.askPassword(userName && userName->isEmpty());
     if (!stopped)
         emitBlocking([&] { emit passwordRequest(); });
-    {
-        // A password given before the request stands when nobody answers.
-        QMutexLocker locker(&sideLock);
-        if (reply == Reply::Waiting && givenEarlier && !userNameWanted)
-            reply = Reply::Yes;
-    }
-    if (!awaitReply()) {
-        QMutexLocker locker(&sideLock);
-        if (reply == Reply::No && !stopped) {
-            locker.unlock();
+    if (!prompts.awaitPassword(password, userName)) {
+        if (prompts.declined())
             fail(LibraryText::signInCancelled());
-        }
         return false;
-    }
-    Secret::wipe(suppliedPassword);
-    suppliedPassword = currentPassword();
-    *password = suppliedPassword;
-    if (userNameWanted) {
-        QMutexLocker locker(&sideLock);
-        *userName = givenUserName;
     }
     passwordSent = true;
     return true;
@@ -688,29 +569,20 @@ void VncClientThread::dropTunnel()
 
 bool VncClientThread::secret(const QString &prompt, QString *answer)
 {
-    {
-        QMutexLocker locker(&sideLock);
-        Secret::wipe(givenSecret);
-        reply = Reply::Waiting;
-    }
+    prompts.askSecret();
     if (stopped)
         return false;
     emitBlocking([&] { emit secretRequest(prompt); });
-    if (!awaitReply())
-        return false;
-    QMutexLocker locker(&sideLock);
-    *answer = givenSecret;
-    Secret::wipe(givenSecret);
-    return true;
+    return prompts.awaitSecret(answer);
 }
 
 bool VncClientThread::confirm(const QString &question)
 {
-    setReply(Reply::Waiting);
+    prompts.askConfirmation();
     if (stopped)
         return false;
     emitBlocking([&] { emit certificateQuestion(question); });
-    return awaitReply();
+    return prompts.awaitConfirmation();
 }
 
 void VncClientThread::fail(const QString &message)
@@ -721,59 +593,28 @@ void VncClientThread::fail(const QString &message)
     userMessageGiven = true;
 }
 
-void VncClientThread::libraryOutput(const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    const QString line = QString::vasprintf(format, args).trimmed();
-    va_end(args);
-    qCDebug(lcSession) << line;
-    if (loggingThread)
-        loggingThread->reportLine(line);
-}
-
-void VncClientThread::enqueue(OutgoingEvent *event)
-{
-    {
-        QMutexLocker locker(&mutex);
-        if (stopped) {
-            delete event;
-            return;
-        }
-        // Out at once while the library reads a long update, unless input
-        // queued earlier has still to go.
-        if (eventQueue.isEmpty()) {
-            const std::string message = event->message();
-            if (!message.empty() && directOutput.tryWrite(message.data(), message.size())) {
-                delete event;
-                return;
-            }
-        }
-        eventQueue.append(event);
-    }
-    wake();
-}
-
 void VncClientThread::mouseEvent(int x, int y, int buttonMask)
 {
-    enqueue(new OutgoingPointerEvent(x, y, buttonMask));
+    if (input.add(OutgoingEvent::pointer(x, y, buttonMask)))
+        wake();
 }
 
 void VncClientThread::keyEvent(int key, bool pressed, uint xt)
 {
-    enqueue(new OutgoingKeyEvent(key, pressed, physicalKeys && serverTakesPhysicalKeys ? xt : 0));
+    if (input.add(OutgoingEvent::key(key, pressed, physicalKeys && serverTakesPhysicalKeys ? xt : 0)))
+        wake();
 }
 
 void VncClientThread::desktopSize(int width, int height)
 {
-    enqueue(new OutgoingDesktopSizeEvent(width, height));
+    if (input.add(OutgoingEvent::desktopSize(width, height)))
+        wake();
 }
 
 void VncClientThread::clientCut(const QString &text)
 {
-    if (stopped)
-        return;
-    enqueue(new OutgoingCutTextEvent(text, !serverHasExtendedClipboard));
+    if (!stopped && input.add(OutgoingEvent::cutText(text, !serverHasExtendedClipboard)))
+        wake();
 }
 
 void VncClientThread::checkOutputErrorMessage()

@@ -3,11 +3,12 @@
 
 #include "connectionoptions.h"
 #include "connector.h"
-#include "directoutput.h"
 #include "handover.h"
-#include "remoteview.h"
+#include "inputqueue.h"
+#include "librarylog.h"
 #include "serveridentity.h"
 #include "sessionhost.h"
+#include "signinprompts.h"
 
 #include <QImage>
 #include <QList>
@@ -20,15 +21,14 @@
 #include <memory>
 #include <vector>
 
-class OutgoingEvent;
 class RfbSession;
 class SshTunnel;
 
 // Runs one RFB connection (an RfbSession) on a thread of its own. Server
 // traffic comes out as signals; user input goes in through the slots,
-// queued for the connection thread. The locking rules are at the top of
+// which hand it to the session's InputQueue. The locking rules are at the top of
 // the source file.
-class VncClientThread : public QThread, private SessionHost
+class VncClientThread : public QThread, private SessionHost, private LibraryLog::Listener
 {
     Q_OBJECT
 
@@ -38,8 +38,8 @@ public:
 
     void setHost(const QString &host);
     void setPort(int port);
-    void setQuality(RemoteView::Quality quality);
-    RemoteView::Quality quality() const;
+    void setQuality(Quality quality);
+    Quality quality() const;
     // The user name, security types and certificate authorities to sign in
     // with; the password comes through passwordRequest.
     void setSignIn(const ConnectionOptions &options);
@@ -49,7 +49,7 @@ public:
     // With setPassword(), when wantsUserName() asked for one too.
     void setUserName(const QString &userName);
     // Whether the pending passwordRequest wants a user name as well.
-    bool wantsUserName() const { return userNameWanted; }
+    bool wantsUserName() const { return prompts.wantsUserName(); }
     // The user declined to give a password.
     void cancelPassword();
     // Answers secretRequest; cancelPassword() declines it.
@@ -130,8 +130,6 @@ protected:
     void run() override;
 
 private:
-    enum class Reply { Waiting, Yes, No };
-
     // SessionHost
     bool stopRequested() const override;
     int wakeDescriptor() const override;
@@ -145,42 +143,36 @@ private:
     bool secret(const QString &prompt, QString *answer) override;
     bool confirm(const QString &question) override;
     void fail(const QString &message) override;
-    void sendInput() override { drainQueue(); }
+
+    // LibraryLog::Listener
+    void libraryMessage(const QString &message, bool final) override;
+    void endUnreadableConnection() override;
+    bool tunnelLost() const override;
 
     bool attemptConnection();
     Connector::Result openTunnel(const QString &via, const QString &server, int port);
     void dropTunnel();
-    bool tunnelLost() const;
     void messageLoop();
-    void drainQueue();
-    void enqueue(OutgoingEvent *event);
     void wake();
-    bool awaitReply();
-    void setReply(Reply reply);
     void setActiveSocket(int fd);
     void closeActiveSocket();
-    void reportLine(const QString &line);
     void setPendingMessage(const QString &message);
     void reportUnexplainedEnd();
-    QString currentPassword() const;
     template<typename Emission>
     void emitBlocking(Emission emission);
-    static void libraryOutput(const char *format, ...);
 
     QImage frameImage; // what the view is given; shares the session's pixels
     std::vector<QRect> handedRects; // what the update being handed over changed
-    DirectOutput directOutput; // outlives every session
+    InputQueue input; // outlives every session
     std::unique_ptr<RfbSession> session;
     QString host;
     int port = 0;
     int givenSocket = -1;
     ConnectionOptions signIn;
     mutable QMutex mutex;
-    std::atomic<RemoteView::Quality> connectionQuality{RemoteView::Medium};
-    QList<OutgoingEvent *> eventQueue;
+    std::atomic<Quality> connectionQuality{Quality::Medium};
     std::atomic<bool> stopped{false};
     std::atomic<bool> passwordRequested{false};
-    std::atomic<bool> userNameWanted{false};
     std::atomic<bool> encryptedSession{false};
     std::atomic<ServerIdentity> sessionIdentity{ServerIdentity::Unproven};
     std::atomic<bool> inMessageLoop{false};
@@ -189,25 +181,22 @@ private:
     std::atomic<bool> serverHasExtendedClipboard{false};
     bool resizeReported = false; // connection thread only
 
-    // Guards pendingErrorMessage, password, user name, secret, reply, tunnel and activeSocket; never
-    // held while calling out, so either thread may take it at any time.
+    // Guards pendingErrorMessage, tunnel and activeSocket; never held while
+    // calling out, so either thread may take it at any time.
     mutable QMutex sideLock;
     QString pendingErrorMessage;
-    QString givenPassword;
-    QString givenUserName;
-    QString givenSecret;
     std::unique_ptr<SshTunnel> tunnel; // set and reset by the connection thread
-    Reply reply = Reply::Waiting;
     int activeSocket = -1;
     int wakeFd = -1;
     int abortFd = -1; // readable once abort() was called, until rearm()
 
+    SignInPrompts prompts;
+    LibraryLog libraryLog{*this};
+
     // Connection thread only.
-    QString suppliedPassword;
     bool userMessageGiven = false;
     bool signedIn = false;     // past ServerInit: an unexplained end is a loss
     bool passwordSent = false; // awaiting the server's verdict on it
-    bool protocolFault = false; // the server sent what the library cannot parse
 };
 
 // The receivers are connected blocking-queued: the emission returns only

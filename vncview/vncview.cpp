@@ -163,12 +163,12 @@ bool VncView::startConnecting()
     remoteName.clear();
 
     int quality = options.quality;
-    if (options.quality == RemoteView::Unknown) {
+    if (options.quality == Quality::Unknown) {
         const QStringList args = QCoreApplication::arguments();
-        quality = args.size() > 2 ? args.at(2).toInt(nullptr, 10) : int(RemoteView::Medium);
+        quality = args.size() > 2 ? args.at(2).toInt(nullptr, 10) : int(Quality::Medium);
     }
-    clientThread.setQuality(RemoteView::Quality(quality));
-    if (quality == RemoteView::Low)
+    clientThread.setQuality(Quality(quality));
+    if (quality == Quality::Low)
         setDotCursorMode(CursorOn);
 
     changeStatus(Connecting);
