@@ -12,8 +12,9 @@ pictures shown per second (XDamage) and key-to-screen latency (XTest key
 press to the target's colour change). bench_linkemu counts the bytes on the
 link and the time they queue. With --tunnel the second viewer is vemo
 through --via to an sshd in the far namespace: the slow link lies between
-the viewer and the gateway, which reaches Xvnc on its own loopback. Every process is ended by its PID and both
-namespaces are deleted on every exit path; --max-minutes bounds the run.
+the viewer and the gateway, which reaches Xvnc on its own loopback. Every
+process is ended by its PID and both namespaces are deleted on every exit
+path; --max-minutes bounds the run.
 """
 import argparse
 import os
@@ -191,7 +192,8 @@ class Bench:
                     "PasswordAuthentication no\nKbdInteractiveAuthentication no\n")
         log = os.path.join(self.home, "sshd.log")
         with open(log, "w") as f:
-            self.gateway = self.procs.start(self.in_ns(self.far, ["/usr/sbin/sshd", "-D", "-e", "-f", config]), stderr=f)
+            self.gateway = self.procs.start(self.in_ns(self.far, ["/usr/sbin/sshd", "-D", "-e", "-f", config]),
+                                            stderr=f)
         for _ in range(100):
             with open(log) as f:
                 if "Server listening" in f.read():
