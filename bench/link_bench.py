@@ -10,8 +10,11 @@ which the viewers show it, one at a time, alternating which goes first, and
 bench_linkwatch, which measures on that screen: time to first frame,
 pictures shown per second (XDamage) and key-to-screen latency (XTest key
 press to the target's colour change). bench_linkemu counts the bytes on the
-link and the time they queue. Every process is ended by its PID and both
-namespaces are deleted on every exit path; --max-minutes bounds the run.
+link and the time they queue. With --tunnel the second viewer is vemo
+through --via to an sshd in the far namespace: the slow link lies between
+the viewer and the gateway, which reaches Xvnc on its own loopback. Every
+process is ended by its PID and both namespaces are deleted on every exit
+path; --max-minutes bounds the run.
 """
 import argparse
 import os
@@ -26,7 +29,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-NEAR_IP, FAR_IP, RFB_PORT = "10.77.0.1", "10.77.0.2", 5900
+NEAR_IP, FAR_IP, RFB_PORT, SSH_PORT = "10.77.0.1", "10.77.0.2", 5900, 2222
 WIDTH, HEIGHT, TARGET = 1280, 720, (1200, 640, 64)
 
 # name: rate kbit/s, one-way delay ms, queue ms
@@ -103,7 +106,7 @@ class Bench:
         self.near, self.far = tag + "-near", tag + "-far"
         self.namespaces = []
         self.home = tempfile.mkdtemp(prefix="vemo-link-")
-        self.link = self.watch = None
+        self.link = self.watch = self.gateway = None
         self.mover = None
 
     # --- set-up and clean-up -------------------------------------------
@@ -124,6 +127,8 @@ class Bench:
         for ns, here, there in ((self.near, NEAR_IP, FAR_IP), (self.far, FAR_IP, NEAR_IP)):
             run("ip", "-n", ns, "addr", "add", here, "peer", there, "dev", "vlink0")
             run("ip", "-n", ns, "link", "set", "vlink0", "up")
+        if self.opts.tunnel and not self.gateway:
+            self.start_gateway()  # once the far address exists; it keeps it across links
 
     def link_counts(self):
         """Counters of the link since it started: bytes, packets and drops
@@ -148,7 +153,9 @@ class Bench:
         return ":" + number, p
 
     def env(self, display):
-        return dict(os.environ, DISPLAY=display, HOME=self.home, XDG_RUNTIME_DIR=self.home)
+        env = dict(os.environ, DISPLAY=display, HOME=self.home, XDG_RUNTIME_DIR=self.home)
+        env.pop("SSH_AUTH_SOCK", None)  # the key in HOME, not an agent's
+        return env
 
     def far_client(self, args):
         return self.procs.start(self.in_ns(self.far, args), env=self.env(self.far_display),
@@ -163,6 +170,36 @@ class Bench:
         self.far_client([self.opts.linkdesk, "target"] + [str(v) for v in TARGET])
         self.watch = self.procs.start(self.in_ns(self.near, [self.opts.linkwatch]), env=self.env(self.near_display),
                                       stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, bufsize=1)
+
+    def start_gateway(self):
+        """An sshd of our own in the far namespace: its own host key, the
+        viewer's key in ~/.ssh of the scratch HOME, which also knows the
+        host key, so nothing is asked."""
+        ssh = os.path.join(self.home, ".ssh")
+        os.makedirs(ssh)
+        os.makedirs("/run/sshd", exist_ok=True)  # sshd's privilege separation directory
+        for key in ("host", "id_ed25519"):
+            run("ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", os.path.join(ssh, key))
+        shutil.copy(os.path.join(ssh, "id_ed25519.pub"), os.path.join(ssh, "authorized_keys"))
+        with open(os.path.join(ssh, "host.pub")) as f:
+            host_key = " ".join(f.read().split()[:2])
+        with open(os.path.join(ssh, "known_hosts"), "w") as f:
+            f.write(f"[{FAR_IP}]:{SSH_PORT} {host_key}\n")
+        config = os.path.join(ssh, "sshd_config")
+        with open(config, "w") as f:
+            f.write(f"ListenAddress {FAR_IP}\nPort {SSH_PORT}\nHostKey {ssh}/host\nAuthorizedKeysFile {ssh}/"
+                    f"authorized_keys\nPidFile none\nUsePAM no\nStrictModes no\nPermitRootLogin yes\n"
+                    "PasswordAuthentication no\nKbdInteractiveAuthentication no\n")
+        log = os.path.join(self.home, "sshd.log")
+        with open(log, "w") as f:
+            self.gateway = self.procs.start(self.in_ns(self.far, ["/usr/sbin/sshd", "-D", "-e", "-f", config]),
+                                            stderr=f)
+        for _ in range(100):
+            with open(log) as f:
+                if "Server listening" in f.read():
+                    return
+            time.sleep(0.1)
+        raise RuntimeError(f"sshd did not start: {log}")
 
     def clean_up(self):
         self.stop_workload()
@@ -229,6 +266,8 @@ class Bench:
     def viewer(self, which, quality, tiger_args):
         if which == "vemo":
             args = [self.opts.vemo, f"vnc://{FAR_IP}:{RFB_PORT}", str(quality)]
+        elif self.opts.tunnel:
+            args = [self.opts.vemo, "--via", f"root@{FAR_IP}:{SSH_PORT}", f"vnc://localhost:{RFB_PORT}", str(quality)]
         else:
             args = [self.opts.tiger] + TIGER_COMMON + tiger_args + [f"{FAR_IP}::{RFB_PORT}"]
         log = open(os.path.join(self.home, f"{which}.log"), "a")
@@ -262,6 +301,7 @@ class Bench:
             result["link drops/s"] = d["drops"] / dt
             result["link queue ms, mean"] = d["queued ns"] / 1e6 / max(1, d["down packets"])
             result["viewer CPU %"] = 100 * (cpu1[0] - cpu0[0]) / dt
+            result["viewer CPU ms per update shown"] = 1000 * (cpu1[0] - cpu0[0]) / max(1, int(frames[1]))
             result["Xvnc CPU %"] = 100 * (cpu1[1] - cpu0[1]) / dt
             if scenario != "drag":
                 keys = [float(v) for v in self.ask(f"keys {self.opts.keys} 250")[1:]]
@@ -287,7 +327,7 @@ def median_of(runs, key):
     return statistics.median(values) if values else float("nan")
 
 
-def report(results, pairs, started):
+def report(results, pairs, started, tunnel):
     with open("/proc/loadavg") as f:
         load = " ".join(f.read().split()[:3])
     print(f"\nmedians over the repetitions; {os.cpu_count()} cores, load average {load}, "
@@ -295,7 +335,7 @@ def report(results, pairs, started):
     head = ["link", "workload", "metric"]
     for quality, tiger in pairs:
         level = tiger[0].split("=")[1]
-        head += [f"vemo q{quality}", f"TigerVNC q{level}", "ratio"]
+        head += [f"vemo q{quality}", f"tunnel q{quality}" if tunnel else f"TigerVNC q{level}", "ratio"]
     print("| " + " | ".join(head) + " |")
     print("|" + "---|" * len(head))
     for (profile, scenario), by_pair in results.items():
@@ -321,6 +361,8 @@ def main():
     ap.add_argument("--max-minutes", type=float, default=60, help="the whole run ends (cleanly) after this")
     ap.add_argument("--failures", default="/tmp/vemo-link-failure",
                     help="where the viewers' logs and the screen go when a viewer shows nothing")
+    ap.add_argument("--tunnel", action="store_true", help="compare vemo with vemo through --via to an sshd beyond "
+                    "the link, instead of with TigerVNC's viewer")
     ap.add_argument("--quick", action="store_true", help="1 repetition, 3 s windows, 5 key presses")
     build = os.path.join(ROOT, "build")
     ap.add_argument("--vemo", default=os.path.join(build, "shell", "vemo"))
@@ -375,7 +417,7 @@ def main():
         signal.alarm(0)
         bench.clean_up()
         if results:
-            report(results, pairs, started)
+            report(results, pairs, started, opts.tunnel)
 
 
 if __name__ == "__main__":

@@ -72,8 +72,6 @@ bool StartScreen::wanted()
 
 StartScreen::StartScreen(QWidget *parent, Qt::WindowFlags flags)
     : QWidget(parent, flags)
-    , vault(new PasswordVault(this))
-    , discovery(new Discovery(this))
 {
     setWindowTitle(tr("vemo"));
     resize(QSize(480, 640).boundedTo(screen()->availableSize()));
@@ -132,7 +130,6 @@ StartScreen::StartScreen(QWidget *parent, Qt::WindowFlags flags)
     }
     address->installEventFilter(this);
     list->installEventFilter(this);
-    connect(discovery, &Discovery::changed, this, &StartScreen::refresh);
 
     store.load();
     refresh();
@@ -168,7 +165,19 @@ void StartScreen::setVisible(bool visible)
             current->show();
         return;
     }
+    if (visible && !discovery) {
+        passwords(); // probed now, so that an edit dialog can say at once
+        discovery = new Discovery(this);
+        connect(discovery, &Discovery::changed, this, &StartScreen::refresh);
+    }
     QWidget::setVisible(visible);
+}
+
+PasswordVault *StartScreen::passwords()
+{
+    if (!vault)
+        vault = new PasswordVault(this);
+    return vault;
 }
 
 void StartScreen::buildMenu()
@@ -230,7 +239,7 @@ void StartScreen::refresh()
         addRow(Heading, tr("Saved"), QString(), QString());
     for (const ServerEntry &e : store.servers())
         addRow(Saved, e.name, e.address, e.name);
-    const QList<Discovery::Server> found = discovery->servers();
+    const QList<Discovery::Server> found = discovery ? discovery->servers() : QList<Discovery::Server>();
     if (!found.isEmpty())
         addRow(Heading, tr("On this network"), QString(), QString());
     for (const Discovery::Server &s : found)

@@ -81,8 +81,11 @@ private:
     void endSession();
 
     ServerStore store;
-    PasswordVault *vault;
-    Discovery *discovery;
+    // Made when first needed: a session started with an address has no use
+    // for them, and each costs a D-Bus connection and its thread.
+    PasswordVault *passwords();
+    PasswordVault *vault = nullptr;
+    Discovery *discovery = nullptr; // both from the first time this screen shows
     QLineEdit *address;
     QListWidget *list;
     QLabel *problem;

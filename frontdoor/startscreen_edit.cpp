@@ -50,7 +50,7 @@ void StartScreen::editEntry(const ServerEntry &entry, const QString &oldName)
         if (e.name != oldName)
             taken << e.name;
     }
-    auto *dialog = new ServerDialog(entry, taken, vault, this);
+    auto *dialog = new ServerDialog(entry, taken, passwords(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog, oldName] {
         const ServerEntry edited = dialog->entry();
@@ -69,20 +69,20 @@ void StartScreen::keepPassword(const ServerEntry &entry, const QString &oldName,
     const bool renamed = !oldName.isEmpty() && oldName != entry.name;
     if (!entry.rememberPassword) {
         if (!oldName.isEmpty())
-            vault->remove(oldName);
+            passwords()->remove(oldName);
         return;
     }
     const auto keep = [this, entry](const QString &password) {
         if (password.isEmpty())
             return;
-        vault->write(entry.name, password, [this](const QString &error) { showProblem(error); });
+        passwords()->write(entry.name, password, [this](const QString &error) { showProblem(error); });
     };
     if (!typed.isEmpty())
         keep(typed);
     else if (renamed)
-        vault->read(oldName, keep);
+        passwords()->read(oldName, keep);
     if (renamed)
-        vault->remove(oldName);
+        passwords()->remove(oldName);
 }
 
 void StartScreen::deleteServer()
@@ -115,7 +115,7 @@ void StartScreen::deleteServer()
             return;
         QString error;
         if (store.remove(name, &error))
-            vault->remove(name);
+            passwords()->remove(name);
         refresh();
         showProblem(error);
     });

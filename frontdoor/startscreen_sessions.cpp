@@ -79,7 +79,7 @@ void StartScreen::connectEntry(const ServerEntry &entry, const ServerStore::Rece
         return;
     }
     opening = true;
-    vault->read(entry.name, [this, settings, used](const QString &password) mutable {
+    passwords()->read(entry.name, [this, settings, used](const QString &password) mutable {
         if (!password.isNull())
             settings.options.password = password;
         openSession(settings, used);

@@ -153,7 +153,7 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
         address = tr("port %1").arg(windowSettings.listenPort);
         listener = new Listener(this);
         connect(listener, &Listener::serverConnected, this, &Vemo::acceptServer);
-        if (listener->listen(QHostAddress::Any, quint16(windowSettings.listenPort)))
+        if (listener->listen(quint16(windowSettings.listenPort)))
             showWaiting();
         else
             showError(tr("Cannot wait for servers"),
