@@ -5,7 +5,8 @@
 #include <mutex>
 #include <vector>
 
-// Lets the user's input leave while libvncclient reads a long rectangle.
+// Lets the user's input leave while libvncclient reads a long rectangle,
+// and while the connection thread waits for the server.
 // The library reads a rectangle to its end before the connection loop runs
 // again: on a slow link a key pressed meanwhile would wait for the rest of
 // a big update. While the connection thread has opened this output, the

@@ -10,7 +10,7 @@
 
 // The user's input on its way to the server. It leaves at once while the
 // connection thread has the direct output open (the library reads a long
-// rectangle); otherwise it waits here until the connection thread sends it,
+// rectangle, or the thread waits for the server); otherwise it waits here until the connection thread sends it,
 // between server messages and between rectangles.
 //
 // While input waits, a newer pointer motion replaces the queued motion just

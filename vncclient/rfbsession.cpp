@@ -182,6 +182,18 @@ void RfbSession::sendInput()
         input.send(rfb, [this] { continuousUpdates.sendAnswers(rfb); });
 }
 
+void RfbSession::openIdleOutput()
+{
+    // Held fence answers must go before any input.
+    if (rfb && continuousUpdates.nothingHeld())
+        input.openDirect(rfb->sock, rfb->tlsSession);
+}
+
+bool RfbSession::closeIdleOutput()
+{
+    return input.closeDirect();
+}
+
 bool RfbSession::hasPendingInput() const
 {
     if (rfb->buffered > 0)

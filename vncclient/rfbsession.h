@@ -47,6 +47,11 @@ public:
     // Sends the input waiting in the queue, the fence answers held back
     // first.
     void sendInput();
+    // Around the connection thread's wait for the server: the user's input
+    // leaves from the thread that takes it, without waking this one.
+    void openIdleOutput();
+    // False when a direct write found the connection failed.
+    bool closeIdleOutput();
     // Bytes already read ahead, by the library or by TLS, that a wait on
     // the socket would not see.
     bool hasPendingInput() const;

@@ -389,10 +389,18 @@ void VncClientThread::messageLoop()
             if (!session->sendFenceAnswers())
                 return;
             pollfd fds[2] = {{session->socket(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
-            if (poll(fds, 2, -1) < 0) {
-                if (errno == EINTR)
+            // Nothing of the library runs while this thread waits: a key or
+            // motion goes out at once from the GUI thread, which saves a
+            // wake-up of this one on the way.
+            session->openIdleOutput();
+            const int polled = poll(fds, 2, -1);
+            const int pollError = errno;
+            if (!session->closeIdleOutput())
+                return;
+            if (polled < 0) {
+                if (pollError == EINTR)
                     continue;
-                rfbClientErr("Waiting for message failed: %s\n", strerror(errno));
+                rfbClientErr("Waiting for message failed: %s\n", strerror(pollError));
                 return;
             }
             if (fds[1].revents & POLLIN) {
