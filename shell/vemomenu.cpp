@@ -141,7 +141,7 @@ void Vemo::updateMenu()
     };
     set("fullscreen", true, isFullScreen());
     set("fit", connected, view->isFitting());
-    set("actualSize", connected, !view->isFitting() && view->horizontalScale() == 1.0f);
+    set("actualSize", connected, view->isActualSize());
     set("zoomIn", connected);
     set("zoomOut", connected);
     set("remoteResize", view->canResizeRemote());

@@ -11,7 +11,11 @@
 
 #include <QApplication>
 #include <QBackingStore>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QScreen>
+
+#include <cmath>
 
 namespace
 {
@@ -42,7 +46,25 @@ QString waitShown(const ViewHarness &h, const TestServer &server, int levels)
                                     5000);
     return ok ? QString() : QStringLiteral("%1 levels off at %2,%3").arg(off).arg(at.x()).arg(at.y());
 }
+
+// Root mean square of the channel differences, 0 to 1 (256 if the sizes differ).
+double rmse(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size() || a.isNull())
+        return 256;
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            for (const int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)})
+                sum += d * d;
+        }
+    }
+    return std::sqrt(sum / (3.0 * a.width() * a.height())) / 255;
+}
 } // namespace
+
+Q_DECLARE_METATYPE(QList<QPoint>)
 
 class VncViewDisplayTest : public QObject
 {
@@ -153,6 +175,86 @@ private slots:
         h.view->repaint();
         QVERIFY(samePixels(shown(h), before));
         QVERIFY(waitShown(h, server, 0).isEmpty());
+    }
+
+    // On a screen of more device pixels than logical ones (QT_SCALE_FACTOR
+    // on an X server of its own), the window shows the desktop scaled to
+    // the device pixels, parts updated on their own included; a click on a
+    // device pixel reaches the server as the remote pixel whose middle it
+    // shows (pixels chosen where one device pixel's middle falls inside).
+    void devicePixelsShownAndClicked_data()
+    {
+        QTest::addColumn<QString>("sizing");
+        QTest::addColumn<QList<QPoint>>("clicks");
+        const QList<QPoint> anywhere{{0, 0}, {798, 598}, {1, 597}, {417, 233}};
+        QTest::newRow("fitted") << "fit" << anywhere;
+        QTest::newRow("zoomed out") << "zoomOut" << QList<QPoint>{{10, 10}, {798, 598}, {418, 234}};
+        QTest::newRow("1:1") << "actual" << anywhere;
+        // Qt's own enlargement, compared where it is pixel for pixel.
+        const qreal ratio = qGuiApp->devicePixelRatio();
+        if (ratio == std::floor(ratio))
+            QTest::newRow("1:1 logical") << "logical" << QList<QPoint>{{151, 126}, {417, 233}, {648, 472}};
+    }
+    void devicePixelsShownAndClicked()
+    {
+        QFETCH(QString, sizing);
+        QFETCH(QList<QPoint>, clicks);
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("run on an X server by the vncview_display_ratio tests");
+        TestServer server(800, 600);
+        QVERIFY(server.start());
+        ViewHarness h(loopbackUrl(server.port()), QSize(600, 450));
+        h.window.move(0, 0);
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        h.view->setLogicalPixels(sizing == "logical");
+        h.view->enableScaling(true);
+        if (sizing != "fit")
+            h.view->showActualSize();
+        if (sizing == "zoomOut")
+            h.view->zoomOut();
+        const qreal ratio = h.window.devicePixelRatioF();
+        const qreal scale = h.view->deviceScale();
+        // The part of the picture the window shows, in the picture.
+        const QPoint origin = h.view->pos() * ratio;
+        const QSize whole(qRound(800 * scale), qRound(600 * scale));
+        const QRect device = QRect(origin, whole) & QRect(QPoint(), h.window.size() * ratio);
+        server.fillRect(QRect(3, 5, 7, 3), 0xff8000);
+        server.fillRect(QRect(401, 299, 1, 1), 0x0080ff);
+        server.fillRect(QRect(777, 1, 23, 598), 0x20f040);
+        const auto screenShows = [&] {
+            const QImage all = h.window.screen()->grabWindow(h.window.winId()).toImage();
+            return all.copy(device);
+        };
+        const auto reference = [&] {
+            // The logical size is Qt's enlargement, pixel for pixel.
+            const QImage desktop = server.framebuffer();
+            return (sizing == "logical" ? desktop.scaled(whole, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                                        : scaledAtOnce(desktop, whole)).copy(device.translated(-origin));
+        };
+        QPoint at;
+        int off = 0;
+        const bool same = QTest::qWaitFor([&] { return (off = channelDifference(screenShows(), reference(), &at)) <= 2; });
+        qDebug() << sizing << "ratio" << ratio << "RMSE" << rmse(screenShows(), reference());
+        QVERIFY2(same, qPrintable(QStringLiteral("%1 levels off at %2,%3, RMSE %4")
+                                      .arg(off).arg(at.x()).arg(at.y()).arg(rmse(screenShows(), reference()))));
+
+        for (const QPoint &r : clicks) {
+            const QPoint onScreen = h.view->mapToGlobal(QPoint()) * ratio
+                                    + QPoint(int((r.x() + 0.5) * scale), int((r.y() + 0.5) * scale));
+            server.clearMessages();
+            QCOMPARE(QProcess::execute("xdotool", {"mousemove", QString::number(onScreen.x()),
+                                                   QString::number(onScreen.y()), "click", "1"}), 0);
+            const auto pressed = [&] {
+                const QList<ClientMessage> all = server.messages();
+                return std::any_of(all.begin(), all.end(), [](const ClientMessage &m) { return m.buttonMask == 1; });
+            };
+            QVERIFY(QTest::qWaitFor(pressed));
+            for (const ClientMessage &m : server.messages()) {
+                if (m.type == ClientMessage::Pointer && m.buttonMask == 1)
+                    QCOMPARE(QPoint(m.x, m.y), r);
+            }
+        }
     }
 };
 
