@@ -2,8 +2,7 @@
 vemo_add_test(gridscaler_test SOURCES gridscaler_test.cpp LIBS vncview vemo_testsupport)
 vemo_add_test(vncview_display_test SOURCES vncview_display_test.cpp viewharness.h
   LIBS vncview vemo_testsupport)
-# The picture and the pointer on screens of 2 and 1.5 device pixels per
-# logical one, on an X server of its own.
+# The picture and the pointer at 2 and 1.5 device pixels per logical one.
 foreach(ratio 2 1.5)
   string(REPLACE "." "_" name vncview_display_ratio${ratio}_test)
   add_test(NAME ${name} COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/support/xvfbrun.sh

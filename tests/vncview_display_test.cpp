@@ -47,21 +47,6 @@ QString waitShown(const ViewHarness &h, const TestServer &server, int levels)
     return ok ? QString() : QStringLiteral("%1 levels off at %2,%3").arg(off).arg(at.x()).arg(at.y());
 }
 
-// Root mean square of the channel differences, 0 to 1 (256 if the sizes differ).
-double rmse(const QImage &a, const QImage &b)
-{
-    if (a.size() != b.size() || a.isNull())
-        return 256;
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            for (const int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)})
-                sum += d * d;
-        }
-    }
-    return std::sqrt(sum / (3.0 * a.width() * a.height())) / 255;
-}
 } // namespace
 
 Q_DECLARE_METATYPE(QList<QPoint>)
@@ -190,7 +175,7 @@ private slots:
         QTest::newRow("fitted") << "fit" << anywhere;
         QTest::newRow("zoomed out") << "zoomOut" << QList<QPoint>{{10, 10}, {798, 598}, {418, 234}};
         QTest::newRow("1:1") << "actual" << anywhere;
-        // Qt's own enlargement, compared where it is pixel for pixel.
+        // Qt's own enlargement, pixel for pixel where the ratio is whole.
         const qreal ratio = qGuiApp->devicePixelRatio();
         if (ratio == std::floor(ratio))
             QTest::newRow("1:1 logical") << "logical" << QList<QPoint>{{151, 126}, {417, 233}, {648, 472}};
@@ -222,12 +207,8 @@ private slots:
         server.fillRect(QRect(3, 5, 7, 3), 0xff8000);
         server.fillRect(QRect(401, 299, 1, 1), 0x0080ff);
         server.fillRect(QRect(777, 1, 23, 598), 0x20f040);
-        const auto screenShows = [&] {
-            const QImage all = h.window.screen()->grabWindow(h.window.winId()).toImage();
-            return all.copy(device);
-        };
+        const auto screenShows = [&] { return h.window.screen()->grabWindow(h.window.winId()).toImage().copy(device); };
         const auto reference = [&] {
-            // The logical size is Qt's enlargement, pixel for pixel.
             const QImage desktop = server.framebuffer();
             return (sizing == "logical" ? desktop.scaled(whole, Qt::IgnoreAspectRatio, Qt::FastTransformation)
                                         : scaledAtOnce(desktop, whole)).copy(device.translated(-origin));
@@ -235,9 +216,7 @@ private slots:
         QPoint at;
         int off = 0;
         const bool same = QTest::qWaitFor([&] { return (off = channelDifference(screenShows(), reference(), &at)) <= 2; });
-        qDebug() << sizing << "ratio" << ratio << "RMSE" << rmse(screenShows(), reference());
-        QVERIFY2(same, qPrintable(QStringLiteral("%1 levels off at %2,%3, RMSE %4")
-                                      .arg(off).arg(at.x()).arg(at.y()).arg(rmse(screenShows(), reference()))));
+        QVERIFY2(same, qPrintable(QStringLiteral("%1 levels off at %2,%3").arg(off).arg(at.x()).arg(at.y())));
 
         for (const QPoint &r : clicks) {
             const QPoint onScreen = h.view->mapToGlobal(QPoint()) * ratio
@@ -245,15 +224,16 @@ private slots:
             server.clearMessages();
             QCOMPARE(QProcess::execute("xdotool", {"mousemove", QString::number(onScreen.x()),
                                                    QString::number(onScreen.y()), "click", "1"}), 0);
-            const auto pressed = [&] {
-                const QList<ClientMessage> all = server.messages();
-                return std::any_of(all.begin(), all.end(), [](const ClientMessage &m) { return m.buttonMask == 1; });
-            };
-            QVERIFY(QTest::qWaitFor(pressed));
-            for (const ClientMessage &m : server.messages()) {
-                if (m.type == ClientMessage::Pointer && m.buttonMask == 1)
-                    QCOMPARE(QPoint(m.x, m.y), r);
-            }
+            QList<QPoint> presses;
+            QVERIFY(QTest::qWaitFor([&] {
+                presses.clear();
+                for (const ClientMessage &m : server.messages()) {
+                    if (m.type == ClientMessage::Pointer && m.buttonMask == 1)
+                        presses << QPoint(m.x, m.y);
+                }
+                return !presses.isEmpty();
+            }));
+            QCOMPARE(presses, QList<QPoint>{r});
         }
     }
 };
