@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QScreen>
+#include <QWindow>
 
 #include <cmath>
 
@@ -235,6 +236,34 @@ private slots:
             }));
             QCOMPARE(presses, QList<QPoint>{r});
         }
+    }
+
+    // Moved to a screen of twice the pixels (the second of
+    // support/twoscreens.json), the view keeps its zoom in device pixels.
+    void zoomFollowsTheScreensRatio_data()
+    {
+        QTest::addColumn<int>("zoomOuts");
+        QTest::newRow("1:1") << 0;
+        QTest::newRow("zoomed out") << 1;
+    }
+    void zoomFollowsTheScreensRatio()
+    {
+        QFETCH(int, zoomOuts);
+        QVERIFY2(QGuiApplication::screens().size() == 2, "run with support/twoscreens.json");
+        TestServer server(800, 600);
+        QVERIFY(server.start());
+        ViewHarness h(loopbackUrl(server.port()));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        h.view->showActualSize();
+        for (int i = 0; i < zoomOuts; ++i)
+            h.view->zoomOut();
+        const qreal scale = h.view->deviceScale();
+        const QSize size = h.view->size();
+        h.window.windowHandle()->setScreen(QGuiApplication::screens().at(1));
+        QTRY_COMPARE(h.view->devicePixelRatioF(), 2.0);
+        QCOMPARE(h.view->deviceScale(), scale);
+        QCOMPARE(h.view->size(), size / 2);
     }
 };
 
