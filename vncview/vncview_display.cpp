@@ -198,6 +198,7 @@ void VncView::paintEvent(QPaintEvent *event)
 // part equals the same part of the whole picture scaled at once. A part
 // whose edges fall between device pixels (ratios like 1.5) is painted out
 // to every device pixel it touches, so that neighbours leave no seam.
+// When scaled, the scaler is set for the source and the device picture.
 void VncView::paintPart(QPainter &painter, const QImage &source, const QRect &part)
 {
     if (!isScaled()) {
