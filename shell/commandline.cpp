@@ -87,11 +87,16 @@ struct VemoOptions {
     QCommandLineOption classicTaps{QStringLiteral("classic-taps"),
                                        CommandLineText::tr("a two-finger tap middle-clicks and three fingers\n"
                                                            "open the menu (not right and middle click)")};
+    QCommandLineOption logicalPixels{QStringLiteral("logical-pixels"),
+                                     CommandLineText::tr("actual size shows a remote pixel per logical pixel,\n"
+                                                         "enlarged by the screen's scaling (not one per\n"
+                                                         "pixel of the screen)")};
 
     QList<QCommandLineOption> all() const
     {
         return {help,     version,    passwd,      security,    x509ca, via,      repeaterId,  viewOnly, fullscreen,
-                remoteResize, reconnect, keysymsOnly, noBellFlash, listen, touchpad, classicTaps, verbose};
+                remoteResize, reconnect, keysymsOnly, noBellFlash, listen, touchpad, classicTaps, logicalPixels,
+                verbose};
     }
 };
 
@@ -228,6 +233,7 @@ CommandLine readCommandLine(const QStringList &given)
     result.window.keysymsOnly = parser.isSet(vemo.keysymsOnly);
     result.window.touchpad = parser.isSet(vemo.touchpad);
     result.window.classicTaps = parser.isSet(vemo.classicTaps);
+    result.window.logicalPixels = parser.isSet(vemo.logicalPixels);
     result.window.bellFlash = !parser.isSet(vemo.noBellFlash);
     if (parser.isSet(vemo.listen)) {
         result.window.listenPort = WindowOptions::defaultListenPort;

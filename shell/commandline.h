@@ -20,6 +20,7 @@ struct WindowOptions {
     int listenPort = 0;        // --listen [PORT]: waits for a server there; 0 connects to the URL
     bool touchpad = false;     // --touchpad: a finger moves a pointer, taps click there
     bool classicTaps = false; // --classic-taps: two fingers middle-click, three open the menu
+    bool logicalPixels = false; // --logical-pixels: Actual size is a remote pixel per logical pixel
 };
 
 // The command line: vemo [OPTIONS] [ADDRESS [QUALITY]] or

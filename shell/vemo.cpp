@@ -101,6 +101,7 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     area->setWidget(view);
     view->setClassicTaps(windowSettings.classicTaps);
     view->setTouchpadMode(windowSettings.touchpad);
+    view->setLogicalPixels(windowSettings.logicalPixels);
     createKeyBar();
     connect(view, &RemoteView::changeSize, this, &Vemo::remoteSizeChanged);
     connect(view, &RemoteView::statusChanged, this, &Vemo::showStatus);

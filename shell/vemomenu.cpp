@@ -84,6 +84,12 @@ void Vemo::buildMenu()
     sizing->addAction(actual);
     connect(fit, &QAction::triggered, view, &VncView::fitToWindow);
     connect(actual, &QAction::triggered, view, &VncView::showActualSize);
+    // Chosen, the picture goes to that size; either way Actual size shows it from then on.
+    connect(named(addAction(menu, tr("Actual size in lo&gical pixels"), true), "logicalPixels"), &QAction::toggled,
+            view, [this](bool on) {
+                view->setLogicalPixels(on);
+                view->showActualSize();
+            });
     connect(named(addAction(menu, tr("Zoom &in")), "zoomIn"), &QAction::triggered, view, &VncView::zoomIn);
     connect(named(addAction(menu, tr("Zoom &out")), "zoomOut"), &QAction::triggered, view, &VncView::zoomOut);
     connect(named(addAction(menu, tr("&Resize the remote desktop to the window"), true), "remoteResize"),
@@ -141,7 +147,8 @@ void Vemo::updateMenu()
     };
     set("fullscreen", true, isFullScreen());
     set("fit", connected, view->isFitting());
-    set("actualSize", connected, !view->isFitting() && view->horizontalScale() == 1.0f);
+    set("actualSize", connected, view->isActualSize());
+    set("logicalPixels", true, view->logicalPixels());
     set("zoomIn", connected);
     set("zoomOut", connected);
     set("remoteResize", view->canResizeRemote());

@@ -165,8 +165,8 @@ void ShellArgsTest::acceptedArgumentsReachTheWindow_data()
         << QStringList{"--view-only", "vnc://h", "--fullscreen", "--remote-resize", "--reconnect", "--keysyms-only",
                        "--no-bell-flash"}
         << QStringList{"host=h", "port=-1", "window=view-only fullscreen remote-resize reconnect keysyms-only no-bell-flash"};
-    QTest::newRow("touch options") << QStringList{"--classic-taps", "vnc://h", "--touchpad"}
-                                   << QStringList{"host=h", "port=-1", "window=touchpad classic-taps"};
+    QTest::newRow("touch and screen options") << QStringList{"--classic-taps", "vnc://h", "--touchpad", "--logical-pixels"}
+                                              << QStringList{"host=h", "port=-1", "window=touchpad classic-taps logical-pixels"};
     QTest::newRow("listen on the default port") << QStringList{"--listen"} << QStringList{"listen=5500"};
     QTest::newRow("listen on a port, with a quality") << QStringList{"--listen", "5600", "3"}
                                                       << QStringList{"listen=5600", "quality=3"};

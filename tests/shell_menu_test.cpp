@@ -371,7 +371,7 @@ void ShellMenuTest::zoomAndScroll()
     const auto at = [&] { return s.view->mapTo(s.window.get(), QPoint()); };
     const auto remote = [&](QPoint inWindow, int mask) {
         const QPoint p = inWindow - at();
-        return QStringLiteral("%1,%2 %3").arg(roundHalfUp(p.x() / scale)).arg(roundHalfUp(p.y() / scale)).arg(mask);
+        return QStringLiteral("%1,%2 %3").arg(sourcePixel(p.x(), scale)).arg(sourcePixel(p.y(), scale)).arg(mask);
     };
     const auto lastPointer = [&] {
         const QStringList sent = inputtest::pointerOf(s.server.messages());

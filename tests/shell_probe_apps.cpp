@@ -76,6 +76,7 @@ public:
                                         {window.remoteResize, "remote-resize"}, {window.reconnect, "reconnect"},
                                         {window.keysymsOnly, "keysyms-only"},
                                         {window.touchpad, "touchpad"}, {window.classicTaps, "classic-taps"},
+                                        {window.logicalPixels, "logical-pixels"},
                                         {!window.bellFlash, "no-bell-flash"}}) {
             if (set)
                 flags << QLatin1String(name);

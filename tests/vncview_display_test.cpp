@@ -7,11 +7,17 @@
 #include "samepixels.h"
 #include "scaledreference.h"
 #include "testserver.h"
+#include "vncview_input_support.h"
 #include "viewharness.h"
 
 #include <QApplication>
 #include <QBackingStore>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QScreen>
+#include <QWindow>
+
+#include <cmath>
 
 namespace
 {
@@ -42,7 +48,10 @@ QString waitShown(const ViewHarness &h, const TestServer &server, int levels)
                                     5000);
     return ok ? QString() : QStringLiteral("%1 levels off at %2,%3").arg(off).arg(at.x()).arg(at.y());
 }
+
 } // namespace
+
+Q_DECLARE_METATYPE(QList<QPoint>)
 
 class VncViewDisplayTest : public QObject
 {
@@ -153,6 +162,90 @@ private slots:
         h.view->repaint();
         QVERIFY(samePixels(shown(h), before));
         QVERIFY(waitShown(h, server, 0).isEmpty());
+    }
+
+    // On a screen of more device pixels than logical ones (QT_SCALE_FACTOR
+    // on an X server of its own), the window shows the desktop scaled to
+    // the device pixels, parts updated on their own included; a click on a
+    // device pixel reaches the server as the remote pixel whose middle it
+    // shows (pixels chosen where one device pixel's middle falls inside).
+    void devicePixelsShownAndClicked_data()
+    {
+        QTest::addColumn<QString>("sizing");
+        QTest::addColumn<QList<QPoint>>("clicks");
+        const QList<QPoint> anywhere{{0, 0}, {798, 598}, {1, 597}, {417, 233}};
+        QTest::newRow("fitted") << "fit" << anywhere;
+        QTest::newRow("zoomed out") << "zoomOut" << QList<QPoint>{{10, 10}, {798, 598}, {418, 234}};
+        QTest::newRow("1:1") << "actual" << anywhere;
+        // Qt's own enlargement, pixel for pixel where the ratio is whole.
+        const qreal ratio = qGuiApp->devicePixelRatio();
+        if (ratio == std::floor(ratio))
+            QTest::newRow("1:1 logical") << "logical" << QList<QPoint>{{151, 126}, {417, 233}, {648, 472}};
+    }
+    void devicePixelsShownAndClicked()
+    {
+        QFETCH(QString, sizing);
+        QFETCH(QList<QPoint>, clicks);
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("run on an X server by the vncview_display_ratio tests");
+        TestServer server(800, 600);
+        QVERIFY(server.start());
+        ViewHarness h(loopbackUrl(server.port()), QSize(600, 450));
+        h.window.move(0, 0);
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        h.view->setLogicalPixels(sizing == "logical");
+        h.view->enableScaling(true);
+        if (sizing != "fit")
+            h.view->showActualSize();
+        if (sizing == "zoomOut")
+            h.view->zoomOut();
+        const qreal ratio = h.window.devicePixelRatioF();
+        const qreal scale = h.view->deviceScale();
+        // The part of the picture the window shows, in the picture.
+        const QPoint origin = h.view->pos() * ratio;
+        const QSize whole(qRound(800 * scale), qRound(600 * scale));
+        const QRect device = QRect(origin, whole) & QRect(QPoint(), h.window.size() * ratio);
+        for (const QRect &r : {QRect(3, 5, 7, 3), QRect(401, 299, 1, 1), QRect(777, 1, 23, 598)})
+            server.fillRect(r, 0x20f040 ^ quint32(r.x()));
+        const auto screenShows = [&] { return h.window.screen()->grabWindow(h.window.winId()).toImage().copy(device); };
+        const auto reference = [&] {
+            const QImage desktop = server.framebuffer();
+            return (sizing == "logical" ? desktop.scaled(whole, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                                        : scaledAtOnce(desktop, whole)).copy(device.translated(-origin));
+        };
+        QTRY_VERIFY(channelDifference(screenShows(), reference()) <= 2);
+
+        for (const QPoint &r : clicks) {
+            const QPoint onScreen = h.view->mapToGlobal(QPoint()) * ratio
+                                    + QPoint(int((r.x() + 0.5) * scale), int((r.y() + 0.5) * scale));
+            server.clearMessages();
+            QCOMPARE(QProcess::execute("xdotool", {"mousemove", QString::number(onScreen.x()),
+                                                   QString::number(onScreen.y()), "click", "1"}), 0);
+            // The press, and no other, at the pixel.
+            QTRY_COMPARE(inputtest::pointerOf(server.messages()).filter(" 1"),
+                         QStringList{QStringLiteral("%1,%2 1").arg(r.x()).arg(r.y())});
+        }
+    }
+
+    // Moved to a screen of twice the pixels (the second of
+    // support/twoscreens.json), the view keeps its zoom in device pixels.
+    void zoomFollowsTheScreensRatio()
+    {
+        QVERIFY2(QGuiApplication::screens().size() == 2, "run with support/twoscreens.json");
+        TestServer server(800, 600);
+        QVERIFY(server.start());
+        ViewHarness h(loopbackUrl(server.port()));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        h.view->showActualSize();
+        h.view->zoomOut();
+        const qreal scale = h.view->deviceScale();
+        const QSize size = h.view->size();
+        h.window.windowHandle()->setScreen(QGuiApplication::screens().at(1));
+        QTRY_COMPARE(h.view->devicePixelRatioF(), 2.0);
+        QCOMPARE(h.view->deviceScale(), scale);
+        QCOMPARE(h.view->size(), size / 2);
     }
 };
 

@@ -23,8 +23,8 @@ private slots:
         QTest::addColumn<QPoint>("viewAt");
         const struct Sizing { const char *name; QPoint (*remote)(int, int); } sizings[] = {
             {"1:1", [](int x, int y) { return QPoint(x, y); }},
-            {"fit", [](int x, int y) { return QPoint(roundHalfUp(x / 0.75f), roundHalfUp(y / 0.75f)); }},
-            {"zoom", [](int x, int y) { return QPoint(roundHalfUp((x + 50) / 2.0f), roundHalfUp((y + 50) / 2.0f)); }},
+            {"fit", [](int x, int y) { return QPoint(sourcePixel(x, 0.75), sourcePixel(y, 0.75)); }},
+            {"zoom", [](int x, int y) { return QPoint(sourcePixel(x + 50, 2), sourcePixel(y + 50, 2)); }},
         };
         for (const Sizing &s : sizings) {
             const auto at = [&](int x, int y, int mask) {
@@ -46,7 +46,7 @@ private slots:
         QTest::newRow("1:1, two-finger drag up") << "1:1" << "1+20,100 2+60,100; 1>20,55 2>60,55; 1- 2-"
                                                  << QStringList{"40,100 16", "40,100 0"} << QPoint(0, 0);
         QTest::newRow("fit, two-finger drag left") << "fit" << "1+60,100 2+100,100; 1>15,100 2>55,100; 1- 2-"
-                                                   << QStringList{"107,133 64", "107,133 0"} << QPoint(0, 0);
+                                                   << QStringList{"107,134 64", "107,134 0"} << QPoint(0, 0);
         QTest::newRow("zoom, two-finger drag pans") << "zoom" << "1+20,60 2+60,60; 1>20,40 2>60,40; 1- 2-"
                                                     << QStringList() << QPoint(-50, -70);
     }

@@ -208,6 +208,14 @@ der Rechner der ADRESSE aus Sicht des Gateways (localhost: das Gateway)</transla
         <source>ADDRESS is a VNC repeater&apos;s: ask it for the server with ID</source>
         <translation>ADRESSE ist die eines VNC-Repeaters: verlangt dort den Server mit ID</translation>
     </message>
+    <message>
+        <source>actual size shows a remote pixel per logical pixel,
+enlarged by the screen&apos;s scaling (not one per
+pixel of the screen)</source>
+        <translation>Originalgröße zeigt ein entferntes Pixel je logischem
+Pixel, vergrößert um die Skalierung des Bildschirms
+(nicht eines je Pixel des Bildschirms)</translation>
+    </message>
 </context>
 <context>
     <name>ConnectionFile</name>
@@ -1184,6 +1192,10 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
     <message>
         <source>%1 - %2 (%3) - vemo</source>
         <translation>%1 - %2 (%3) - vemo</translation>
+    </message>
+    <message>
+        <source>Actual size in lo&amp;gical pixels</source>
+        <translation>Originalgröße in logis&amp;chen Pixeln</translation>
     </message>
 </context>
 <context>

@@ -3,13 +3,13 @@
 
 #include <cmath>
 
-// Rounds a single-precision value to the nearest integer, halves upward:
-// floor(v + 0.5), the addition in double precision. Qt 6's qRound rounds
-// negative halves away from zero (-0.5 to -1), which would shift pointer
-// positions left of the view by one pixel.
-inline int roundHalfUp(float v)
+// The source pixel a scaled picture shows at target pixel `pixel`, when
+// `scale` target pixels make one source pixel: the one whose span holds
+// the target pixel's middle, as the scaler samples it. Floors, so that
+// pixels left of the picture map left of it too.
+inline int sourcePixel(double pixel, double scale)
 {
-    return int(std::floor(double(v) + 0.5));
+    return int(std::floor((pixel + 0.5) / scale));
 }
 
 #endif

@@ -84,6 +84,11 @@ public:
     QPointF touchpadPointer() const;
     // Fitted to the window (the default), or at a zoom of its own.
     bool isFitting() const { return fitting; }
+    // Actual size: one remote pixel per device pixel of the screen, or with
+    // logical pixels on, per logical pixel (as large as on a screen without
+    // scaling, enlarged by the screen's ratio).
+    bool isActualSize() const;
+    bool logicalPixels() const { return logicalActual; }
 
     // Whether the server's bell flashes the view's frame besides beeping
     // (the default), and whether it is flashing now.
@@ -95,6 +100,9 @@ public:
     // Scale factors (widget pixels per framebuffer pixel); 1.0 unless scaling.
     float horizontalScale() const { return horizontalFactor; }
     float verticalScale() const { return verticalFactor; }
+    // Device pixels per framebuffer pixel: what zoom steps and the picture's
+    // smoothing go by.
+    qreal deviceScale() const { return horizontalFactor * devicePixelRatioF(); }
 
 public slots:
     void enableScaling(bool scale) override;
@@ -123,6 +131,7 @@ public slots:
     // (by the bars of a scroll area holding the view, else by moving it).
     void fitToWindow();
     void showActualSize();
+    void setLogicalPixels(bool on);
     void zoomIn();
     void zoomOut();
     // 'anchor' (the parent's coordinates) stays where it is.
@@ -185,6 +194,8 @@ private:
     void sendKeys(const QList<KeyTranslator::Record> &records);
     void syncLocks();
     void setZoom(qreal wanted, const QPointF &anchor);
+    void applyZoom();
+    void followRatio();
     // A pinch's step: the same as zoomBy(), the picture scaled at most
     // once a frame however often it is called.
     void pinchBy(qreal factor, const QPointF &anchor);
@@ -201,6 +212,8 @@ private:
     QRegion takePixels(const QRegion &changed);
     bool isScaled() const { return horizontalFactor != 1.0f || verticalFactor != 1.0f; }
     QSize pictureSize() const;
+    QSize devicePictureSize() const;
+    void paintPart(QPainter &painter, const QImage &source, const QRect &part);
     QRect widgetArea(const QRect &framebufferArea);
     QRegion widgetArea(const QRegion &framebufferArea);
     void disconnectThread();
@@ -240,7 +253,9 @@ private:
     bool remoteResizable = false;
     bool lost = false;
     bool fitting = true;
-    qreal zoom = 1.0;       // the factor while not fitting
+    qreal zoom = 1.0;       // device pixels per remote pixel while not fitting
+    bool logicalActual = false;
+    qreal shownRatio = 1.0; // the screen's ratio the sizes were made for
     QPointF panLeft;        // the part of a pan smaller than a pixel
     QTimer pinchTimer;      // a pinch's zoom waits for the next frame
     qreal pinchZoom = 0;    // the zoom this touch sequence asks for; 0 before it pinched

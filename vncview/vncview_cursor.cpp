@@ -55,11 +55,14 @@ void VncView::applyCursor()
             setCursor(Qt::BlankCursor);
         return;
     }
-    const QSize size(qMax(1, qRound(remoteCursor.width() * horizontalFactor)),
-                     qMax(1, qRound(remoteCursor.height() * verticalFactor)));
-    const QImage scaled = size == remoteCursor.size()
-                              ? remoteCursor
-                              : remoteCursor.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    setCursor(QCursor(QPixmap::fromImage(scaled), qRound(remoteHotSpot.x() * horizontalFactor),
-                      qRound(remoteHotSpot.y() * verticalFactor)));
+    // Made for device pixels, so that it matches the picture at any zoom and
+    // at actual size each remote pixel of the shape is one of the screen's.
+    // Qt 6.4 on X11 shows the pixmap and its hot spot in device pixels.
+    const qreal scale = deviceScale();
+    const QSize size(qMax(1, qRound(remoteCursor.width() * scale)), qMax(1, qRound(remoteCursor.height() * scale)));
+    QPixmap shape = QPixmap::fromImage(size == remoteCursor.size()
+                                           ? remoteCursor
+                                           : remoteCursor.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    shape.setDevicePixelRatio(devicePixelRatioF());
+    setCursor(QCursor(shape, qRound(remoteHotSpot.x() * scale), qRound(remoteHotSpot.y() * scale)));
 }

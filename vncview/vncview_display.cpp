@@ -9,11 +9,27 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <cmath>
 #include <cstring>
 
 namespace
 {
 const QSize unlimited(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+
+// `pixels` times `factor`, whole: a product a rounding error short of a
+// whole number counts as that number, so that no pixel column is lost.
+int scaledExtent(int pixels, double factor)
+{
+    const double exact = pixels * factor;
+    const double nearest = std::round(exact);
+    return int(std::abs(exact - nearest) < 1e-3 ? nearest : std::floor(exact));
+}
+
+// The logical rectangle `device` pixels cover, fractional at ratios like 1.5.
+QRectF logical(const QRect &device, qreal ratio)
+{
+    return QRectF(device.x() / ratio, device.y() / ratio, device.width() / ratio, device.height() / ratio);
+}
 } // namespace
 
 // Copies what the decoder changed into the view's own frame while the
@@ -36,12 +52,27 @@ QRegion VncView::takePixels(const QRegion &changed)
     return inside;
 }
 
-// The widget pixels the whole frame covers at the current factors.
+// The device pixels of the screen the scaled picture fills: the scale
+// applies to these, so that a screen of a ratio above 1 shows every detail
+// instead of Qt enlarging a picture made for logical pixels.
+QSize VncView::devicePictureSize() const
+{
+    const qreal ratio = devicePixelRatioF();
+    if (!isScaled())
+        return frame.size() * ratio;
+    return QSize(scaledExtent(frame.width(), double(horizontalFactor) * ratio),
+                 scaledExtent(frame.height(), double(verticalFactor) * ratio));
+}
+
+// The widget pixels the whole frame covers at the current factors: every
+// logical pixel that holds a device pixel of the picture.
 QSize VncView::pictureSize() const
 {
     if (!isScaled())
         return frame.size();
-    return QSize(int(frame.width() * horizontalFactor), int(frame.height() * verticalFactor));
+    const qreal ratio = devicePixelRatioF();
+    const QSize device = devicePictureSize();
+    return QSize(int(std::ceil(device.width() / ratio - 1e-6)), int(std::ceil(device.height() / ratio - 1e-6)));
 }
 
 // The widget pixels that show any of `area` of the frame: when scaled,
@@ -50,8 +81,8 @@ QRect VncView::widgetArea(const QRect &area)
 {
     if (!isScaled())
         return area;
-    scaler.setSizes(frame.size(), pictureSize());
-    return scaler.targetsOf(area);
+    scaler.setSizes(frame.size(), devicePictureSize());
+    return logical(scaler.targetsOf(area), devicePixelRatioF()).toAlignedRect();
 }
 
 QRegion VncView::widgetArea(const QRegion &area)
@@ -110,7 +141,7 @@ void VncView::showChange(const QRegion &area, bool atOrigin)
         if (isScaling()) {
             // The resized desktop fitted again, or zoomed as much as before.
             if (!fitting)
-                applyScale(float(zoom));
+                applyZoom();
             else if (parentWidget())
                 refitToParent();
             emit changeSize(frame.width(), frame.height());
@@ -134,10 +165,9 @@ void VncView::showChange(const QRegion &area, bool atOrigin)
     update(widgetArea(changed));
 }
 
-// Paints the whole region asked for from the view's own frame: pixel for
-// pixel, or sampled on the whole frame's grid, so that each part equals
-// the same part of the whole frame scaled at once. Beyond the picture
-// (while the widget has not caught up with a new desktop size) it is black.
+// Paints the whole region asked for from the view's own frame. Beyond the
+// picture (while the widget has not caught up with a new desktop size) it
+// is black.
 void VncView::paintEvent(QPaintEvent *event)
 {
     if (frame.isNull()) {
@@ -147,22 +177,10 @@ void VncView::paintEvent(QPaintEvent *event)
     }
     event->accept();
     QPainter painter(this);
-    const QRect picture(QPoint(), pictureSize());
     if (isScaled())
-        scaler.setSizes(frame.size(), picture.size());
-    for (const QRect &r : event->region()) {
-        const QRect part = r & picture;
-        if (part.isEmpty())
-            continue;
-        if (!isScaled()) {
-            painter.drawImage(part.topLeft(), frame, part);
-            continue;
-        }
-        const QRect done = scaler.scale(frame, part, scaledPart);
-        painter.drawImage(done.topLeft(), scaledPart, QRect(QPoint(), done.size()));
-    }
-    for (const QRect &r : event->region().subtracted(picture))
-        painter.fillRect(r, Qt::black);
+        scaler.setSizes(frame.size(), devicePictureSize());
+    for (const QRect &r : event->region())
+        paintPart(painter, frame, r);
     if (touchpadMode)
         paintPointer(painter);
     if (bellTimer.isActive()) {
@@ -172,6 +190,37 @@ void VncView::paintEvent(QPaintEvent *event)
         const QRect shown = visibleRegion().boundingRect();
         painter.drawRect(shown.adjusted(width / 2, width / 2, -width / 2, -width / 2));
     }
+}
+
+// Paints `part` of the widget from `source`, the whole remote screen:
+// pixel for logical pixel (enlarged by Qt on a screen of a higher ratio),
+// or in device pixels, sampled on the whole picture's grid, so that each
+// part equals the same part of the whole picture scaled at once. A part
+// whose edges fall between device pixels (ratios like 1.5) is painted out
+// to every device pixel it touches, so that neighbours leave no seam.
+// When scaled, the scaler is set for the source and the device picture.
+void VncView::paintPart(QPainter &painter, const QImage &source, const QRect &part)
+{
+    if (!isScaled()) {
+        const QRect inside = part & source.rect();
+        if (!inside.isEmpty())
+            painter.drawImage(inside.topLeft(), source, inside);
+        for (const QRect &r : QRegion(part).subtracted(source.rect()))
+            painter.fillRect(r, Qt::black);
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    const QRect device = QRectF(QPointF(part.topLeft()) * ratio, QSizeF(part.size()) * ratio).toAlignedRect();
+    const QRect picture(QPoint(), scaler.targetSize());
+    const QRect inside = device & picture;
+    if (!inside.isEmpty() && picture.size() == source.size()) {
+        painter.drawImage(logical(inside, ratio), source, inside);
+    } else if (!inside.isEmpty()) {
+        const QRect done = scaler.scale(source, inside, scaledPart);
+        painter.drawImage(logical(done, ratio), scaledPart, QRect(QPoint(), done.size()));
+    }
+    for (const QRect &r : QRegion(device).subtracted(picture))
+        painter.fillRect(logical(r, ratio), Qt::black);
 }
 
 void VncView::resizeEvent(QResizeEvent *event)

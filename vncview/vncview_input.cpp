@@ -14,6 +14,8 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
+#include <cmath>
+
 namespace
 {
 enum ButtonBit { LeftBit = 1, MiddleBit = 2, RightBit = 4 };
@@ -28,6 +30,17 @@ int maskOf(Qt::MouseButtons buttons)
     if (buttons & Qt::RightButton)
         mask |= RightBit;
     return mask;
+}
+
+// Where the event is in `widget`, to the device pixel: Qt 6.4 hands
+// widgets positions rounded to logical pixels, but keeps the one in the
+// window exact. An event made up with a window position elsewhere keeps
+// its own.
+QPointF exactPosition(const QWidget *widget, const QSinglePointEvent *event)
+{
+    const QPointF exact = widget->mapFrom(widget->window(), event->scenePosition());
+    const QPointF off = exact - event->position();
+    return qAbs(off.x()) <= 0.5 && qAbs(off.y()) <= 0.5 ? exact : event->position();
 }
 
 bool isInputEvent(QEvent::Type type)
@@ -67,6 +80,12 @@ bool VncView::event(QEvent *event)
     case QEvent::Leave:
         edgeTimer.stop();
         return RemoteView::event(event);
+    case QEvent::ScreenChangeInternal:
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+    case QEvent::DevicePixelRatioChange:
+#endif
+        followRatio();
+        return RemoteView::event(event);
     case QEvent::TouchBegin:
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd:
@@ -89,10 +108,15 @@ bool VncView::eventFilter(QObject *watched, QEvent *event)
     return RemoteView::eventFilter(watched, event);
 }
 
+// The remote pixel shown on the device pixel under `widgetPos`, which
+// comes as device pixels over the screen's ratio, fractional above 1.
 QPoint VncView::toFramebuffer(const QPointF &widgetPos) const
 {
-    return QPoint(roundHalfUp(float(widgetPos.x()) / horizontalFactor),
-                  roundHalfUp(float(widgetPos.y()) / verticalFactor));
+    const qreal ratio = devicePixelRatioF();
+    const auto remote = [ratio](qreal pos, float factor) {
+        return sourcePixel(std::floor(pos * ratio + 1e-4), double(factor) * ratio);
+    };
+    return QPoint(remote(widgetPos.x(), horizontalFactor), remote(widgetPos.y(), verticalFactor));
 }
 
 // Input goes out only while connected: before that the user cannot see the
@@ -114,7 +138,7 @@ void VncView::forwardPointerEvent(QMouseEvent *event)
     default:
         break;
     }
-    lastPointerPos = toFramebuffer(event->position());
+    lastPointerPos = toFramebuffer(exactPosition(this, event));
     clientThread.mouseEvent(lastPointerPos.x(), lastPointerPos.y(), buttonMask);
     if (touchpadMode)
         placePointer(); // where the mouse moved the server's pointer
@@ -125,7 +149,7 @@ void VncView::forwardWheelEvent(QWheelEvent *event)
 {
     if (currentStatus() != Connected)
         return;
-    lastPointerPos = toFramebuffer(event->position());
+    lastPointerPos = toFramebuffer(exactPosition(this, event));
     // Buttons 4 to 7 are mask bits 3 to 6, each clicked once a step. The
     // delta is the way the picture scrolls here ("natural" scrolling
     // included), and so there.

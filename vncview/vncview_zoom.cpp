@@ -31,12 +31,26 @@ void VncView::fitToWindow()
 void VncView::showActualSize()
 {
     if (parentWidget())
-        setZoom(1.0, QRectF(parentWidget()->rect()).center());
+        setZoom(logicalActual ? devicePixelRatioF() : 1.0, QRectF(parentWidget()->rect()).center());
+}
+
+bool VncView::isActualSize() const
+{
+    return !fitting && zoom == (logicalActual ? devicePixelRatioF() : 1.0);
+}
+
+// Which size Actual size shows; shown at once while the view is at the other.
+void VncView::setLogicalPixels(bool on)
+{
+    const bool wasActual = isActualSize();
+    logicalActual = on;
+    if (wasActual)
+        showActualSize();
 }
 
 void VncView::zoomIn()
 {
-    const qreal now = horizontalScale();
+    const qreal now = deviceScale();
     for (qreal step : zoomSteps) {
         if (step > now * 1.01) {
             setZoom(step, parentWidget() ? QRectF(parentWidget()->rect()).center() : QPointF());
@@ -47,7 +61,7 @@ void VncView::zoomIn()
 
 void VncView::zoomOut()
 {
-    const qreal now = horizontalScale();
+    const qreal now = deviceScale();
     for (auto it = std::rbegin(zoomSteps); it != std::rend(zoomSteps); ++it) {
         if (*it < now * 0.99) {
             setZoom(*it, parentWidget() ? QRectF(parentWidget()->rect()).center() : QPointF());
@@ -58,7 +72,7 @@ void VncView::zoomOut()
 
 void VncView::zoomBy(qreal factor, const QPointF &anchor)
 {
-    setZoom(horizontalScale() * factor, anchor);
+    setZoom(deviceScale() * factor, anchor);
 }
 
 // A pinch asks for a little more or less zoom at every small movement;
@@ -69,7 +83,7 @@ void VncView::zoomBy(qreal factor, const QPointF &anchor)
 void VncView::pinchBy(qreal factor, const QPointF &anchor)
 {
     if (pinchZoom <= 0)
-        pinchZoom = horizontalScale();
+        pinchZoom = deviceScale();
     pinchZoom = qBound(smallestZoom, pinchZoom * factor, largestZoom);
     pinchAnchor = anchor;
     if (!pinchTimer.isActive())
@@ -82,22 +96,51 @@ void VncView::setZoom(qreal wanted, const QPointF &anchor)
     if (frame.isNull() || !parentWidget())
         return;
     wanted = qBound(smallestZoom, wanted, largestZoom);
-    if (std::abs(wanted - 1.0) < snapToActual)
-        wanted = 1.0;
+    // Sharp: a remote pixel per device pixel, or per logical one.
+    for (const qreal sharp : {1.0, devicePixelRatioF()}) {
+        if (std::abs(wanted - sharp) < snapToActual)
+            wanted = sharp;
+    }
     const qreal before = horizontalScale();
     // The anchor's place in the picture, kept under the anchor.
     const QPointF inView = anchor + QPointF(scrollOffset());
     fitting = false;
     zoom = wanted;
-    if (wanted == 1.0) {
-        enableScaling(false);
-    } else {
-        if (!isScaling())
-            RemoteView::enableScaling(true);
-        applyScale(float(wanted));
-    }
+    applyZoom();
     scrollTo((inView * (horizontalScale() / before) - anchor).toPoint());
     emit sizingChanged();
+}
+
+// The zoom, in device pixels, made logical factors for this screen; one
+// remote pixel per logical pixel is the unscaled view.
+void VncView::applyZoom()
+{
+    shownRatio = devicePixelRatioF();
+    const float factor = float(zoom / shownRatio);
+    if (factor == 1.0f) {
+        enableScaling(false);
+        return;
+    }
+    if (!isScaling())
+        RemoteView::enableScaling(true);
+    applyScale(factor);
+}
+
+// On a screen of another ratio, the same zoom is another logical size; a
+// fitted picture keeps its size and is recomputed for the new pixels.
+void VncView::followRatio()
+{
+    if (devicePixelRatioF() == shownRatio)
+        return;
+    shownRatio = devicePixelRatioF();
+    if (frame.isNull())
+        return;
+    if (!fitting)
+        applyZoom();
+    else if (isScaled())
+        applyScale(horizontalFactor);
+    applyCursor();
+    update();
 }
 
 void VncView::panBy(const QPointF &delta)
