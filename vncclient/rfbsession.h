@@ -5,6 +5,7 @@
 #include "continuousupdates.h"
 #include "directoutput.h"
 #include "extendedclipboard.h"
+#include "framehandover.h"
 #include "handshake.h"
 #include "ledstate.h"
 #include "serverannouncements.h"
@@ -25,11 +26,12 @@ class SessionHost;
 // (member functions reached through one trampoline), the greeting and its
 // security, and the frame the library decodes into. It runs on the
 // connection thread and tells its host what the user should see; it opens
-// 'output' to input while the library reads a rectangle.
+// 'output' to input while the library reads a rectangle, and shows what it
+// decoded through 'frames'.
 class RfbSession
 {
 public:
-    RfbSession(SessionHost &host, DirectOutput &output, const HandshakeSettings &settings,
+    RfbSession(SessionHost &host, DirectOutput &output, FrameHandover &frames, const HandshakeSettings &settings,
                RemoteView::Quality quality);
     ~RfbSession();
     RfbSession(const RfbSession &) = delete;
@@ -82,22 +84,22 @@ private:
     void bell();
     void cursorShapeReceived(int xHot, int yHot, int width, int height, int bytesPerPixel);
     void setPixelFormat();
-    void convertLowColour();
     void holdLibraryUpdateRequests(bool hold);
 
     SessionHost &host;
     DirectOutput &output;
+    FrameHandover &frames;
     HandshakeSettings settings;
     RemoteView::Quality quality;
     rfbClient *rfb = nullptr;
     TlsChannel tls;
     bool tlsUsed = false;
-    QImage pixelBuffer; // the frame shown; owns the pixels lent to the library
-    // Quality Low: the library decodes 8-bit BGR233 pixels into this, and
-    // each update is converted into pixelBuffer.
+    // The pixels lent to the library to decode into: 32-bit, or at quality
+    // Low 8-bit BGR233, converted as they are shown.
     bool lowColour = false;
-    std::vector<uint8_t> wireBuffer;
+    std::vector<uint8_t> decoded;
     std::vector<QRect> damageRects; // updated so far in this update message
+    bool resized = false; // a new size not yet shown
     bool requestedAhead = false; // next update asked for during this message
     // Since the message's first rectangle began, or since part of it was
     // shown.

@@ -5,8 +5,7 @@
 // connection thread runs run(), the session and every libvncclient hook.
 //
 // Locks:
-// - mutex guards host, port, signIn, frameImage, handedRects and
-//   eventQueue, and writes of stopped. It is never held across a connection
+// - mutex guards host, port, signIn and eventQueue, and writes of stopped. It is never held across a connection
 //   attempt or a network write that may wait, so no GUI call ever waits on
 //   the network: input goes out directly only through DirectOutput, which
 //   never waits.
@@ -26,9 +25,8 @@
 // - writes, the library's included, to a server that does not read: poll()
 //   on the socket and abortFd, which abort() sets (SocketWrite); a shut
 //   AF_UNIX socket whose peer does not read never becomes writable;
-// - the blocking emissions towards the GUI thread: the view removes their
-//   pending calls when it goes away, and the hooks stop emitting once
-//   stopped is set.
+// - showing an update: frames' lock, held by the GUI thread only while it
+//   paints. Nothing else waits for the GUI thread: every signal is queued.
 #include "vncclientthread.h"
 
 #include "connector.h"
@@ -41,14 +39,11 @@
 #include "socketwrite.h"
 #include "sshtunnel.h"
 
-#include <QCoreApplication>
 #include "diagnostics.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QMetaMethod>
 #include <QMutexLocker>
-#include <QTimer>
 
 #include <cerrno>
 #include <cstdarg>
@@ -83,28 +78,15 @@ VncClientThread::VncClientThread(QObject *parent) : QThread(parent)
     abortFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     QMutexLocker locker(&mutex);
     stopped = false;
-    auto *timer = new QTimer(this);
-    timer->setInterval(500);
-    connect(timer, SIGNAL(timeout()), this, SLOT(checkOutputErrorMessage()));
-    timer->start();
 }
 
 VncClientThread::~VncClientThread()
 {
     stop();
-    // Every blocking point ends on stop() or, past a short bound, abort()
-    // but one: an emission towards a receiver on this thread, still
-    // connected, waits for this thread's event loop, which is here. Deliver
-    // the calls it may be waiting for.
-    QElapsedTimer clock;
-    clock.start();
-    bool aborted = false;
-    while (!wait(10)) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-        if (!aborted && clock.elapsed() > stopGraceMs) {
-            abort();
-            aborted = true;
-        }
+    // Every blocking point ends on stop() or, past a short bound, abort().
+    if (!wait(stopGraceMs)) {
+        abort();
+        wait();
     }
     Handover::acquire(this);
     qDeleteAll(eventQueue);
@@ -226,6 +208,7 @@ bool VncClientThread::rearm()
         eventQueue.clear();
         stopped = false;
     }
+    frames.rearm();
     passwordRequested = false;
     encryptedSession = false;
     sessionIdentity = ServerIdentity::Unproven;
@@ -265,16 +248,7 @@ void VncClientThread::abort()
 
 QImage VncClientThread::image(int x, int y, int w, int h) const
 {
-    QMutexLocker locker(&mutex);
-    if (w == 0)
-        return frameImage;
-    return frameImage.copy(x, y, w, h);
-}
-
-std::vector<QRect> VncClientThread::changedRects() const
-{
-    QMutexLocker locker(&mutex);
-    return handedRects;
+    return frames.copy(w == 0 ? QRect() : QRect(x, y, w, h));
 }
 
 int VncClientThread::normalisedPort(int port)
@@ -311,8 +285,15 @@ void VncClientThread::closeActiveSocket()
 
 void VncClientThread::setPendingMessage(const QString &message)
 {
-    QMutexLocker locker(&sideLock);
-    pendingErrorMessage = message;
+    {
+        QMutexLocker locker(&sideLock);
+        pendingErrorMessage = message;
+    }
+    // Looked at on this object's own thread; a later message replaces it
+    // before it is, as the user needs one message only.
+    Handover::release(this);
+    const Handover::Unrecorded marshalling;
+    QMetaObject::invokeMethod(this, &VncClientThread::checkOutputErrorMessage, Qt::QueuedConnection);
 }
 
 void VncClientThread::reportLine(const QString &line)
@@ -410,7 +391,7 @@ bool VncClientThread::attemptConnection()
         }
         setActiveSocket(connection.fd);
         SessionHost &self = *this;
-        session = std::make_unique<RfbSession>(self, directOutput, settings, connectionQuality.load());
+        session = std::make_unique<RfbSession>(self, directOutput, frames, settings, connectionQuality.load());
         if (session->open(fcntl(connection.fd, F_DUPFD_CLOEXEC, 0), readTimeoutSeconds)) {
             encryptedSession = session->encrypted();
             sessionIdentity = session->identity();
@@ -550,30 +531,22 @@ int VncClientThread::wakeDescriptor() const
     return wakeFd;
 }
 
-void VncClientThread::showUpdate(const QImage &frame, const std::vector<QRect> &rects)
+void VncClientThread::showUpdate(const std::vector<QRect> &rects, bool tell)
 {
-    {
-        QMutexLocker locker(&mutex);
-        frameImage = frame;
-        handedRects = rects;
-    }
     if (stopped)
         return;
-    // One hand-over, and one picture, for the whole message.
-    emitBlocking([&] { emit regionUpdated(); });
+    if (tell)
+        emitQueued([&] { emit regionUpdated(); });
     if (!isSignalConnected(QMetaMethod::fromSignal(&VncClientThread::imageUpdated)))
         return;
-    for (const QRect &r : rects) {
-        if (stopped)
-            break;
-        emitBlocking([&] { emit imageUpdated(r.x(), r.y(), r.width(), r.height()); });
-    }
+    for (const QRect &r : rects)
+        emitQueued([&] { emit imageUpdated(r.x(), r.y(), r.width(), r.height()); });
 }
 
 void VncClientThread::showCutText(const QString &text)
 {
     if (!stopped)
-        emitBlocking([&] { emit gotCut(text); });
+        emitQueued([&] { emit gotCut(text); });
 }
 
 void VncClientThread::ringBell()
@@ -592,11 +565,7 @@ void VncClientThread::showCursor(const QImage &shape, const QPoint &hotSpot)
 {
     if (stopped)
         return;
-    // Queued: the view takes the shape, whose pixels this thread wrote, in
-    // its own time.
-    Handover::release(this);
-    const Handover::Unrecorded marshalling;
-    emit cursorShape(shape, hotSpot);
+    emitQueued([&] { emit cursorShape(shape, hotSpot); });
 }
 
 // Waits for the GUI thread's answer to a question, or for a stop.
@@ -629,7 +598,7 @@ bool VncClientThread::password(QString *password, QString *userName)
         reply = Reply::Waiting;
     }
     if (!stopped)
-        emitBlocking([&] { emit passwordRequest(); });
+        emitQueued([&] { emit passwordRequest(); });
     {
         // A password given before the request stands when nobody answers.
         QMutexLocker locker(&sideLock);
@@ -695,7 +664,7 @@ bool VncClientThread::secret(const QString &prompt, QString *answer)
     }
     if (stopped)
         return false;
-    emitBlocking([&] { emit secretRequest(prompt); });
+    emitQueued([&] { emit secretRequest(prompt); });
     if (!awaitReply())
         return false;
     QMutexLocker locker(&sideLock);
@@ -709,7 +678,7 @@ bool VncClientThread::confirm(const QString &question)
     setReply(Reply::Waiting);
     if (stopped)
         return false;
-    emitBlocking([&] { emit certificateQuestion(question); });
+    emitQueued([&] { emit certificateQuestion(question); });
     return awaitReply();
 }
 
@@ -778,6 +747,7 @@ void VncClientThread::clientCut(const QString &text)
 
 void VncClientThread::checkOutputErrorMessage()
 {
+    Handover::acquire(this);
     QString message;
     {
         QMutexLocker locker(&sideLock);

@@ -1,47 +1,23 @@
 // Drawing and scaling of the remote framebuffer.
 #include "vncview.h"
 
-#include "handover.h"
-
 #include "diagnostics.h"
 
 #include <QDebug>
 #include <QPaintEvent>
 #include <QPainter>
 
-#include <cstring>
-
 namespace
 {
 const QSize unlimited(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 } // namespace
 
-// Copies what the decoder changed into the view's own frame while the
-// connection thread waits in the hand-over. A new desktop size comes over
-// whole (zero where the server has not drawn yet). Returns the part of the
-// frame that changed.
-QRegion VncView::takePixels(const QRegion &changed)
-{
-    const QImage decoded = clientThread.image();
-    if (decoded.size() != frame.size() || decoded.format() != frame.format()) {
-        frame = decoded.copy();
-        return frame.rect();
-    }
-    const QRegion inside = changed & frame.rect();
-    for (const QRect &r : inside) {
-        const size_t bytes = size_t(r.width()) * 4;
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            memcpy(frame.scanLine(y) + r.left() * 4, decoded.constScanLine(y) + r.left() * 4, bytes);
-    }
-    return inside;
-}
-
 // The widget pixels the whole frame covers at the current factors.
 QSize VncView::pictureSize() const
 {
     if (!isScaled())
-        return frame.size();
-    return QSize(int(frame.width() * horizontalFactor), int(frame.height() * verticalFactor));
+        return frameSize;
+    return QSize(int(frameSize.width() * horizontalFactor), int(frameSize.height() * verticalFactor));
 }
 
 // The widget pixels that show any of `area` of the frame: when scaled,
@@ -50,7 +26,7 @@ QRect VncView::widgetArea(const QRect &area)
 {
     if (!isScaled())
         return area;
-    scaler.setSizes(frame.size(), pictureSize());
+    scaler.setSizes(frameSize, pictureSize());
     return scaler.targetsOf(area);
 }
 
@@ -64,31 +40,23 @@ QRegion VncView::widgetArea(const QRegion &area)
     return covered;
 }
 
-void VncView::updateImage(int x, int y, int w, int h)
-{
-    showChange(QRect(x, y, w, h), x == 0 && y == 0);
-}
-
 void VncView::updateImageRegion()
 {
-    const Handover::Scope handover(&clientThread);
-    QRegion changed;
-    for (const QRect &r : clientThread.changedRects())
-        changed += r;
-    showChange(changed, changed.contains(QPoint(0, 0)));
+    // A late update after shutdown must not reconfigure or reconnect the view.
+    if (shuttingDown)
+        return;
+    QSize taken;
+    const QRegion changed = clientThread.takeChanges(&taken);
+    showChange(changed, taken);
 }
 
 // A picture that starts at the origin brings a new desktop size to the
 // widget; others never resize it.
-void VncView::showChange(const QRegion &area, bool atOrigin)
+void VncView::showChange(const QRegion &changed, const QSize &taken)
 {
-    const Handover::Scope handover(&clientThread);
-    // A late update after shutdown must not reconfigure or reconnect the view.
-    if (shuttingDown)
-        return;
-    const QSize previousSize = frame.size();
-    const QRegion changed = takePixels(area);
-    const bool resized = frame.size() != previousSize;
+    const bool atOrigin = changed.contains(QPoint(0, 0));
+    const bool resized = taken != frameSize;
+    frameSize = taken;
 
     if (!firstUpdateDone) {
         setAttribute(Qt::WA_StaticContents);
@@ -100,9 +68,9 @@ void VncView::showChange(const QRegion &area, bool atOrigin)
         // the view took none then: typing would reach the remote screen
         // only after a click. (Held by the window until it is active.)
         setFocus(Qt::OtherFocusReason);
-        resize(frame.size());
+        resize(frameSize);
         changeStatus(Connected);
-        emit changeSize(frame.width(), frame.height());
+        emit changeSize(frameSize.width(), frameSize.height());
         emit connected();
         firstUpdateDone = true;
         placePointer();
@@ -113,34 +81,36 @@ void VncView::showChange(const QRegion &area, bool atOrigin)
                 applyScale(float(zoom));
             else if (parentWidget())
                 refitToParent();
-            emit changeSize(frame.width(), frame.height());
+            emit changeSize(frameSize.width(), frameSize.height());
         }
     }
 
-    if (!isScaling() && atOrigin && size() != frame.size()) {
+    if (!isScaling() && atOrigin && size() != frameSize) {
         // The maximum follows the frame, so a larger desktop can be shown.
         if (maximumSize() != unlimited)
-            setMaximumSize(frame.size());
-        resize(frame.size());
-        emit changeSize(frame.width(), frame.height());
+            setMaximumSize(frameSize);
+        resize(frameSize);
+        emit changeSize(frameSize.width(), frameSize.height());
     }
     // A smaller picture may leave a gap where the window was scrolled to.
     if (resized)
         scrollTo(scrollOffset());
 
-    // Painted from the view's own frame as soon as the event loop is free,
-    // with whatever else Qt has pending: updates that came in a burst show
-    // as one picture of the latest pixels.
+    // Painted as soon as the event loop is free, with whatever else Qt has
+    // pending: updates that came in a burst show as one picture of the
+    // latest pixels.
     update(widgetArea(changed));
 }
 
-// Paints the whole region asked for from the view's own frame: pixel for
-// pixel, or sampled on the whole frame's grid, so that each part equals
-// the same part of the whole frame scaled at once. Beyond the picture
-// (while the widget has not caught up with a new desktop size) it is black.
+// Paints the whole region asked for from the connection thread's picture,
+// under its lock: pixel for pixel, or sampled on the whole frame's grid, so
+// that each part equals the same part of the whole frame scaled at once.
+// Beyond the picture (while the widget has not caught up with a new desktop
+// size) it is black, and so is a picture of a size the view has not taken
+// yet: the change on its way paints it.
 void VncView::paintEvent(QPaintEvent *event)
 {
-    if (frame.isNull()) {
+    if (frameSize.isEmpty()) {
         qCDebug(lcView) << "no valid image to paint";
         QWidget::paintEvent(event);
         return;
@@ -149,11 +119,17 @@ void VncView::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     const QRect picture(QPoint(), pictureSize());
     if (isScaled())
-        scaler.setSizes(frame.size(), picture.size());
+        scaler.setSizes(frameSize, picture.size());
+    const FrameHandover::Reading reading = clientThread.picture();
+    const QImage &frame = reading.picture;
     for (const QRect &r : event->region()) {
         const QRect part = r & picture;
         if (part.isEmpty())
             continue;
+        if (frame.size() != frameSize) {
+            painter.fillRect(part, Qt::black);
+            continue;
+        }
         if (!isScaled()) {
             painter.drawImage(part.topLeft(), frame, part);
             continue;
@@ -186,9 +162,9 @@ void VncView::scaleResize(int w, int h)
     if (!isScaling())
         return;
     // Without a frame there is nothing to fit yet.
-    if (frame.width() <= 0 || frame.height() <= 0)
+    if (frameSize.width() <= 0 || frameSize.height() <= 0)
         return;
-    applyScale(qMin(float(w) / frame.width(), float(h) / frame.height()));
+    applyScale(qMin(float(w) / frameSize.width(), float(h) / frameSize.height()));
 }
 
 // The same factor both ways, the view sized to the picture.
@@ -214,11 +190,11 @@ void VncView::enableScaling(bool scale)
     verticalFactor = 1.0f;
     applyCursor();
     // Before the first frame a maximum of 0 x 0 would keep the view empty.
-    if (!frame.isNull()) {
-        setMaximumSize(frame.size());
-        resize(frame.size());
+    if (!frameSize.isEmpty()) {
+        setMaximumSize(frameSize);
+        resize(frameSize);
     }
-    emit changeSize(frame.width(), frame.height());
+    emit changeSize(frameSize.width(), frameSize.height());
 }
 
 void VncView::refitToParent()

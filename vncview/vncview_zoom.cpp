@@ -79,7 +79,7 @@ void VncView::pinchBy(qreal factor, const QPointF &anchor)
 void VncView::setZoom(qreal wanted, const QPointF &anchor)
 {
     pinchTimer.stop();
-    if (frame.isNull() || !parentWidget())
+    if (frameSize.isEmpty() || !parentWidget())
         return;
     wanted = qBound(smallestZoom, wanted, largestZoom);
     if (std::abs(wanted - 1.0) < snapToActual)
