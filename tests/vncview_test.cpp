@@ -14,10 +14,16 @@
 #include <QPaintEvent>
 #include <QSignalSpy>
 #include <QDialog>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
+
+#include <unistd.h>
 
 // The view reads its quality from the process arguments: the suite runs
 // at quality 1 (lossless) so pixels can be compared exactly, and single
@@ -37,6 +43,27 @@ using Harness = ViewHarness;
 QUrl urlFor(quint16 port, const QString &password = QString(), bool emptyPassword = false)
 {
     return loopbackUrl(port, password, emptyPassword);
+}
+
+// Context switches so far of the GUI thread and the connection threads
+// (the test server's threads, in this process too, are not counted).
+int viewSwitches()
+{
+    int sum = 0;
+    const QString tasks = QStringLiteral("/proc/self/task/");
+    for (const QString &tid : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks + tid + "/comm");
+        if (tid.toInt() != getpid() && !(comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "VncClientThread"))
+            continue;
+        QFile status(tasks + tid + "/status");
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.contains("ctxt_switches:"))
+                sum += line.mid(line.indexOf(':') + 1).trimmed().toInt();
+        }
+    }
+    return sum;
 }
 } // namespace
 
@@ -121,6 +148,50 @@ private slots:
 
         server.fillRect(QRect(40, 30, 50, 20), 0xff8000);
         QTRY_VERIFY_WITH_TIMEOUT(samePixels(h.surface().copy(h.view->geometry()), server.framebuffer()), 5000);
+    }
+
+    // The GUI thread busy for half a second while the server changes its
+    // desktop: the connection thread keeps reading (it asks for each next
+    // update as one begins), and the view shows the last picture after.
+    void busyGuiThreadDoesNotHoldTheDecoder()
+    {
+        TestServer server(320, 240);
+        QVERIFY(server.start());
+        Harness h(urlFor(server.port()));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(h.view->grab().toImage(), server.framebuffer()), 5000);
+        server.clearMessages();
+        for (int i = 0; i < 25; ++i) {
+            server.fillRect(QRect(i * 10, i * 8, 40, 40), 0x0a0b0cu * quint32(i + 1));
+            QThread::msleep(20); // no event handled
+        }
+        int requests = 0;
+        for (const ClientMessage &m : server.messages())
+            requests += m.type == ClientMessage::UpdateRequest;
+        // A decoder waiting for this thread asks for one more at most.
+        QVERIFY2(requests >= 10, qPrintable(QString::number(requests)));
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(h.surface().copy(h.view->geometry()), server.framebuffer()), 5000);
+    }
+
+    // Connected, with a server that sends nothing: nothing wakes the GUI
+    // or the connection thread. A timer would at each tick; the bound
+    // leaves room for this test's own timer and a stray event or two.
+    void idleSessionSleeps()
+    {
+        TestServer server(64, 48);
+        QVERIFY(server.start());
+        Harness h(urlFor(server.port()));
+        h.view->startConnecting();
+        QVERIFY(h.waitConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(samePixels(h.view->grab().toImage(), server.framebuffer()), 5000);
+        QTest::qWait(300);
+        const int before = viewSwitches();
+        QEventLoop idle;
+        QTimer::singleShot(10000, &idle, &QEventLoop::quit);
+        idle.exec();
+        const int switches = viewSwitches() - before;
+        QVERIFY2(switches <= 8, qPrintable(QString::number(switches)));
     }
 
     void scaledUpdateRepaintsWhatItAffects()
