@@ -1,14 +1,16 @@
 // The connection thread.
 //
 // Threads: the GUI thread owns this object (configuration, input slots,
-// image(), the error timer, rearm() between runs, the destructor); the
-// connection thread runs run(), the session and every libvncclient hook.
+// the picture's reading side, the error report, rearm() between runs, the
+// destructor); the connection thread runs run(), the session and every
+// libvncclient hook.
 //
 // Locks:
-// - mutex guards host, port, signIn and eventQueue, and writes of stopped. It is never held across a connection
-//   attempt or a network write that may wait, so no GUI call ever waits on
-//   the network: input goes out directly only through DirectOutput, which
-//   never waits.
+// - mutex guards host, port, signIn and eventQueue, and writes of stopped.
+//   It is never held across a connection attempt or a network write that
+//   may wait, so no GUI call ever waits on the network: input goes out
+//   directly only through DirectOutput, which never waits.
+// - frames has a lock of its own (FrameHandover).
 // - sideLock guards pendingErrorMessage, givenPassword, givenSecret, reply,
 //   tunnel and activeSocket; it is never held while calling anything else.
 //
@@ -445,7 +447,7 @@ void VncClientThread::messageLoop()
         serverHasExtendedClipboard = session->hasExtendedClipboard();
         if (!resizeReported && session->canResizeDesktop()) {
             resizeReported = true;
-            emit desktopResizable();
+            emitQueued([&] { emit desktopResizable(); });
         }
         drainQueue();
     }
@@ -552,13 +554,13 @@ void VncClientThread::showCutText(const QString &text)
 void VncClientThread::ringBell()
 {
     if (!stopped)
-        emit bell();
+        emitQueued([&] { emit bell(); });
 }
 
 void VncClientThread::showDesktopName(const QString &name)
 {
     if (!stopped)
-        emit desktopName(name);
+        emitQueued([&] { emit desktopName(name); });
 }
 
 void VncClientThread::showCursor(const QImage &shape, const QPoint &hotSpot)

@@ -148,7 +148,10 @@ private:
     void ringBell() override;
     void showDesktopName(const QString &name) override;
     void showCursor(const QImage &shape, const QPoint &hotSpot) override;
-    void showLocks(int locks) override { emit serverLocks(locks); }
+    void showLocks(int locks) override
+    {
+        emitQueued([&] { emit serverLocks(locks); });
+    }
     bool password(QString *password, QString *userName) override;
     bool secret(const QString &prompt, QString *answer) override;
     bool confirm(const QString &question) override;

@@ -10,6 +10,20 @@
 namespace
 {
 const QSize unlimited(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+
+// Qt's raster engine spreads a blit of about 96 rows or more over its
+// worker threads and waits for them: other threads woken for every large
+// paint, and a hand-over inside Qt that the race detector cannot see.
+// Blits of at most this many rows stay on this thread.
+constexpr int bandRows = 64;
+
+void drawInBands(QPainter &painter, const QPoint &to, const QImage &image, const QRect &from)
+{
+    for (int y = 0; y < from.height(); y += bandRows) {
+        const int rows = qMin(bandRows, from.height() - y);
+        painter.drawImage(to + QPoint(0, y), image, QRect(from.x(), from.y() + y, from.width(), rows));
+    }
+}
 } // namespace
 
 // The widget pixels the whole frame covers at the current factors.
@@ -131,11 +145,11 @@ void VncView::paintEvent(QPaintEvent *event)
             continue;
         }
         if (!isScaled()) {
-            painter.drawImage(part.topLeft(), frame, part);
+            drawInBands(painter, part.topLeft(), frame, part);
             continue;
         }
         const QRect done = scaler.scale(frame, part, scaledPart);
-        painter.drawImage(done.topLeft(), scaledPart, QRect(QPoint(), done.size()));
+        drawInBands(painter, done.topLeft(), scaledPart, QRect(QPoint(), done.size()));
     }
     for (const QRect &r : event->region().subtracted(picture))
         painter.fillRect(r, Qt::black);
