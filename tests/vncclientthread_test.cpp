@@ -26,24 +26,23 @@
 
 namespace
 {
-// Stands where the view stands: on the GUI thread, behind blocking
-// connections, answering password requests.
+// Stands where the view stands: on the GUI thread, answering password
+// requests.
 class Receiver : public QObject
 {
     Q_OBJECT
 public:
     explicit Receiver(VncClientThread &thread, const QString &password = QString()) : thread(thread), password(password)
     {
-        connect(&thread, &VncClientThread::imageUpdated, this, &Receiver::updated, Qt::BlockingQueuedConnection);
-        connect(&thread, &VncClientThread::gotCut, this, &Receiver::cut, Qt::BlockingQueuedConnection);
-        connect(&thread, &VncClientThread::passwordRequest, this, &Receiver::passwordWanted,
-                Qt::BlockingQueuedConnection);
+        connect(&thread, &VncClientThread::imageUpdated, this, &Receiver::updated);
+        connect(&thread, &VncClientThread::gotCut, this, &Receiver::cut);
+        connect(&thread, &VncClientThread::passwordRequest, this, &Receiver::passwordWanted);
         connect(&thread, &VncClientThread::outputErrorMessage, this, &Receiver::error);
     }
     VncClientThread &thread;
     QString password;
     QList<QRect> updates;
-    QImage shown; // a copy taken in each hand-over, as the view takes one
+    QImage shown; // a copy taken at each update
     QStringList cuts;
     QStringList errors;
     int passwordRequests = 0;
@@ -51,18 +50,12 @@ public:
 public slots:
     void updated(int x, int y, int w, int h)
     {
-        const Handover::Scope handover(&thread);
         updates << QRect(x, y, w, h);
-        shown = thread.image().copy();
+        shown = thread.image();
     }
-    void cut(const QString &text)
-    {
-        const Handover::Scope handover(&thread);
-        cuts << text;
-    }
+    void cut(const QString &text) { cuts << text; }
     void passwordWanted()
     {
-        const Handover::Scope handover(&thread);
         ++passwordRequests;
         thread.setPassword(password);
     }

@@ -3,8 +3,8 @@
 
 // Tells ThreadSanitizer about the hand-overs between the connection thread
 // and the GUI thread that happen inside Qt, whose Debian build it cannot
-// see: a blocking queued emission (the thread waits until the slot has run)
-// and the end of run() seen through QThread::wait(). Nothing otherwise.
+// see: a queued call (posted by one thread, run by the other) and the end
+// of run() seen through QThread::wait(). Nothing otherwise.
 #if defined(__SANITIZE_THREAD__)
 #define VEMO_TSAN 1
 #elif defined(__has_feature)
@@ -42,11 +42,11 @@ inline void acquire(const void *token)
 #endif
 }
 
-// The sending side's emission itself. The signal's generated code writes
-// the argument list on this thread's stack, and Qt allocates the event that
-// carries it, after release(). Qt's own wait orders both before the
-// receiver reads them, out of the sanitizer's sight, so this thread's
-// accesses are not recorded for the length of the emission.
+// The sending side's emission itself: Qt allocates the event that carries
+// the call and copies the arguments into it after release(). Qt's event
+// queue orders that before the receiver reads them, out of the sanitizer's
+// sight, so this thread's accesses are not recorded for the length of the
+// emission.
 class Unrecorded
 {
 public:
@@ -66,28 +66,13 @@ public:
     Unrecorded &operator=(const Unrecorded &) = delete;
 };
 
-// The receiving object's event(), as a queued call arrives: Qt's generated
-// code reads the argument list, on the sender's stack, before the slot and
-// its Scope begin.
+// The receiving object's event(), as a queued call arrives, before Qt's
+// generated code reads the arguments.
 inline void acquireOnCall(const QEvent *event, const void *token)
 {
     if (event->type() == QEvent::MetaCall)
         acquire(token);
 }
-
-// The receiving side of a blocking emission: takes over on entry, hands
-// back on exit.
-class Scope
-{
-public:
-    explicit Scope(const void *token) : token(token) { acquire(token); }
-    ~Scope() { release(token); }
-    Scope(const Scope &) = delete;
-    Scope &operator=(const Scope &) = delete;
-
-private:
-    const void *token;
-};
 } // namespace Handover
 
 #endif

@@ -88,9 +88,9 @@ struct RfbSession::Hook<Member>
     static R call(rfbClient *client, Args... args) { return (from(client)->*Member)(args...); }
 };
 
-RfbSession::RfbSession(SessionHost &host, InputQueue &input, const HandshakeSettings &settings,
-                       Quality quality)
-    : host(host), input(input), settings(settings), quality(quality)
+RfbSession::RfbSession(SessionHost &host, InputQueue &input, FrameHandover &frames,
+                       const HandshakeSettings &settings, Quality quality)
+    : host(host), input(input), frames(frames), settings(settings), quality(quality)
 {
 }
 
@@ -263,30 +263,22 @@ rfbBool RfbSession::allocateFrameBuffer()
         host.fail(Messages::tr("The remote desktop is too large to show (%1 x %2 pixels).").arg(w).arg(h));
         return FALSE;
     }
-    // A new image for each size: one that a view still copies from stays
-    // valid until it lets go.
     lowColour = settingsFor(quality).useBGR233;
-    QImage buffer;
-    uint8_t *bits = nullptr;
-    if (w > 0 && h > 0) {
-        buffer = QImage(w, h, QImage::Format_RGB32);
-        bool allocated = !buffer.isNull();
-        if (allocated && lowColour) {
-            try {
-                wireBuffer.assign(size_t(w) * size_t(h), 0);
-            } catch (const std::bad_alloc &) {
-                allocated = false;
-            }
-        }
-        if (!allocated) {
-            host.fail(Messages::tr("Not enough memory to show the remote desktop (%1 x %2 pixels).").arg(w).arg(h));
-            return FALSE;
-        }
-        bits = lowColour ? wireBuffer.data() : buffer.bits();
-        buffer.fill(Qt::black);
+    bool allocated = true;
+    try {
+        // Zero is black in both formats; the old pixels go first.
+        decoded.clear();
+        decoded.shrink_to_fit();
+        decoded.resize(size_t(w) * size_t(h) * (lowColour ? 1 : 4));
+    } catch (const std::bad_alloc &) {
+        allocated = false;
     }
-    pixelBuffer = buffer;
-    rfb->frameBuffer = bits;
+    if (!allocated || !frames.resize(w, h)) {
+        host.fail(Messages::tr("Not enough memory to show the remote desktop (%1 x %2 pixels).").arg(w).arg(h));
+        return FALSE;
+    }
+    rfb->frameBuffer = decoded.empty() ? nullptr : decoded.data();
+    resized = true;
     // The format and encodings are the session's: said once. A server that
     // resizes again and again would otherwise have them sent each time.
     if (formatSent)
@@ -327,22 +319,6 @@ void RfbSession::setPixelFormat()
     // JPEG needs true colour: libvncserver sends it even to 8-bit clients,
     // which the library then cannot decode.
     rfb->appData.enableJPEG = !lowColour;
-}
-
-// Quality Low: the updated parts of the 8-bit frame into the shown one.
-void RfbSession::convertLowColour()
-{
-    const QRgb *palette = bgr233();
-    const int width = pixelBuffer.width();
-    for (const QRect &damaged : damageRects) {
-        const QRect r = damaged & pixelBuffer.rect();
-        for (int y = r.top(); y <= r.bottom(); ++y) {
-            const uint8_t *from = wireBuffer.data() + size_t(y) * size_t(width) + size_t(r.left());
-            QRgb *to = reinterpret_cast<QRgb *>(pixelBuffer.scanLine(y)) + r.left();
-            for (int x = 0; x < r.width(); ++x)
-                to[x] = palette[from[x]];
-        }
-    }
 }
 
 // Called before each rectangle is decoded. At the first of a message, ask
@@ -430,10 +406,10 @@ void RfbSession::frameBufferUpdateFinished()
 
 void RfbSession::showDamage()
 {
-    if (damageRects.empty())
+    // A new size is shown even when no rectangle of it came yet.
+    if (damageRects.empty() && !resized)
         return;
-    if (lowColour)
-        convertLowColour();
+    resized = false;
     if (damageRects.size() > 1) {
         QRegion merged;
         for (const QRect &r : damageRects)
@@ -441,7 +417,8 @@ void RfbSession::showDamage()
         if (!merged.isEmpty())
             damageRects.assign(merged.begin(), merged.end());
     }
-    host.showUpdate(pixelBuffer, damageRects);
+    const bool tell = frames.publish(decoded.data(), lowColour ? bgr233() : nullptr, damageRects);
+    host.showUpdate(damageRects, tell);
     damageRects.clear();
 }
 

@@ -4,6 +4,7 @@
 #include "desktopsize.h"
 #include "continuousupdates.h"
 #include "extendedclipboard.h"
+#include "framehandover.h"
 #include "handshake.h"
 #include "inputqueue.h"
 #include "ledstate.h"
@@ -24,13 +25,14 @@ class SessionHost;
 // One RFB conversation through libvncclient: the rfbClient, its callbacks
 // (member functions reached through one trampoline), the greeting and its
 // security, and the frame the library decodes into. It runs on the
-// connection thread and tells its host what the user should see. It sends
-// the user's input from 'input' between messages and rectangles, and opens
-// it to direct writes while the library reads a rectangle.
+// connection thread and tells its host what the user should see, through
+// 'frames' for what it decoded. It sends the user's input from 'input'
+// between messages and rectangles, and opens it to direct writes while the
+// library reads a rectangle.
 class RfbSession
 {
 public:
-    RfbSession(SessionHost &host, InputQueue &input, const HandshakeSettings &settings,
+    RfbSession(SessionHost &host, InputQueue &input, FrameHandover &frames, const HandshakeSettings &settings,
                Quality quality);
     ~RfbSession();
     RfbSession(const RfbSession &) = delete;
@@ -91,22 +93,22 @@ private:
     void bell();
     void cursorShapeReceived(int xHot, int yHot, int width, int height, int bytesPerPixel);
     void setPixelFormat();
-    void convertLowColour();
     void holdLibraryUpdateRequests(bool hold);
 
     SessionHost &host;
     InputQueue &input;
+    FrameHandover &frames;
     HandshakeSettings settings;
     Quality quality;
     rfbClient *rfb = nullptr;
     TlsChannel tls;
     bool tlsUsed = false;
-    QImage pixelBuffer; // the frame shown; owns the pixels lent to the library
-    // Quality Low: the library decodes 8-bit BGR233 pixels into this, and
-    // each update is converted into pixelBuffer.
+    // The pixels lent to the library to decode into: 32-bit, or at quality
+    // Low 8-bit BGR233, converted as they are shown.
     bool lowColour = false;
-    std::vector<uint8_t> wireBuffer;
+    std::vector<uint8_t> decoded;
     std::vector<QRect> damageRects; // updated so far in this update message
+    bool resized = false; // a new size not yet shown
     bool requestedAhead = false; // next update asked for during this message
     // Since the message's first rectangle began, or since part of it was
     // shown.

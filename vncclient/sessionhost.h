@@ -18,8 +18,9 @@ public:
     // Wakes the connection thread's waits; polled beside the socket.
     virtual int wakeDescriptor() const = 0;
 
-    // The rectangles of 'frame' that one update message changed.
-    virtual void showUpdate(const QImage &frame, const std::vector<QRect> &rects) = 0;
+    // The rectangles one update message (or a part of a long one) changed,
+    // now in the shown picture; 'tell' when the GUI thread is to be told.
+    virtual void showUpdate(const std::vector<QRect> &rects, bool tell) = 0;
     virtual void showCutText(const QString &text) = 0;
     // The server rang its bell.
     virtual void ringBell() = 0;

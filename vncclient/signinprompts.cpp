@@ -106,11 +106,11 @@ bool SignInPrompts::declined() const
     return reply == Reply::No && !interrupted;
 }
 
-void SignInPrompts::askPassword(bool withUserName)
+void SignInPrompts::askPassword(bool withUserName, bool answered)
 {
     userNameWanted = withUserName;
     QMutexLocker locker(&lock);
-    givenEarlier = !givenPassword.isNull();
+    givenEarlier = !answered && !givenPassword.isNull();
     reply = Reply::Waiting;
 }
 

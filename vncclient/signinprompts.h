@@ -36,7 +36,9 @@ public:
     void reset();
 
     // Connection thread.
-    void askPassword(bool withUserName);
+    // A password given before the question stands only when nobody is
+    // there to answer it ('answered' false).
+    void askPassword(bool withUserName, bool answered);
     // False when declined or interrupted.
     bool awaitPassword(QString *password, QString *userName);
     // After a false await: the user said no (not a stop).

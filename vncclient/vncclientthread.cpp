@@ -1,17 +1,19 @@
 // The connection thread.
 //
 // Threads: the GUI thread owns this object (configuration, input slots,
-// image(), the error timer, rearm() between runs, the destructor); the
-// connection thread runs run(), the session and every libvncclient hook.
+// the picture's reading side, the error report, rearm() between runs, the
+// destructor); the connection thread runs run(), the session and every
+// libvncclient hook.
 //
 // Locks:
-// - mutex guards host, port, signIn, frameImage and handedRects, and
-//   writes of stopped. It is never held across a connection attempt or a
-//   network write that may wait, so no GUI call ever waits on the network:
-//   input goes to the InputQueue, which never waits either.
+// - mutex guards host, port and signIn, and writes of stopped. It is never
+//   held across a connection attempt or a network write that may wait, so
+//   no GUI call ever waits on the network: input goes to the InputQueue,
+//   which never waits either.
 // - sideLock guards pendingErrorMessage, tunnel and activeSocket; it is
-//   never held while calling anything else. The sign-in answers have their
-//   own lock (SignInPrompts), as has the input (InputQueue).
+//   never held while calling anything else. The picture (FrameHandover),
+//   the sign-in answers (SignInPrompts) and the input (InputQueue) have
+//   locks of their own.
 //
 // Blocking points of the connection thread, and what interrupts each:
 // - name lookup and connect: Connector, woken through wakeFd by stop();
@@ -27,9 +29,8 @@
 // - writes, the library's included, to a server that does not read: poll()
 //   on the socket and abortFd, which abort() sets (SocketWrite); a shut
 //   AF_UNIX socket whose peer does not read never becomes writable;
-// - the blocking emissions towards the GUI thread: the view removes their
-//   pending calls when it goes away, and the hooks stop emitting once
-//   stopped is set.
+// - showing an update: frames' lock, held by the GUI thread only while it
+//   paints. Nothing else waits for the GUI thread: every signal is queued.
 #include "vncclientthread.h"
 
 #include "connector.h"
@@ -41,14 +42,11 @@
 #include "socketwrite.h"
 #include "sshtunnel.h"
 
-#include <QCoreApplication>
 #include "diagnostics.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QMetaMethod>
 #include <QMutexLocker>
-#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
@@ -78,28 +76,15 @@ VncClientThread::VncClientThread(QObject *parent) : QThread(parent)
     abortFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     QMutexLocker locker(&mutex);
     stopped = false;
-    auto *timer = new QTimer(this);
-    timer->setInterval(500);
-    connect(timer, SIGNAL(timeout()), this, SLOT(checkOutputErrorMessage()));
-    timer->start();
 }
 
 VncClientThread::~VncClientThread()
 {
     stop();
-    // Every blocking point ends on stop() or, past a short bound, abort()
-    // but one: an emission towards a receiver on this thread, still
-    // connected, waits for this thread's event loop, which is here. Deliver
-    // the calls it may be waiting for.
-    QElapsedTimer clock;
-    clock.start();
-    bool aborted = false;
-    while (!wait(10)) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-        if (!aborted && clock.elapsed() > stopGraceMs) {
-            abort();
-            aborted = true;
-        }
+    // Every blocking point ends on stop() or, past a short bound, abort().
+    if (!wait(stopGraceMs)) {
+        abort();
+        wait();
     }
     Handover::acquire(this);
     if (givenSocket >= 0)
@@ -188,6 +173,7 @@ bool VncClientThread::rearm()
         stopped = false;
     }
     input.reset();
+    frames.rearm();
     passwordRequested = false;
     encryptedSession = false;
     sessionIdentity = ServerIdentity::Unproven;
@@ -226,16 +212,7 @@ void VncClientThread::abort()
 
 QImage VncClientThread::image(int x, int y, int w, int h) const
 {
-    QMutexLocker locker(&mutex);
-    if (w == 0)
-        return frameImage;
-    return frameImage.copy(x, y, w, h);
-}
-
-std::vector<QRect> VncClientThread::changedRects() const
-{
-    QMutexLocker locker(&mutex);
-    return handedRects;
+    return frames.copy(w == 0 ? QRect() : QRect(x, y, w, h));
 }
 
 int VncClientThread::normalisedPort(int port)
@@ -272,8 +249,15 @@ void VncClientThread::closeActiveSocket()
 
 void VncClientThread::setPendingMessage(const QString &message)
 {
-    QMutexLocker locker(&sideLock);
-    pendingErrorMessage = message;
+    {
+        QMutexLocker locker(&sideLock);
+        pendingErrorMessage = message;
+    }
+    // Looked at on this object's own thread; a later message replaces it
+    // before it is, as the user needs one message only.
+    Handover::release(this);
+    const Handover::Unrecorded marshalling;
+    QMetaObject::invokeMethod(this, &VncClientThread::checkOutputErrorMessage, Qt::QueuedConnection);
 }
 
 void VncClientThread::libraryMessage(const QString &message, bool final)
@@ -358,7 +342,7 @@ bool VncClientThread::attemptConnection()
         }
         setActiveSocket(connection.fd);
         SessionHost &self = *this;
-        session = std::make_unique<RfbSession>(self, input, settings, connectionQuality.load());
+        session = std::make_unique<RfbSession>(self, input, frames, settings, connectionQuality.load());
         if (session->open(fcntl(connection.fd, F_DUPFD_CLOEXEC, 0), readTimeoutSeconds)) {
             encryptedSession = session->encrypted();
             sessionIdentity = session->identity();
@@ -417,7 +401,7 @@ void VncClientThread::messageLoop()
         serverHasExtendedClipboard = session->hasExtendedClipboard();
         if (!resizeReported && session->canResizeDesktop()) {
             resizeReported = true;
-            emit desktopResizable();
+            emitQueued([&] { emit desktopResizable(); });
         }
         session->sendInput();
     }
@@ -480,61 +464,51 @@ int VncClientThread::wakeDescriptor() const
     return wakeFd;
 }
 
-void VncClientThread::showUpdate(const QImage &frame, const std::vector<QRect> &rects)
+void VncClientThread::showUpdate(const std::vector<QRect> &rects, bool tell)
 {
-    {
-        QMutexLocker locker(&mutex);
-        frameImage = frame;
-        handedRects = rects;
-    }
     if (stopped)
         return;
-    // One hand-over, and one picture, for the whole message.
-    emitBlocking([&] { emit regionUpdated(); });
+    if (tell)
+        emitQueued([&] { emit regionUpdated(); });
     if (!isSignalConnected(QMetaMethod::fromSignal(&VncClientThread::imageUpdated)))
         return;
-    for (const QRect &r : rects) {
-        if (stopped)
-            break;
-        emitBlocking([&] { emit imageUpdated(r.x(), r.y(), r.width(), r.height()); });
-    }
+    for (const QRect &r : rects)
+        emitQueued([&] { emit imageUpdated(r.x(), r.y(), r.width(), r.height()); });
 }
 
 void VncClientThread::showCutText(const QString &text)
 {
     if (!stopped)
-        emitBlocking([&] { emit gotCut(text); });
+        emitQueued([&] { emit gotCut(text); });
 }
 
 void VncClientThread::ringBell()
 {
     if (!stopped)
-        emit bell();
+        emitQueued([&] { emit bell(); });
 }
 
 void VncClientThread::showDesktopName(const QString &name)
 {
     if (!stopped)
-        emit desktopName(name);
+        emitQueued([&] { emit desktopName(name); });
 }
 
 void VncClientThread::showCursor(const QImage &shape, const QPoint &hotSpot)
 {
     if (stopped)
         return;
-    // Queued: the view takes the shape, whose pixels this thread wrote, in
-    // its own time.
-    Handover::release(this);
-    const Handover::Unrecorded marshalling;
-    emit cursorShape(shape, hotSpot);
+    emitQueued([&] { emit cursorShape(shape, hotSpot); });
 }
 
 bool VncClientThread::password(QString *password, QString *userName)
 {
     passwordRequested = true;
-    prompts.askPassword(userName && userName->isEmpty());
+    // The question is posted: a receiver answers in its own time.
+    prompts.askPassword(userName && userName->isEmpty(),
+                        isSignalConnected(QMetaMethod::fromSignal(&VncClientThread::passwordRequest)));
     if (!stopped)
-        emitBlocking([&] { emit passwordRequest(); });
+        emitQueued([&] { emit passwordRequest(); });
     if (!prompts.awaitPassword(password, userName)) {
         if (prompts.declined())
             fail(LibraryText::signInCancelled());
@@ -580,7 +554,7 @@ bool VncClientThread::secret(const QString &prompt, QString *answer)
     prompts.askSecret();
     if (stopped)
         return false;
-    emitBlocking([&] { emit secretRequest(prompt); });
+    emitQueued([&] { emit secretRequest(prompt); });
     return prompts.awaitSecret(answer);
 }
 
@@ -589,7 +563,7 @@ bool VncClientThread::confirm(const QString &question)
     prompts.askConfirmation();
     if (stopped)
         return false;
-    emitBlocking([&] { emit certificateQuestion(question); });
+    emitQueued([&] { emit certificateQuestion(question); });
     return prompts.awaitConfirmation();
 }
 
@@ -627,6 +601,7 @@ void VncClientThread::clientCut(const QString &text)
 
 void VncClientThread::checkOutputErrorMessage()
 {
+    Handover::acquire(this);
     QString message;
     {
         QMutexLocker locker(&sideLock);

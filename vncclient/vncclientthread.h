@@ -3,6 +3,7 @@
 
 #include "connectionoptions.h"
 #include "connector.h"
+#include "framehandover.h"
 #include "handover.h"
 #include "inputqueue.h"
 #include "librarylog.h"
@@ -73,9 +74,14 @@ public:
     // whole close must stay within 300 ms.
     static constexpr int stopGraceMs = 200;
 
+    // A copy of the picture shown, or of a part of it (w > 0).
     QImage image(int x = 0, int y = 0, int w = 0, int h = 0) const;
-    // The rectangles of the update being handed over (regionUpdated).
-    std::vector<QRect> changedRects() const;
+    // On regionUpdated: what changed since the last call, and the picture's
+    // size. Until it is called, no further regionUpdated comes.
+    QRegion takeChanges(QSize *size) { return frames.take(size); }
+    // The picture shown, under a lock that the connection thread waits
+    // for while it lives: for painting, nothing slower.
+    FrameHandover::Reading picture() const { return frames.read(); }
 
     QString currentHost() const;
     int currentPort() const; // normalised once a connection attempt began
@@ -88,13 +94,15 @@ public:
     static int normalisedPort(int port);
 
 signals:
-    // Each rectangle of an update; emitted only while connected to.
+    // Each rectangle of an update once it is in the picture; emitted only
+    // while connected to.
     void imageUpdated(int x, int y, int w, int h);
-    // Once per update message, to be shown as one picture: what it
-    // changed is changedRects() during the emission.
+    // The picture changed: takeChanges() says where. Once until then, so
+    // a busy receiver sees all that came meanwhile as one change.
     void regionUpdated();
+    // Every signal is emitted from the connection thread and never waits
+    // for its receiver.
     void gotCut(const QString &text);
-    // Queued, as the two below.
     void bell();
     void desktopName(const QString &name);
     // Queued: the picture is the receiver's own.
@@ -133,12 +141,15 @@ private:
     // SessionHost
     bool stopRequested() const override;
     int wakeDescriptor() const override;
-    void showUpdate(const QImage &frame, const std::vector<QRect> &rects) override;
+    void showUpdate(const std::vector<QRect> &rects, bool tell) override;
     void showCutText(const QString &text) override;
     void ringBell() override;
     void showDesktopName(const QString &name) override;
     void showCursor(const QImage &shape, const QPoint &hotSpot) override;
-    void showLocks(int locks) override { emit serverLocks(locks); }
+    void showLocks(int locks) override
+    {
+        emitQueued([&] { emit serverLocks(locks); });
+    }
     bool password(QString *password, QString *userName) override;
     bool secret(const QString &prompt, QString *answer) override;
     bool confirm(const QString &question) override;
@@ -159,10 +170,9 @@ private:
     void setPendingMessage(const QString &message);
     void reportUnexplainedEnd();
     template<typename Emission>
-    void emitBlocking(Emission emission);
+    void emitQueued(Emission emission);
 
-    QImage frameImage; // what the view is given; shares the session's pixels
-    std::vector<QRect> handedRects; // what the update being handed over changed
+    FrameHandover frames; // outlives every session, as the view paints from it
     InputQueue input; // outlives every session
     std::unique_ptr<RfbSession> session;
     QString host;
@@ -199,17 +209,14 @@ private:
     bool passwordSent = false; // awaiting the server's verdict on it
 };
 
-// The receivers are connected blocking-queued: the emission returns only
-// after their slots ran on the GUI thread.
+// Towards receivers on the GUI thread the emission posts a call, which
+// carries what this thread wrote before it.
 template<typename Emission>
-void VncClientThread::emitBlocking(Emission emission)
+void VncClientThread::emitQueued(Emission emission)
 {
     Handover::release(this);
-    {
-        const Handover::Unrecorded marshalling;
-        emission();
-    }
-    Handover::acquire(this);
+    const Handover::Unrecorded marshalling;
+    emission();
 }
 
 #endif

@@ -33,14 +33,13 @@ VncView::VncView(QWidget *parent, const QUrl &url)
     // One picture per update message, not one per rectangle: the server's
     // rectangles of one change (a scroll and its new line) show together.
     connect(&clientThread, &VncClientThread::regionUpdated, this, &VncView::updateImageRegion,
-            Qt::BlockingQueuedConnection);
+            Qt::QueuedConnection);
     connect(&clientThread, SIGNAL(gotCut(const QString &)), this, SLOT(setCut(const QString &)),
-            Qt::BlockingQueuedConnection);
-    connect(&clientThread, SIGNAL(passwordRequest()), this, SLOT(requestPassword()), Qt::BlockingQueuedConnection);
+            Qt::QueuedConnection);
+    connect(&clientThread, SIGNAL(passwordRequest()), this, SLOT(requestPassword()), Qt::QueuedConnection);
     connect(&clientThread, &VncClientThread::certificateQuestion, this, &VncView::askAboutCertificate,
-            Qt::BlockingQueuedConnection);
-    connect(&clientThread, &VncClientThread::secretRequest, this, &VncView::askForSecret,
-            Qt::BlockingQueuedConnection);
+            Qt::QueuedConnection);
+    connect(&clientThread, &VncClientThread::secretRequest, this, &VncView::askForSecret, Qt::QueuedConnection);
     connect(&clientThread, &VncClientThread::cursorShape, this, &VncView::setRemoteCursor, Qt::QueuedConnection);
     connect(&clientThread, SIGNAL(outputErrorMessage(QString)), this, SLOT(outputErrorMessage(QString)));
 
@@ -84,12 +83,7 @@ VncView::VncView(QWidget *parent, const QUrl &url)
 VncView::~VncView()
 {
     disconnectThread();
-    // A connection thread blocked in an emission towards this view waits
-    // for an event that will now never be delivered: discarding the event
-    // releases it, so the thread can see the stop request and end.
-    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     beginShutdown();
-    frame = QImage();
     Secret::wipe(typedPassword);
     Secret::wipe(signedInPassword);
 }
@@ -114,7 +108,7 @@ void VncView::setDotCursorMode(RemoteView::DotCursorState cursorState)
     applyCursor();
 }
 
-QSize VncView::remoteScreenSize() const { return frame.size(); }
+QSize VncView::remoteScreenSize() const { return frameSize; }
 bool VncView::isShuttingDown() const { return shuttingDown; }
 void VncView::setViewOnly(bool viewOnly) { RemoteView::setViewOnly(viewOnly); }
 QSize VncView::sizeHint() const { return size(); }
@@ -178,7 +172,6 @@ bool VncView::startConnecting()
 
 void VncView::requestPassword()
 {
-    const Handover::Scope handover(&clientThread);
     // A request still on its way when the view shut down must not move a
     // Disconnected view back to Authenticating.
     if (shuttingDown)
@@ -229,7 +222,6 @@ QString VncView::serverName() const
 // The question of a certificate or an SSH host key seen for the first time.
 void VncView::askAboutCertificate(const QString &question)
 {
-    const Handover::Scope handover(&clientThread);
     if (shuttingDown)
         return;
     closeDialogs();
@@ -248,7 +240,6 @@ void VncView::askAboutCertificate(const QString &question)
 // An SSH passphrase or password: asked every time, never kept.
 void VncView::askForSecret(const QString &prompt)
 {
-    const Handover::Scope handover(&clientThread);
     if (shuttingDown)
         return;
     closeDialogs();
@@ -308,9 +299,6 @@ void VncView::beginShutdown()
     clientThread.stop();
     if (previous != Connected)
         clientThread.quit();
-    // A thread blocked handing this view an update would never see the
-    // stop; discarding the call frees it to send the releases and go.
-    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     if (!clientThread.wait(VncClientThread::stopGraceMs))
         clientThread.abort();
     if (clientThread.wait(500))
@@ -320,7 +308,6 @@ void VncView::beginShutdown()
 
 void VncView::setCut(const QString &text)
 {
-    const Handover::Scope handover(&clientThread);
     settingClipboard = true;
     clipboard->setText(text, QClipboard::Clipboard);
     clipboard->setText(text, QClipboard::Selection);

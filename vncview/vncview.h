@@ -147,7 +147,6 @@ signals:
     void desktopNameChanged(const QString &name);
 
 private slots:
-    void updateImage(int x, int y, int w, int h);
     void updateImageRegion();
     void setCut(const QString &text);
     void requestPassword();
@@ -208,8 +207,7 @@ private:
     void scrollAtEdge();
     void releaseHeldInput();
     QPoint toFramebuffer(const QPointF &widgetPos) const;
-    void showChange(const QRegion &area, bool atOrigin);
-    QRegion takePixels(const QRegion &changed);
+    void showChange(const QRegion &changed, const QSize &taken);
     bool isScaled() const { return horizontalFactor != 1.0f || verticalFactor != 1.0f; }
     QSize pictureSize() const;
     QSize devicePictureSize() const;
@@ -233,9 +231,9 @@ private:
     bool settingClipboard;
     float horizontalFactor;
     float verticalFactor;
-    // The view's own copy of the remote screen, taken while the connection
-    // thread waits; every paint reads this, never the decoder's memory.
-    QImage frame;
+    // The size of the remote screen as the view last took it; the picture
+    // itself is painted from the connection thread's, under its lock.
+    QSize frameSize;
     GridScaler scaler;  // the frame's grid at the current scale
     QImage scaledPart;  // reused by scaled paints
     QPoint lastPointerPos;  // framebuffer position last sent

@@ -1,8 +1,6 @@
 // Drawing and scaling of the remote framebuffer.
 #include "vncview.h"
 
-#include "handover.h"
-
 #include "diagnostics.h"
 
 #include <QDebug>
@@ -10,7 +8,6 @@
 #include <QPainter>
 
 #include <cmath>
-#include <cstring>
 
 namespace
 {
@@ -30,27 +27,23 @@ QRectF logical(const QRect &device, qreal ratio)
 {
     return QRectF(device.x() / ratio, device.y() / ratio, device.width() / ratio, device.height() / ratio);
 }
-} // namespace
 
-// Copies what the decoder changed into the view's own frame while the
-// connection thread waits in the hand-over. A new desktop size comes over
-// whole (zero where the server has not drawn yet). Returns the part of the
-// frame that changed.
-QRegion VncView::takePixels(const QRegion &changed)
+// Qt's raster engine spreads a blit of about 96 rows or more over its
+// worker threads and waits for them: other threads woken for every large
+// paint, and a hand-over inside Qt that the race detector cannot see.
+// Blits of at most this many rows stay on this thread.
+constexpr int bandRows = 64;
+
+void drawInBands(QPainter &painter, const QRectF &to, const QImage &image, const QRect &from)
 {
-    const QImage decoded = clientThread.image();
-    if (decoded.size() != frame.size() || decoded.format() != frame.format()) {
-        frame = decoded.copy();
-        return frame.rect();
+    const qreal scale = to.height() / from.height();
+    for (int y = 0; y < from.height(); y += bandRows) {
+        const int rows = qMin(bandRows, from.height() - y);
+        painter.drawImage(QRectF(to.x(), to.y() + y * scale, to.width(), rows * scale), image,
+                          QRect(from.x(), from.y() + y, from.width(), rows));
     }
-    const QRegion inside = changed & frame.rect();
-    for (const QRect &r : inside) {
-        const size_t bytes = size_t(r.width()) * 4;
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            memcpy(frame.scanLine(y) + r.left() * 4, decoded.constScanLine(y) + r.left() * 4, bytes);
-    }
-    return inside;
 }
+} // namespace
 
 // The device pixels of the screen the scaled picture fills: the scale
 // applies to these, so that a screen of a ratio above 1 shows every detail
@@ -59,9 +52,9 @@ QSize VncView::devicePictureSize() const
 {
     const qreal ratio = devicePixelRatioF();
     if (!isScaled())
-        return frame.size() * ratio;
-    return QSize(scaledExtent(frame.width(), double(horizontalFactor) * ratio),
-                 scaledExtent(frame.height(), double(verticalFactor) * ratio));
+        return frameSize * ratio;
+    return QSize(scaledExtent(frameSize.width(), double(horizontalFactor) * ratio),
+                 scaledExtent(frameSize.height(), double(verticalFactor) * ratio));
 }
 
 // The widget pixels the whole frame covers at the current factors: every
@@ -69,7 +62,7 @@ QSize VncView::devicePictureSize() const
 QSize VncView::pictureSize() const
 {
     if (!isScaled())
-        return frame.size();
+        return frameSize;
     const qreal ratio = devicePixelRatioF();
     const QSize device = devicePictureSize();
     return QSize(int(std::ceil(device.width() / ratio - 1e-6)), int(std::ceil(device.height() / ratio - 1e-6)));
@@ -81,7 +74,7 @@ QRect VncView::widgetArea(const QRect &area)
 {
     if (!isScaled())
         return area;
-    scaler.setSizes(frame.size(), devicePictureSize());
+    scaler.setSizes(frameSize, devicePictureSize());
     return logical(scaler.targetsOf(area), devicePixelRatioF()).toAlignedRect();
 }
 
@@ -95,31 +88,23 @@ QRegion VncView::widgetArea(const QRegion &area)
     return covered;
 }
 
-void VncView::updateImage(int x, int y, int w, int h)
-{
-    showChange(QRect(x, y, w, h), x == 0 && y == 0);
-}
-
 void VncView::updateImageRegion()
 {
-    const Handover::Scope handover(&clientThread);
-    QRegion changed;
-    for (const QRect &r : clientThread.changedRects())
-        changed += r;
-    showChange(changed, changed.contains(QPoint(0, 0)));
+    // A late update after shutdown must not reconfigure or reconnect the view.
+    if (shuttingDown)
+        return;
+    QSize taken;
+    const QRegion changed = clientThread.takeChanges(&taken);
+    showChange(changed, taken);
 }
 
 // A picture that starts at the origin brings a new desktop size to the
 // widget; others never resize it.
-void VncView::showChange(const QRegion &area, bool atOrigin)
+void VncView::showChange(const QRegion &changed, const QSize &taken)
 {
-    const Handover::Scope handover(&clientThread);
-    // A late update after shutdown must not reconfigure or reconnect the view.
-    if (shuttingDown)
-        return;
-    const QSize previousSize = frame.size();
-    const QRegion changed = takePixels(area);
-    const bool resized = frame.size() != previousSize;
+    const bool atOrigin = changed.contains(QPoint(0, 0));
+    const bool resized = taken != frameSize;
+    frameSize = taken;
 
     if (!firstUpdateDone) {
         setAttribute(Qt::WA_StaticContents);
@@ -131,9 +116,9 @@ void VncView::showChange(const QRegion &area, bool atOrigin)
         // the view took none then: typing would reach the remote screen
         // only after a click. (Held by the window until it is active.)
         setFocus(Qt::OtherFocusReason);
-        resize(frame.size());
+        resize(frameSize);
         changeStatus(Connected);
-        emit changeSize(frame.width(), frame.height());
+        emit changeSize(frameSize.width(), frameSize.height());
         emit connected();
         firstUpdateDone = true;
         placePointer();
@@ -144,33 +129,34 @@ void VncView::showChange(const QRegion &area, bool atOrigin)
                 applyZoom();
             else if (parentWidget())
                 refitToParent();
-            emit changeSize(frame.width(), frame.height());
+            emit changeSize(frameSize.width(), frameSize.height());
         }
     }
 
-    if (!isScaling() && atOrigin && size() != frame.size()) {
+    if (!isScaling() && atOrigin && size() != frameSize) {
         // The maximum follows the frame, so a larger desktop can be shown.
         if (maximumSize() != unlimited)
-            setMaximumSize(frame.size());
-        resize(frame.size());
-        emit changeSize(frame.width(), frame.height());
+            setMaximumSize(frameSize);
+        resize(frameSize);
+        emit changeSize(frameSize.width(), frameSize.height());
     }
     // A smaller picture may leave a gap where the window was scrolled to.
     if (resized)
         scrollTo(scrollOffset());
 
-    // Painted from the view's own frame as soon as the event loop is free,
-    // with whatever else Qt has pending: updates that came in a burst show
-    // as one picture of the latest pixels.
+    // Painted as soon as the event loop is free, with whatever else Qt has
+    // pending: updates that came in a burst show as one picture of the
+    // latest pixels.
     update(widgetArea(changed));
 }
 
-// Paints the whole region asked for from the view's own frame. Beyond the
-// picture (while the widget has not caught up with a new desktop size) it
-// is black.
+// Paints the whole region asked for from the connection thread's picture,
+// under its lock. Beyond the picture (while the widget has not caught up
+// with a new desktop size) it is black, and so is a picture of a size the
+// view has not taken yet: the change on its way paints it.
 void VncView::paintEvent(QPaintEvent *event)
 {
-    if (frame.isNull()) {
+    if (frameSize.isEmpty()) {
         qCDebug(lcView) << "no valid image to paint";
         QWidget::paintEvent(event);
         return;
@@ -178,9 +164,15 @@ void VncView::paintEvent(QPaintEvent *event)
     event->accept();
     QPainter painter(this);
     if (isScaled())
-        scaler.setSizes(frame.size(), devicePictureSize());
-    for (const QRect &r : event->region())
-        paintPart(painter, frame, r);
+        scaler.setSizes(frameSize, devicePictureSize());
+    const FrameHandover::Reading reading = clientThread.picture();
+    const QImage &frame = reading.picture;
+    for (const QRect &r : event->region()) {
+        if (frame.size() != frameSize)
+            painter.fillRect(r, Qt::black);
+        else
+            paintPart(painter, frame, r);
+    }
     if (touchpadMode)
         paintPointer(painter);
     if (bellTimer.isActive()) {
@@ -204,7 +196,7 @@ void VncView::paintPart(QPainter &painter, const QImage &source, const QRect &pa
     if (!isScaled()) {
         const QRect inside = part & source.rect();
         if (!inside.isEmpty())
-            painter.drawImage(inside.topLeft(), source, inside);
+            drawInBands(painter, inside, source, inside);
         for (const QRect &r : QRegion(part).subtracted(source.rect()))
             painter.fillRect(r, Qt::black);
         return;
@@ -214,10 +206,10 @@ void VncView::paintPart(QPainter &painter, const QImage &source, const QRect &pa
     const QRect picture(QPoint(), scaler.targetSize());
     const QRect inside = device & picture;
     if (!inside.isEmpty() && picture.size() == source.size()) {
-        painter.drawImage(logical(inside, ratio), source, inside);
+        drawInBands(painter, logical(inside, ratio), source, inside);
     } else if (!inside.isEmpty()) {
         const QRect done = scaler.scale(source, inside, scaledPart);
-        painter.drawImage(logical(done, ratio), scaledPart, QRect(QPoint(), done.size()));
+        drawInBands(painter, logical(done, ratio), scaledPart, QRect(QPoint(), done.size()));
     }
     for (const QRect &r : QRegion(device).subtracted(picture))
         painter.fillRect(logical(r, ratio), Qt::black);
@@ -235,9 +227,9 @@ void VncView::scaleResize(int w, int h)
     if (!isScaling())
         return;
     // Without a frame there is nothing to fit yet.
-    if (frame.width() <= 0 || frame.height() <= 0)
+    if (frameSize.width() <= 0 || frameSize.height() <= 0)
         return;
-    applyScale(qMin(float(w) / frame.width(), float(h) / frame.height()));
+    applyScale(qMin(float(w) / frameSize.width(), float(h) / frameSize.height()));
 }
 
 // The same factor both ways, the view sized to the picture.
@@ -263,11 +255,11 @@ void VncView::enableScaling(bool scale)
     verticalFactor = 1.0f;
     applyCursor();
     // Before the first frame a maximum of 0 x 0 would keep the view empty.
-    if (!frame.isNull()) {
-        setMaximumSize(frame.size());
-        resize(frame.size());
+    if (!frameSize.isEmpty()) {
+        setMaximumSize(frameSize);
+        resize(frameSize);
     }
-    emit changeSize(frame.width(), frame.height());
+    emit changeSize(frameSize.width(), frameSize.height());
 }
 
 void VncView::refitToParent()

@@ -76,7 +76,7 @@ void VncView::requestRemoteSize(const QSize &size)
 void VncView::sendRemoteSize()
 {
     if (currentStatus() != Connected || !remoteResizable || wantedRemoteSize.isEmpty()
-        || wantedRemoteSize == frame.size())
+        || wantedRemoteSize == frameSize)
         return;
     qCDebug(lcView) << "asking the server for a desktop of" << wantedRemoteSize;
     clientThread.desktopSize(wantedRemoteSize.width(), wantedRemoteSize.height());

@@ -45,8 +45,9 @@ void VncView::setTouchpadMode(bool on)
 void VncView::placePointer()
 {
     update(pointerArea());
-    pad.setPicture(frame.size(), horizontalFactor);
-    pad.setPointer(lastPointerPos.isNull() ? QPointF(frame.width() / 2, frame.height() / 2) : QPointF(lastPointerPos));
+    pad.setPicture(frameSize, horizontalFactor);
+    pad.setPointer(lastPointerPos.isNull() ? QPointF(frameSize.width() / 2, frameSize.height() / 2)
+                                           : QPointF(lastPointerPos));
     update(pointerArea());
 }
 
@@ -77,7 +78,7 @@ void VncView::forwardTouchpadEvent(QTouchEvent *event)
             holdTimer.start();
             pinchZoom = 0;
         }
-        pad.setPicture(frame.size(), horizontalFactor);
+        pad.setPicture(frameSize, horizontalFactor);
         outputs = pad.touch(touchPoints(event), event->timestamp());
     }
     if (!pad.waitingForHold())

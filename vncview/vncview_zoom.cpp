@@ -93,7 +93,7 @@ void VncView::pinchBy(qreal factor, const QPointF &anchor)
 void VncView::setZoom(qreal wanted, const QPointF &anchor)
 {
     pinchTimer.stop();
-    if (frame.isNull() || !parentWidget())
+    if (frameSize.isEmpty() || !parentWidget())
         return;
     wanted = qBound(smallestZoom, wanted, largestZoom);
     // Sharp: a remote pixel per device pixel, or per logical one.
@@ -133,7 +133,7 @@ void VncView::followRatio()
     if (devicePixelRatioF() == shownRatio)
         return;
     shownRatio = devicePixelRatioF();
-    if (frame.isNull())
+    if (frameSize.isEmpty())
         return;
     if (!fitting)
         applyZoom();

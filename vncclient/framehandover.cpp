@@ -1,0 +1,80 @@
+#include "framehandover.h"
+
+#include <cstring>
+
+bool FrameHandover::resize(int width, int height)
+{
+    // The same size again (a reconnect): the last picture stays until the
+    // new one is drawn over it.
+    {
+        std::lock_guard<std::mutex> locked(lock);
+        if (!picture.isNull() && picture.size() == QSize(width, height))
+            return true;
+    }
+    QImage fresh;
+    if (width > 0 && height > 0) {
+        fresh = QImage(width, height, QImage::Format_RGB32);
+        if (fresh.isNull())
+            return false;
+        fresh.fill(Qt::black);
+    }
+    std::lock_guard<std::mutex> locked(lock);
+    // Swapped, so the old picture is freed with the lock released.
+    picture.swap(fresh);
+    damage = picture.rect();
+    return true;
+}
+
+bool FrameHandover::publish(const uint8_t *pixels, const uint32_t *palette, const std::vector<QRect> &rects)
+{
+    std::lock_guard<std::mutex> locked(lock);
+    const size_t width = size_t(picture.width());
+    const size_t depth = palette ? 1 : 4;
+    // bits() once, not per row: the picture is never shared, so it never
+    // detaches, but each call would check.
+    uchar *bits = picture.isNull() ? nullptr : picture.bits();
+    const size_t stride = size_t(picture.bytesPerLine());
+    for (const QRect &rect : rects) {
+        // The library's rectangles may lie outside the picture.
+        const QRect r = rect & picture.rect();
+        if (r.isEmpty())
+            continue;
+        damage += r;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            const uint8_t *from = pixels + (size_t(y) * width + size_t(r.left())) * depth;
+            auto *to = reinterpret_cast<uint32_t *>(bits + size_t(y) * stride) + r.left();
+            if (!palette) {
+                std::memcpy(to, from, size_t(r.width()) * 4);
+                continue;
+            }
+            for (int x = 0; x < r.width(); ++x)
+                to[x] = palette[from[x]];
+        }
+    }
+    const bool tell = !told;
+    told = true;
+    return tell;
+}
+
+QRegion FrameHandover::take(QSize *size)
+{
+    QRegion taken;
+    std::lock_guard<std::mutex> locked(lock);
+    taken.swap(damage);
+    told = false;
+    *size = picture.size();
+    return taken;
+}
+
+QImage FrameHandover::copy(const QRect &area) const
+{
+    std::lock_guard<std::mutex> locked(lock);
+    return area.isEmpty() ? picture.copy() : picture.copy(area);
+}
+
+void FrameHandover::rearm()
+{
+    std::lock_guard<std::mutex> locked(lock);
+    damage = QRegion();
+    told = false;
+}
