@@ -255,9 +255,9 @@ void VncClientThread::setPendingMessage(const QString &message)
     }
     // Looked at on this object's own thread; a later message replaces it
     // before it is, as the user needs one message only.
-    Handover::release(this);
-    const Handover::Unrecorded marshalling;
-    QMetaObject::invokeMethod(this, &VncClientThread::checkOutputErrorMessage, Qt::QueuedConnection);
+    emitQueued([this] {
+        QMetaObject::invokeMethod(this, &VncClientThread::checkOutputErrorMessage, Qt::QueuedConnection);
+    });
 }
 
 void VncClientThread::libraryMessage(const QString &message, bool final)

@@ -12,7 +12,6 @@
 #include "signinprompts.h"
 
 #include <QImage>
-#include <QList>
 #include <QMutex>
 #include <QRect>
 #include <QString>
