@@ -68,6 +68,9 @@ void expectOutcome(ViewHarness &h, bool ends)
     }
     QVERIFY(h.waitConnected());
     QTRY_COMPARE_WITH_TIMEOUT(shownAt(h.view, 1, 1), QRgb(laterColour), 5000);
+    // The view paints the newest pixels before it takes the calls posted
+    // ahead of them (a clipboard text): those are delivered now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     QVERIFY(h.errors.isEmpty());
     QCOMPARE(h.view->currentStatus(), RemoteView::Connected);
 }
@@ -449,8 +452,13 @@ private slots:
         QTest::qWait(100); // into the rectangle held back
         QApplication::clipboard()->setText(clipboard);
         QTest::keyClick(h.view, 'a');
-        const QStringList expected{QString::number(clipboard.size()), "request", "a down", "a up"};
-        QTRY_COMPARE_WITH_TIMEOUT(clientSent(h.server, 4), expected, 10000);
+        // The library's own request follows the clipboard; the key comes
+        // before it when the socket took the whole clipboard at once.
+        QTRY_COMPARE_WITH_TIMEOUT(clientSent(h.server, 4).count("request"), 1, 10000);
+        QStringList input = clientSent(h.server, 4);
+        QCOMPARE(input.first(), QString::number(clipboard.size()));
+        input.removeAll("request");
+        QCOMPARE(input, (QStringList{QString::number(clipboard.size()), "a down", "a up"}));
         expectOutcome(h, false);
     }
 
