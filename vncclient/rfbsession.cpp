@@ -31,28 +31,6 @@ struct Messages
 
 const char clientDataTag = 0;
 
-struct QualitySettings
-{
-    Quality quality;
-    const char *encodings;
-    int compressLevel;
-    int qualityLevel;
-    bool useBGR233;
-};
-
-const char allEncodings[] = "tight zrle ultra copyrect hextile zlib corre rre raw";
-
-// The last row applies to every other value (Low and Unknown). Low's zlib
-// level is 6, not 9: on 8-bit pixels level 9 halved a changing picture's
-// bytes, but TigerVNC's server then spent a whole core on it and every
-// update waited (four times the key-to-screen time at 20 Mbit/s);
-// bench/README.md.
-const QualitySettings qualityTable[] = {
-    {Quality::High, "copyrect hextile raw", 0, 9, false},
-    {Quality::Medium, allEncodings, 5, 7, false},
-    {Quality::Low, allEncodings, 6, 1, true},
-};
-
 // The colours of the 8-bit BGR233 format: red in bits 0-2, green in 3-5,
 // blue in 6-7, each scaled to the full 0-255 range.
 struct Bgr233Palette
@@ -71,14 +49,6 @@ const QRgb *bgr233()
     return palette.colours;
 }
 
-const QualitySettings &settingsFor(Quality quality)
-{
-    for (const QualitySettings &row : qualityTable) {
-        if (row.quality == quality)
-            return row;
-    }
-    return qualityTable[2];
-}
 } // namespace
 
 // Turns a member function into the plain callback the library wants.
@@ -90,7 +60,7 @@ struct RfbSession::Hook<Member>
 
 RfbSession::RfbSession(SessionHost &host, InputQueue &input, FrameHandover &frames,
                        const HandshakeSettings &settings, Quality quality)
-    : host(host), input(input), frames(frames), settings(settings), quality(quality)
+    : host(host), input(input), frames(frames), settings(settings), choice(EncodingChoice::forQuality(quality))
 {
 }
 
@@ -263,7 +233,7 @@ rfbBool RfbSession::allocateFrameBuffer()
         host.fail(Messages::tr("The remote desktop is too large to show (%1 x %2 pixels).").arg(w).arg(h));
         return FALSE;
     }
-    lowColour = settingsFor(quality).useBGR233;
+    lowColour = choice.lowColour;
     bool allocated = true;
     try {
         // Zero is black in both formats; the old pixels go first.
@@ -312,13 +282,11 @@ void RfbSession::setPixelFormat()
         format.greenShift = 8;
         format.blueShift = 0;
     }
-    const QualitySettings &row = settingsFor(quality);
-    rfb->appData.encodingsString = row.encodings;
-    rfb->appData.compressLevel = row.compressLevel;
-    rfb->appData.qualityLevel = row.qualityLevel;
-    // JPEG needs true colour: libvncserver sends it even to 8-bit clients,
-    // which the library then cannot decode.
-    rfb->appData.enableJPEG = !lowColour;
+    rfb->appData.encodingsString = choice.encodings;
+    rfb->appData.compressLevel = choice.compressLevel;
+    // The level goes out only with JPEG on.
+    rfb->appData.qualityLevel = choice.jpegQuality < 0 ? 9 : choice.jpegQuality;
+    rfb->appData.enableJPEG = !lowColour && choice.jpegQuality >= 0;
 }
 
 // Called before each rectangle is decoded. At the first of a message, ask

@@ -9,6 +9,7 @@
 #include "inputqueue.h"
 #include "ledstate.h"
 #include "serverannouncements.h"
+#include "encodingchoice.h"
 #include "quality.h"
 #include "tlschannel.h"
 
@@ -99,7 +100,7 @@ private:
     InputQueue &input;
     FrameHandover &frames;
     HandshakeSettings settings;
-    Quality quality;
+    EncodingChoice choice;
     rfbClient *rfb = nullptr;
     TlsChannel tls;
     bool tlsUsed = false;

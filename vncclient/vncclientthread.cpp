@@ -118,6 +118,22 @@ void VncClientThread::useSocket(int fd)
 void VncClientThread::setQuality(Quality quality) { connectionQuality = quality; }
 Quality VncClientThread::quality() const { return connectionQuality; }
 
+ConnectionInfo VncClientThread::connectionInfo() const
+{
+    ConnectionInfo info;
+    {
+        QMutexLocker locker(&mutex);
+        info.host = host;
+        info.port = port;
+    }
+    info.connected = inMessageLoop;
+    info.encrypted = encryptedSession;
+    info.identity = sessionIdentity;
+    info.quality = connectionQuality;
+    info.choice = EncodingChoice::forQuality(info.quality);
+    return info;
+}
+
 void VncClientThread::setSignIn(const ConnectionOptions &options)
 {
     QMutexLocker locker(&mutex);

@@ -1,6 +1,7 @@
 #ifndef VNCCLIENTTHREAD_H
 #define VNCCLIENTTHREAD_H
 
+#include "connectioninfo.h"
 #include "connectionoptions.h"
 #include "connector.h"
 #include "framehandover.h"
@@ -40,6 +41,8 @@ public:
     void setPort(int port);
     void setQuality(Quality quality);
     Quality quality() const;
+    // What the connection-information view shows; any thread.
+    ConnectionInfo connectionInfo() const;
     // The user name, security types and certificate authorities to sign in
     // with; the password comes through passwordRequest.
     void setSignIn(const ConnectionOptions &options);
