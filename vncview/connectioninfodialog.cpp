@@ -7,7 +7,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace
@@ -203,6 +205,14 @@ ConnectionInfoDialog::ConnectionInfoDialog(QWidget *parent, std::function<Connec
     timer.setInterval(refreshMs);
     connect(&timer, &QTimer::timeout, this, &ConnectionInfoDialog::refresh);
     refresh();
+    // Every row at once where the screen has room; a scroll area's own hint is smaller.
+    const QMargins margins = layout->contentsMargins();
+    const QSize room = screen()->availableSize() * 9 / 10;
+    const int width = qMax(page->sizeHint().width(), fontMetrics().averageCharWidth() * 64);
+    resize(QSize(width + area->verticalScrollBar()->sizeHint().width(),
+                 page->sizeHint().height() + layout->spacing() + buttons->sizeHint().height())
+               .grownBy(margins)
+               .boundedTo(room));
 }
 
 void ConnectionInfoDialog::refresh()
