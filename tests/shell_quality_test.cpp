@@ -1,5 +1,7 @@
 // The quality chosen in the menu while connected, and the connection
 // information: keys on the real menu, a real server on loopback.
+#include "connectioninfodialog.h"
+#include "securitytypes.h"
 #include "shell_window_support.h"
 
 #include <QApplication>
@@ -32,6 +34,8 @@ QString figure(QWidget *dialog, const QString &name)
 }
 } // namespace
 
+Q_DECLARE_METATYPE(ConnectionInfo)
+
 class ShellQualityTest : public QObject
 {
     Q_OBJECT
@@ -41,6 +45,8 @@ private slots:
     void qualityChangesWithoutReconnect();
     void connectionInfoShowsTheSession_data();
     void connectionInfoShowsTheSession();
+    void figuresAreWorded_data();
+    void figuresAreWorded();
 };
 
 // Mnemonics of the Quality submenu: A(utomatic), H(igh), M(edium), L(ow).
@@ -115,14 +121,68 @@ void ShellQualityTest::connectionInfoShowsTheSession()
     QTRY_VERIFY(dialog->isVisible());
     if (!later.isEmpty())
         pick(s, 'Y', later.at(0).toLatin1());
-    // Figures of every session. The session's own (name=vemo test server,
-    // size=320 × 240 pixels, protocol=RFB 3.8, pixelFormat=...) go here.
-    figures << QStringLiteral("address=127.0.0.1, port %1").arg(s.server.port());
+    // Figures every row shows, from the test server.
+    figures << QStringLiteral("address=127.0.0.1, port %1").arg(s.server.port())
+            << QStringLiteral("encryption=not encrypted");
     for (const QString &f : figures)
         QTRY_COMPARE_WITH_TIMEOUT(f.section('=', 0, 0) + '=' + figure(dialog, f.section('=', 0, 0)), f, 3000);
     // Escape closes it; nothing is left to wake the idle session.
     QTest::keyClick(dialog, Qt::Key_Escape);
     QTRY_VERIFY(!s.window->findChild<QDialog *>("connectionInfoDialog"));
+}
+
+// Made-up figures: none shows as 0 or -1 before it is measured.
+void ShellQualityTest::figuresAreWorded_data()
+{
+    QTest::addColumn<ConnectionInfo>("info");
+    QTest::addColumn<QStringList>("figures");
+    QTest::newRow("nothing known yet")
+        << ConnectionInfo()
+        << QStringList{"address=, port 0 (not connected)", "name=unknown", "protocol=unknown", "security=unknown",
+                       "size=unknown", "pixelFormat=unknown", "encodings=none yet", "lineSpeed=not measured yet",
+                       "roundTrip=not measured yet", "updates=not measured yet", "reason=the link is not measured yet"};
+    ConnectionInfo measured;
+    measured.connected = true;
+    measured.host = QStringLiteral("::1");
+    measured.port = 5901;
+    measured.securityType = SecurityTypes::VeNCrypt;
+    measured.securitySubtype = SecurityTypes::X509Vnc;
+    measured.encrypted = true;
+    measured.identity = ServerIdentity::TrustedByUser;
+    measured.desktopSize = QSize(1920, 1080);
+    measured.bitsPerPixel = 8;
+    measured.depth = 8;
+    measured.encodingsUsed = QStringList{"tight", "copyrect"};
+    measured.lineSpeedKbps = 2500;
+    measured.roundTripMs = 80;
+    measured.updatesPerSecond = 14.66;
+    measured.reason = AutoQuality::Reason::SlowLinkText;
+    QTest::newRow("measured, over IPv6 and VeNCrypt")
+        << measured
+        << QStringList{"address=[::1], port 5901", "security=TLS with a certificate, VNC password (X509Vnc)",
+                       "encryption=encrypted; the server's certificate is one you chose to trust",
+                       "size=1920 × 1080 pixels", "pixelFormat=8 bits per pixel, depth 8",
+                       "encodings=tight, copyrect", "lineSpeed=2.5 Mbit/s", "roundTrip=80 ms",
+                       "updates=14.7 a second", "reason=the link is slow and the picture is mostly text and flat "
+                       "areas, which 256 colours keep sharp in fewer bytes"};
+    measured.securityType = SecurityTypes::VncAuth;
+    measured.securitySubtype = 0;
+    measured.lineSpeedKbps = 300;
+    measured.quality = Quality::Low;
+    QTest::newRow("a slow link at fixed Low")
+        << measured << QStringList{"security=VNC password (VncAuth)", "lineSpeed=300 kbit/s", "reason=<hidden>"};
+}
+
+void ShellQualityTest::figuresAreWorded()
+{
+    QFETCH(ConnectionInfo, info);
+    QFETCH(QStringList, figures);
+    QLocale::setDefault(QLocale::c());
+    QStringList shown;
+    for (const ConnectionInfoDialog::Row &row : ConnectionInfoDialog::rows(info))
+        shown << row.name + '=' + (row.value.isNull() ? QStringLiteral("<hidden>") : row.value);
+    for (const QString &f : figures)
+        QVERIFY2(shown.contains(f), qPrintable(f + "\n" + shown.join('\n')));
 }
 
 QTEST_MAIN(ShellQualityTest)
