@@ -13,6 +13,7 @@
 #include <QActionGroup>
 #include <QInputDialog>
 #include <QMenu>
+#include <QPointer>
 #include <QScreen>
 #include <QWindow>
 
@@ -219,7 +220,10 @@ void Vemo::showConnectionInfo()
         open->activateWindow();
         return;
     }
-    auto *dialog = new ConnectionInfoDialog(this, [this] { return view->connectionInfo(); });
+    // The window's children go in the order they came: the view before the dialog.
+    const QPointer<VncView> shown = view;
+    auto *dialog = new ConnectionInfoDialog(
+        this, [shown] { return shown ? shown->connectionInfo() : ConnectionInfo(); });
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
 }
