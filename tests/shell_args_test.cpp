@@ -125,7 +125,6 @@ void ShellArgsTest::acceptedArgumentsReachTheWindow_data()
                                                << QStringList{"host=h", "port=-1", "quality=3"};
     QTest::newRow("--quality 1 before --listen") << QStringList{"--quality", "1", "--listen"}
                                                  << QStringList{"listen=5500", "quality=1"};
-    QTest::newRow("--quality 2") << QStringList{"--quality", "2"} << QStringList{"quality=2"};
     QTest::newRow("positional AUTO") << QStringList{"vnc://h", "AUTO"} << QStringList{"host=h", "port=-1"};
     QTest::newRow("host only") << QStringList{"vnc://example.org"} << QStringList{"host=example.org", "port=-1"};
     QTest::newRow("display number") << QStringList{"vnc://10.1.2.3:2"} << QStringList{"host=10.1.2.3", "port=2"};
