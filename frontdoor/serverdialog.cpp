@@ -44,8 +44,11 @@ ServerDialog::ServerDialog(const ServerEntry &e, const QStringList &taken, Passw
     keyringNote->setWordWrap(true);
     quality = new QComboBox(this);
     quality->setObjectName(QStringLiteral("quality"));
-    quality->addItems({tr("High"), tr("Medium"), tr("Low")});
-    quality->setCurrentIndex(int(e.quality) - 1);
+    quality->addItem(tr("Automatic"), int(Quality::Auto));
+    quality->addItem(tr("High"), int(Quality::High));
+    quality->addItem(tr("Medium"), int(Quality::Medium));
+    quality->addItem(tr("Low"), int(Quality::Low));
+    quality->setCurrentIndex(quality->findData(int(e.quality)));
     security = field("security", e.securityTypes);
     security->setPlaceholderText(tr("all, e.g. X509Vnc,VncAuth"));
     via = field("via", e.via);
@@ -130,7 +133,7 @@ ServerEntry ServerDialog::entry() const
     e.name = name->text().trimmed();
     e.address = address->text().trimmed();
     e.userName = userName->text().trimmed();
-    e.quality = Quality(quality->currentIndex() + 1);
+    e.quality = Quality(quality->currentData().toInt());
     e.securityTypes = security->text().trimmed();
     e.via = via->text().trimmed();
     e.repeaterId = repeaterId->text().trimmed();

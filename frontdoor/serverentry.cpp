@@ -81,7 +81,7 @@ void readKey(ServerEntry *e, const QString &key, const QString &value)
     else if (key == QLatin1String("scaling"))
         readScaling(value, e);
     else if (key == QLatin1String("quality"))
-        e->quality = Quality(qBound(1, value.toInt(), 3));
+        e->quality = value == QLatin1String("auto") ? Quality::Auto : Quality(qBound(1, value.toInt(), 3));
 }
 
 // Lines without comments and blank lines, trimmed.
@@ -269,7 +269,8 @@ bool ServerStore::writeServers(QString *error) const
         text += QStringLiteral("\n[%1]\naddress=%2\n").arg(e.name, e.address);
         if (!e.userName.isEmpty())
             text += QStringLiteral("user=%1\n").arg(e.userName);
-        text += QStringLiteral("quality=%1\n").arg(int(e.quality));
+        text += e.quality == Quality::Auto ? QStringLiteral("quality=auto\n")
+                                           : QStringLiteral("quality=%1\n").arg(int(e.quality));
         if (!e.securityTypes.isEmpty())
             text += QStringLiteral("security=%1\n").arg(e.securityTypes);
         if (!e.caFile.isEmpty())

@@ -16,7 +16,7 @@ struct ServerEntry {
     QString name;
     QString address;       // as the user typed it: host, host:1, host::5901, vnc://...
     QString userName;
-    Quality quality = Quality::Medium;
+    Quality quality = Quality::Auto; // "auto" or 1-3 in the file
     QString securityTypes; // as --security takes it; empty: every type
     QString caFile;
     QString via;        // [user@]gateway[:port] of an SSH tunnel; empty: directly

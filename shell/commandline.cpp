@@ -63,6 +63,10 @@ struct VemoOptions {
         QStringLiteral("repeater-id"),
         CommandLineText::tr("ADDRESS is a VNC repeater's: ask it for the server with ID"),
         CommandLineText::tr("ID")};
+    QCommandLineOption quality{QStringLiteral("quality"),
+                               CommandLineText::tr("auto (the default) follows the link; 1 high,\n"
+                                                   "2 medium, 3 low (256 colours)"),
+                               CommandLineText::tr("LEVEL")};
     QCommandLineOption viewOnly{QStringLiteral("view-only"),
                                 CommandLineText::tr("show the desktop; send no keys, clicks or clipboard")};
     QCommandLineOption fullscreen{QStringLiteral("fullscreen"), CommandLineText::tr("start in full screen")};
@@ -94,9 +98,9 @@ struct VemoOptions {
 
     QList<QCommandLineOption> all() const
     {
-        return {help,     version,    passwd,      security,    x509ca, via,      repeaterId,  viewOnly, fullscreen,
-                remoteResize, reconnect, keysymsOnly, noBellFlash, listen, touchpad, classicTaps, logicalPixels,
-                verbose};
+        return {help,        version,   passwd,      security,    x509ca, via,      repeaterId,  quality,
+                viewOnly,    fullscreen, remoteResize, reconnect, keysymsOnly, noBellFlash, listen, touchpad,
+                classicTaps, logicalPixels, verbose};
     }
 };
 
@@ -178,6 +182,21 @@ CommandLine refused(const QString &error)
 }
 
 bool (*savedServerLookup)(const QString &name) = nullptr;
+
+// "auto" in any letter case, or 1 to 3.
+bool readQuality(const QString &text, Quality *quality)
+{
+    if (text.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) {
+        *quality = Quality::Auto;
+        return true;
+    }
+    bool ok = false;
+    const int level = text.toInt(&ok, 10);
+    if (!ok || level < Quality::High || level > Quality::Low)
+        return false;
+    *quality = Quality(level);
+    return true;
+}
 
 } // namespace
 
@@ -262,15 +281,21 @@ CommandLine readCommandLine(const QStringList &given)
         if (!parseServerUrl(positional.at(0), &result.url, &error))
             return refused(error);
     }
-    // Always set here, Medium when not given: with options before the URL,
+    // Always set here, Auto when not given: with options before the URL,
     // the view's own look at the third argument would find another one.
-    result.options.quality = Quality::Medium;
-    if (positional.size() > 1) {
-        bool ok = false;
-        const int quality = positional.at(1).toInt(&ok, 10);
-        if (!ok || quality < Quality::High || quality > Quality::Low)
-            return refused(CommandLineText::tr("invalid quality \"%1\": give 1, 2 or 3").arg(shown(positional.at(1))));
-        result.options.quality = Quality(quality);
+    result.options.quality = Quality::Auto;
+    QStringList qualities;
+    if (parser.isSet(vemo.quality))
+        qualities << parser.value(vemo.quality);
+    if (positional.size() > 1)
+        qualities << positional.at(1);
+    if (qualities.size() > 1)
+        return refused(CommandLineText::tr("the quality is given twice (\"%1\" and \"%2\"): give --quality or "
+                                           "QUALITY, not both").arg(shown(qualities.at(0)), shown(qualities.at(1))));
+    if (!qualities.isEmpty()) {
+        if (!readQuality(qualities.constFirst(), &result.options.quality))
+            return refused(CommandLineText::tr("invalid quality \"%1\": give auto, 1, 2 or 3")
+                               .arg(shown(qualities.constFirst())));
         result.qualityGiven = true;
     }
 
@@ -336,7 +361,7 @@ QString usageText(const QString &program)
         {CommandLineText::tr("NAME"),
          CommandLineText::tr("a saved server, or a .tigervnc connection file;\n"
                              "with neither NAME nor ADDRESS the start screen opens")},
-        {CommandLineText::tr("QUALITY"), CommandLineText::tr("1 high, 2 medium (default), 3 low")},
+        {CommandLineText::tr("QUALITY"), CommandLineText::tr("as --quality: auto (default), 1, 2 or 3")},
     };
     QList<Row> options;
     for (const QCommandLineOption &option : VemoOptions().all())

@@ -35,8 +35,8 @@ struct CommandLine {
     bool verbose = false;      // --verbose: vemo's debug lines on standard error
     QUrl url;                  // empty when no URL was given
     QString serverName;        // a saved server named instead of a URL
-    bool qualityGiven = false; // whether QUALITY was given, not defaulted
-    ConnectionOptions options; // quality Medium unless given; the files named are read
+    bool qualityGiven = false; // whether --quality or QUALITY was given, not defaulted
+    ConnectionOptions options; // quality Auto unless given; the files named are read
     WindowOptions window;
     QString error;             // for Error: what is wrong, for the user
 };

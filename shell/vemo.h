@@ -61,6 +61,7 @@ private:
     void setRemoteResize(bool on);
     void askForRemoteSize();
     void askForText();
+    void showConnectionInfo();
     // vemohandheld.cpp
     void buildHandheldMenu(QMenu *menu);
     void createKeyBar();

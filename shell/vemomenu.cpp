@@ -3,6 +3,7 @@
 // tap of four fingers) is usable from the keyboard.
 #include "vemo.h"
 
+#include "connectioninfodialog.h"
 #include "keybar.h"
 #include "keytranslator.h"
 #include "qsoftmenubar.h"
@@ -12,6 +13,7 @@
 #include <QActionGroup>
 #include <QInputDialog>
 #include <QMenu>
+#include <QPointer>
 #include <QScreen>
 #include <QWindow>
 
@@ -47,6 +49,19 @@ const StickyModifier stickyModifiers[] = {
     {"stickyAlt", QT_TRANSLATE_NOOP("Vemo", "Hold A&lt for the next key"), KeyTranslator::StickyAlt},
     {"stickyShift", QT_TRANSLATE_NOOP("Vemo", "Hold S&hift for the next key"), KeyTranslator::StickyShift},
     {"stickySuper", QT_TRANSLATE_NOOP("Vemo", "Hold S&uper for the next key"), KeyTranslator::StickySuper},
+};
+
+struct QualityEntry {
+    const char *name; // the action's object name
+    const char *text;
+    Quality quality;
+};
+
+const QualityEntry qualityEntries[] = {
+    {"qualityAuto", QT_TRANSLATE_NOOP("Vemo", "&Automatic"), Quality::Auto},
+    {"qualityHigh", QT_TRANSLATE_NOOP("Vemo", "&High (lossless)"), Quality::High},
+    {"qualityMedium", QT_TRANSLATE_NOOP("Vemo", "&Medium"), Quality::Medium},
+    {"qualityLow", QT_TRANSLATE_NOOP("Vemo", "&Low (256 colours)"), Quality::Low},
 };
 
 } // namespace
@@ -99,6 +114,18 @@ void Vemo::buildMenu()
         if (!titleState.isEmpty())
             setTitle(titleState);
     });
+    // Taken by the running session, no reconnect; the next connection keeps it.
+    QMenu *quality = menu->addMenu(tr("Qualit&y"));
+    quality->setObjectName(QStringLiteral("quality"));
+    auto *qualities = new QActionGroup(this);
+    for (const QualityEntry &entry : qualityEntries) {
+        QAction *action = named(addAction(quality, tr(entry.text), true), entry.name);
+        qualities->addAction(action);
+        const Quality chosen = entry.quality;
+        connect(action, &QAction::triggered, view, [this, chosen] { view->setQuality(chosen); });
+    }
+    connect(named(addAction(menu, tr("Connection infor&mation…")), "connectionInfo"), &QAction::triggered, this,
+            &Vemo::showConnectionInfo);
     menu->addSeparator();
 
     connect(named(addAction(menu, tr("Send Ctrl+Alt+&Del")), "ctrlAltDel"), &QAction::triggered, view,
@@ -159,6 +186,11 @@ void Vemo::updateMenu()
     keyBar->setEnabled(sending);
     for (const StickyModifier &sticky : stickyModifiers)
         set(sticky.name, sending, (view->stickyModifiers() & sticky.modifier) != 0);
+    // Unblocked, so that the exclusive group unchecks the last one.
+    for (const QualityEntry &entry : qualityEntries) {
+        if (view->quality() == entry.quality)
+            actions.value(QLatin1String(entry.name))->setChecked(true);
+    }
     set("reconnect", disconnected && !listener);
     set("disconnect", !disconnected);
     if (QMenu *keys = findChild<QMenu *>(QStringLiteral("sendKey")))
@@ -178,6 +210,22 @@ void Vemo::askForText()
     dialog->setOkButtonText(tr("&Type"));
     connect(dialog, &QInputDialog::textValueSelected, view, &VncView::sendText);
     dialog->open();
+}
+
+// Beside the picture, so that the figures can be watched as it changes.
+void Vemo::showConnectionInfo()
+{
+    if (auto *open = findChild<ConnectionInfoDialog *>()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    // The window's children go in the order they came: the view before the dialog.
+    const QPointer<VncView> shown = view;
+    auto *dialog = new ConnectionInfoDialog(
+        this, [shown] { return shown ? shown->connectionInfo() : ConnectionInfo(); });
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
 }
 
 void Vemo::setFullscreen(bool on)

@@ -256,6 +256,8 @@ void FrontDoorTest::aServerIsAddedUsedEditedAndDeleted()
     const QByteArray text = file.readAll();
     QVERIFY2(text.contains("[Office (2)]\naddress=" + addressOf(server).toUtf8() + "\n"), text.constData());
     QVERIFY(!text.contains("[Office]"));
+    // Entries made in the dialog follow the link unless told otherwise.
+    QVERIFY2(text.contains("\nquality=auto\n"), text.constData());
 }
 
 // Each row: the saved entry's lines, the command line (with the saved
@@ -275,6 +277,11 @@ void FrontDoorTest::savedSettingsReachTheSession_data()
     QTest::newRow("zoom") << "scaling=150%" << QStringList{} << "scale 1.5";
     QTest::newRow("low quality: 8-bit pixels") << "quality=3" << QStringList{} << "bpp 8";
     QTest::newRow("the command line's quality wins") << "quality=3" << QStringList{"1"} << "bpp 32";
+    QTest::newRow("a saved number stays") << "quality=2" << QStringList{} << "quality 2";
+    QTest::newRow("saved automatic quality") << "quality=auto" << QStringList{} << "quality 4";
+    QTest::newRow("none saved: automatic") << "" << QStringList{} << "quality 4";
+    QTest::newRow("the command line's --quality wins") << "quality=auto" << QStringList{"--quality", "1"}
+                                                       << "quality 1";
     QTest::newRow("security types the server lacks") << "security=VncAuth" << QStringList{} << "refused";
     // Nothing listens on port 1: the session goes to the gateway, never to the server.
     QTest::newRow("through an SSH gateway") << "via=127.0.0.1:1" << QStringList{} << "gateway";
@@ -326,6 +333,8 @@ void FrontDoorTest::savedSettingsReachTheSession()
         QVERIFY(action("remoteResize"));
     else if (expected == "touchpad")
         QVERIFY(view->isTouchpadMode() && action("touchpad"));
+    else if (expected.startsWith("quality"))
+        QCOMPARE(QString("quality %1").arg(int(view->quality())), expected);
     else if (expected.startsWith("scale"))
         QTRY_VERIFY(!view->isFitting() && view->horizontalScale() == expected.section(' ', 1).toFloat());
     else

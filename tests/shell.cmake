@@ -28,7 +28,7 @@ foreach(t shell_main_test shell_args_test)
   add_dependencies(${t} shell_probe shell_probe_empty vemo)
 endforeach()
 
-foreach(t shell_window_test shell_menu_test)
+foreach(t shell_window_test shell_menu_test shell_quality_test)
   vemo_add_test(${t} SOURCES ${CMAKE_CURRENT_LIST_DIR}/${t}.cpp ${CMAKE_CURRENT_LIST_DIR}/shell_window_support.h
     LIBS vemoshell vemo_testsupport Qt6::Network TIMEOUT 240)
 endforeach()

@@ -119,7 +119,13 @@ void ShellArgsTest::acceptedArgumentsReachTheWindow_data()
     QTest::addColumn<QStringList>("differences");
 
     const QString passwd = QStringLiteral("%DIR%/passwd");
-    QTest::newRow("no argument: local display 0, medium quality") << QStringList{} << QStringList{};
+    QTest::newRow("no argument: local display 0, automatic quality") << QStringList{} << QStringList{};
+    QTest::newRow("--quality auto") << QStringList{"--quality", "auto", "vnc://h"} << QStringList{"host=h", "port=-1"};
+    QTest::newRow("--quality=3 after the URL") << QStringList{"vnc://h", "--quality=3"}
+                                               << QStringList{"host=h", "port=-1", "quality=3"};
+    QTest::newRow("--quality 1 before --listen") << QStringList{"--quality", "1", "--listen"}
+                                                 << QStringList{"listen=5500", "quality=1"};
+    QTest::newRow("positional AUTO") << QStringList{"vnc://h", "AUTO"} << QStringList{"host=h", "port=-1"};
     QTest::newRow("host only") << QStringList{"vnc://example.org"} << QStringList{"host=example.org", "port=-1"};
     QTest::newRow("display number") << QStringList{"vnc://10.1.2.3:2"} << QStringList{"host=10.1.2.3", "port=2"};
     QTest::newRow("port and quality") << QStringList{"vnc://127.0.0.1:5901", "3"}
@@ -184,7 +190,7 @@ void ShellArgsTest::acceptedArgumentsReachTheWindow()
     QFETCH(QStringList, differences);
 
     QMap<QString, QString> expected{{"host", "localhost"}, {"port", "0"},    {"user", ""},
-                                    {"password", "<none>"}, {"quality", "2"}, {"security", ""},
+                                    {"password", "<none>"}, {"quality", "4"}, {"security", ""},
                                     {"cafile", ""},         {"platform", "offscreen"},
                                     {"window", ""},         {"listen", "0"},
                                     {"cmdline", QStringList(QStringList{"urlreport"} + expanded(args)).join(' ')}};
@@ -220,7 +226,13 @@ void ShellArgsTest::refusedArgumentsExitWithTwo_data()
     QTest::newRow("query") << QStringList{"vnc://host?view=1"} << "query";
     QTest::newRow("empty") << QStringList{""} << "empty";
     QTest::newRow("quality not a number") << QStringList{"vnc://h", "high"} << "invalid quality \"high\"";
-    QTest::newRow("quality too high") << QStringList{"vnc://h", "5"} << "invalid quality \"5\": give 1, 2 or 3";
+    QTest::newRow("quality too high") << QStringList{"vnc://h", "5"} << "invalid quality \"5\": give auto, 1, 2 or 3";
+    QTest::newRow("--quality 0") << QStringList{"--quality", "0"} << "invalid quality \"0\": give auto, 1, 2 or 3";
+    QTest::newRow("--quality a word") << QStringList{"--quality=automatic"} << "invalid quality \"automatic\"";
+    QTest::newRow("--quality without its level") << QStringList{"vnc://h", "--quality"}
+                                                 << "option \"--quality\" needs a value";
+    QTest::newRow("quality twice") << QStringList{"--quality", "1", "vnc://h", "3"}
+                                   << "the quality is given twice (\"1\" and \"3\"): give --quality or QUALITY";
     QTest::newRow("quality after --listen") << QStringList{"--listen", "5600", "4"} << "invalid quality \"4\"";
     QTest::newRow("one argument too many") << QStringList{"vnc://h", "1", "vnc://:pw1234@other"}
                                            << "unexpected argument \"vnc://:xxxxxx@other\"";
@@ -282,7 +294,9 @@ void ShellArgsTest::helpAndVersionNeedNoDisplay_data()
         "  ADDRESS           host, host:DISPLAY, host::PORT, [IPv6 address]:DISPLAY,",
         "                    vnc://[user][:password@]host[:port]; a number below 100",
         "  NAME              a saved server, or a .tigervnc connection file;",
-        "  QUALITY           1 high, 2 medium (default), 3 low",
+        "  QUALITY           as --quality: auto (default), 1, 2 or 3",
+        "  --quality LEVEL   auto (the default) follows the link; 1 high,",
+        "                    2 medium, 3 low (256 colours)",
         "  -h, --help        show this help and exit",
         "  --version         show the version and exit",
         "  --passwd FILE     read the password from FILE (vncpasswd -f); the URL's wins",

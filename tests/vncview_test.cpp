@@ -108,8 +108,9 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<int>("quality");
         QTest::addColumn<bool>("dotCursor");
-        QTest::newRow("no arguments: medium") << 1 << QByteArray("1") << int(Quality::Medium) << false;
-        QTest::newRow("only a URL: medium") << 2 << QByteArray("1") << int(Quality::Medium) << false;
+        QTest::newRow("no arguments: automatic") << 1 << QByteArray("1") << int(Quality::Auto) << false;
+        QTest::newRow("only a URL: automatic") << 2 << QByteArray("1") << int(Quality::Auto) << false;
+        QTest::newRow("auto, any letter case") << 3 << QByteArray("Auto") << int(Quality::Auto) << false;
         QTest::newRow("low shows the dot cursor") << 3 << QByteArray("3") << int(Quality::Low) << true;
         QTest::newRow("not a number: unknown") << 3 << QByteArray("abc") << int(Quality::Unknown) << false;
         QTest::newRow("out of range passes unchanged") << 3 << QByteArray("7") << 7 << false;

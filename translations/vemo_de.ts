@@ -44,20 +44,12 @@
         <translation>unerwartetes Argument „%1“</translation>
     </message>
     <message>
-        <source>invalid quality &quot;%1&quot;: give 1, 2 or 3</source>
-        <translation>ungültige Qualität „%1“: geben Sie 1, 2 oder 3 an</translation>
-    </message>
-    <message>
         <source>cannot use the CA file &quot;%1&quot;: %2</source>
         <translation>die CA-Datei „%1“ ist nicht verwendbar: %2</translation>
     </message>
     <message>
         <source>QUALITY</source>
         <translation>QUALITÄT</translation>
-    </message>
-    <message>
-        <source>1 high, 2 medium (default), 3 low</source>
-        <translation>1 hoch, 2 mittel (Vorgabe), 3 niedrig</translation>
     </message>
     <message>
         <source>Arguments:</source>
@@ -216,6 +208,28 @@ pixel of the screen)</source>
 Pixel, vergrößert um die Skalierung des Bildschirms
 (nicht eines je Pixel des Bildschirms)</translation>
     </message>
+    <message>
+        <source>auto (the default) follows the link; 1 high,
+2 medium, 3 low (256 colours)</source>
+        <translation>auto (Vorgabe) folgt der Verbindung; 1 hoch,
+2 mittel, 3 niedrig (256 Farben)</translation>
+    </message>
+    <message>
+        <source>LEVEL</source>
+        <translation>STUFE</translation>
+    </message>
+    <message>
+        <source>the quality is given twice (&quot;%1&quot; and &quot;%2&quot;): give --quality or QUALITY, not both</source>
+        <translation>die Qualität ist zweimal angegeben („%1“ und „%2“): geben Sie --quality oder QUALITÄT an, nicht beides</translation>
+    </message>
+    <message>
+        <source>invalid quality &quot;%1&quot;: give auto, 1, 2 or 3</source>
+        <translation>ungültige Qualität „%1“: geben Sie auto, 1, 2 oder 3 an</translation>
+    </message>
+    <message>
+        <source>as --quality: auto (default), 1, 2 or 3</source>
+        <translation>wie --quality: auto (Vorgabe), 1, 2 oder 3</translation>
+    </message>
 </context>
 <context>
     <name>ConnectionFile</name>
@@ -230,6 +244,277 @@ Pixel, vergrößert um die Skalierung des Bildschirms
     <message>
         <source>Cannot write %1: %2. Choose another folder.</source>
         <translation>%1 lässt sich nicht schreiben: %2. Wählen Sie einen anderen Ordner.</translation>
+    </message>
+</context>
+<context>
+    <name>ConnectionInfoDialog</name>
+    <message>
+        <source>no password</source>
+        <translation>kein Passwort</translation>
+    </message>
+    <message>
+        <source>VNC password</source>
+        <translation>VNC-Passwort</translation>
+    </message>
+    <message>
+        <source>Tight&apos;s own</source>
+        <translation>Tights eigene</translation>
+    </message>
+    <message>
+        <source>TLS without a certificate</source>
+        <translation>TLS ohne Zertifikat</translation>
+    </message>
+    <message>
+        <source>VeNCrypt</source>
+        <translation>VeNCrypt</translation>
+    </message>
+    <message>
+        <source>user name and password, not encrypted</source>
+        <translation>Benutzername und Passwort, unverschlüsselt</translation>
+    </message>
+    <message>
+        <source>TLS without a certificate, no password</source>
+        <translation>TLS ohne Zertifikat, kein Passwort</translation>
+    </message>
+    <message>
+        <source>TLS without a certificate, VNC password</source>
+        <translation>TLS ohne Zertifikat, VNC-Passwort</translation>
+    </message>
+    <message>
+        <source>TLS without a certificate, user name and password</source>
+        <translation>TLS ohne Zertifikat, Benutzername und Passwort</translation>
+    </message>
+    <message>
+        <source>TLS with a certificate, no password</source>
+        <translation>TLS mit Zertifikat, kein Passwort</translation>
+    </message>
+    <message>
+        <source>TLS with a certificate, VNC password</source>
+        <translation>TLS mit Zertifikat, VNC-Passwort</translation>
+    </message>
+    <message>
+        <source>TLS with a certificate, user name and password</source>
+        <translation>TLS mit Zertifikat, Benutzername und Passwort</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>type %1</source>
+        <translation>Typ %1</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>unbekannt</translation>
+    </message>
+    <message>
+        <source>%1, then %2</source>
+        <translation>%1, dann %2</translation>
+    </message>
+    <message>
+        <source>not encrypted</source>
+        <translation>unverschlüsselt</translation>
+    </message>
+    <message>
+        <source>encrypted; the server&apos;s certificate is signed by an authority you trust</source>
+        <translation>verschlüsselt; das Zertifikat des Servers ist von einer Zertifizierungsstelle signiert, der Sie vertrauen</translation>
+    </message>
+    <message>
+        <source>encrypted; the server&apos;s certificate is one you chose to trust</source>
+        <translation>verschlüsselt; Sie haben dem Zertifikat des Servers selbst vertraut</translation>
+    </message>
+    <message>
+        <source>encrypted; the server is not verified: no certificate was checked</source>
+        <translation>verschlüsselt; der Server ist nicht überprüft: kein Zertifikat wurde geprüft</translation>
+    </message>
+    <message>
+        <source>%1; through an SSH tunnel</source>
+        <translation>%1; durch einen SSH-Tunnel</translation>
+    </message>
+    <message>
+        <source>Automatic: follows the link and the picture</source>
+        <translation>Automatisch: folgt der Verbindung und dem Bild</translation>
+    </message>
+    <message>
+        <source>High: lossless</source>
+        <translation>Hoch: verlustfrei</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Low: 256 colours</source>
+        <translation>Niedrig: 256 Farben</translation>
+    </message>
+    <message>
+        <source>full colour, lossless</source>
+        <translation>volle Farbtiefe, verlustfrei</translation>
+    </message>
+    <message>
+        <source>256 colours, lossless</source>
+        <translation>256 Farben, verlustfrei</translation>
+    </message>
+    <message>
+        <source>full colour, JPEG quality %1 of 9</source>
+        <translation>volle Farbtiefe, JPEG-Qualität %1 von 9</translation>
+    </message>
+    <message>
+        <source>%1; compression level %2 of 9; asks for %3</source>
+        <translation>%1; Kompressionsstufe %2 von 9; fragt nach %3</translation>
+    </message>
+    <message>
+        <source>the link is not measured yet</source>
+        <translation>die Verbindung ist noch nicht gemessen</translation>
+    </message>
+    <message>
+        <source>the link is fast enough for full colour</source>
+        <translation>die Verbindung ist schnell genug für volle Farbtiefe</translation>
+    </message>
+    <message>
+        <source>the link is slow and the picture is mostly text and flat areas, which 256 colours keep sharp in fewer bytes</source>
+        <translation>die Verbindung ist langsam und das Bild zeigt vor allem Text und einfarbige Flächen, die 256 Farben mit weniger Bytes scharf halten</translation>
+    </message>
+    <message>
+        <source>the link is slow and the picture holds photographs, which JPEG sends in fewer bytes</source>
+        <translation>die Verbindung ist langsam und das Bild enthält Fotos, die JPEG mit weniger Bytes sendet</translation>
+    </message>
+    <message>
+        <source>the link is very slow: 256 colours take the fewest bytes</source>
+        <translation>die Verbindung ist sehr langsam: 256 Farben brauchen die wenigsten Bytes</translation>
+    </message>
+    <message>
+        <source>not measured yet</source>
+        <translation>noch nicht gemessen</translation>
+    </message>
+    <message>
+        <source>%L1 Mbit/s</source>
+        <translation>%L1 Mbit/s</translation>
+    </message>
+    <message>
+        <source>%L1 kbit/s</source>
+        <translation>%L1 kbit/s</translation>
+    </message>
+    <message>
+        <source>[%1], port %2</source>
+        <translation>[%1], Port %2</translation>
+    </message>
+    <message>
+        <source>%1, port %2</source>
+        <translation>%1, Port %2</translation>
+    </message>
+    <message>
+        <source>%1 (not connected)</source>
+        <translation>%1 (nicht verbunden)</translation>
+    </message>
+    <message>
+        <source>Server:</source>
+        <translation>Server:</translation>
+    </message>
+    <message>
+        <source>Desktop name:</source>
+        <translation>Name des Bildschirms:</translation>
+    </message>
+    <message>
+        <source>Protocol:</source>
+        <translation>Protokoll:</translation>
+    </message>
+    <message>
+        <source>RFB %1.%2</source>
+        <translation>RFB %1.%2</translation>
+    </message>
+    <message>
+        <source>Security:</source>
+        <translation>Sicherheit:</translation>
+    </message>
+    <message>
+        <source>Encryption:</source>
+        <translation>Verschlüsselung:</translation>
+    </message>
+    <message>
+        <source>Desktop size:</source>
+        <translation>Bildschirmgröße:</translation>
+    </message>
+    <message>
+        <source>%1 × %2 pixels</source>
+        <translation>%1 × %2 Pixel</translation>
+    </message>
+    <message>
+        <source>Pixel format:</source>
+        <translation>Pixelformat:</translation>
+    </message>
+    <message>
+        <source>%1 bits per pixel, depth %2</source>
+        <translation>%1 Bit pro Pixel, Farbtiefe %2</translation>
+    </message>
+    <message>
+        <source>Encodings in use:</source>
+        <translation>Verwendete Kodierungen:</translation>
+    </message>
+    <message>
+        <source>none yet</source>
+        <translation>noch keine</translation>
+    </message>
+    <message>
+        <source>Continuous updates:</source>
+        <translation>Fortlaufende Aktualisierung:</translation>
+    </message>
+    <message>
+        <source>on</source>
+        <translation>an</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>aus</translation>
+    </message>
+    <message>
+        <source>Line speed:</source>
+        <translation>Leitungsgeschwindigkeit:</translation>
+    </message>
+    <message>
+        <source>Round trip:</source>
+        <translation>Umlaufzeit:</translation>
+    </message>
+    <message>
+        <source>%L1 ms</source>
+        <translation>%L1 ms</translation>
+    </message>
+    <message>
+        <source>Updates:</source>
+        <translation>Aktualisierungen:</translation>
+    </message>
+    <message>
+        <source>%L1 a second</source>
+        <translation>%L1 pro Sekunde</translation>
+    </message>
+    <message>
+        <source>Received:</source>
+        <translation>Empfangen:</translation>
+    </message>
+    <message>
+        <source>%1 a second</source>
+        <translation>%1 pro Sekunde</translation>
+    </message>
+    <message>
+        <source>Quality:</source>
+        <translation>Qualität:</translation>
+    </message>
+    <message>
+        <source>Chosen now:</source>
+        <translation>Jetzt gewählt:</translation>
+    </message>
+    <message>
+        <source>In use:</source>
+        <translation>Verwendet:</translation>
+    </message>
+    <message>
+        <source>Because:</source>
+        <translation>Weil:</translation>
+    </message>
+    <message>
+        <source>Connection information</source>
+        <translation>Verbindungsinformationen</translation>
     </message>
 </context>
 <context>
@@ -578,6 +863,10 @@ Pixel, vergrößert um die Skalierung des Bildschirms
     <message>
         <source>Give a repeater ID of at most %1 characters.</source>
         <translation>Geben Sie eine Repeater-ID von höchstens %1 Zeichen an.</translation>
+    </message>
+    <message>
+        <source>Automatic</source>
+        <translation>Automatisch</translation>
     </message>
 </context>
 <context>
@@ -1196,6 +1485,30 @@ Vertrauen Sie ihm nur, wenn dieser Fingerabdruck mit dem des Servers übereinsti
     <message>
         <source>Actual size in lo&amp;gical pixels</source>
         <translation>Originalgröße in logis&amp;chen Pixeln</translation>
+    </message>
+    <message>
+        <source>&amp;Automatic</source>
+        <translation>&amp;Automatisch</translation>
+    </message>
+    <message>
+        <source>&amp;High (lossless)</source>
+        <translation>&amp;Hoch (verlustfrei)</translation>
+    </message>
+    <message>
+        <source>&amp;Medium</source>
+        <translation>&amp;Mittel</translation>
+    </message>
+    <message>
+        <source>&amp;Low (256 colours)</source>
+        <translation>&amp;Niedrig (256 Farben)</translation>
+    </message>
+    <message>
+        <source>Qualit&amp;y</source>
+        <translation>&amp;Qualität</translation>
+    </message>
+    <message>
+        <source>Connection infor&amp;mation…</source>
+        <translation>Verbindungsinfo&amp;rmationen…</translation>
     </message>
 </context>
 <context>

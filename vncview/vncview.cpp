@@ -156,12 +156,17 @@ bool VncView::startConnecting()
     clientThread.setSignIn(signIn);
     remoteName.clear();
 
-    int quality = options.quality;
-    if (options.quality == Quality::Unknown) {
-        const QStringList args = QCoreApplication::arguments();
-        quality = args.size() > 2 ? args.at(2).toInt(nullptr, 10) : int(Quality::Medium);
+    Quality quality = options.quality;
+    if (quality == Quality::Unknown) {
+        // Without the shell's command line: "PROGRAM URL [QUALITY]".
+        const QString given = QCoreApplication::arguments().value(2);
+        quality = given.isEmpty() || given.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0
+                      ? Quality::Auto
+                      : Quality(given.toInt(nullptr, 10));
     }
-    clientThread.setQuality(Quality(quality));
+    clientThread.setQuality(quality);
+    // Fixed Low's 256 colours make a remote pointer hard to see; Auto's
+    // moves stay without one, as they come and go with the link.
     if (quality == Quality::Low)
         setDotCursorMode(CursorOn);
 

@@ -58,6 +58,11 @@ public:
     bool isEncrypted() const;
     ServerIdentity identity() const;
     QString securityText() const;
+    // The quality asked for; changed while connected, it takes effect
+    // without a reconnect, and a reconnect keeps it.
+    Quality quality() const;
+    // What the connection-information view shows.
+    ConnectionInfo connectionInfo() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -113,6 +118,7 @@ public slots:
     bool reconnect();
     // The user's own end of the session.
     void disconnectFromServer();
+    void setQuality(Quality quality);
     // Asks the server to change its desktop to 'size', once the user has
     // stopped resizing for a moment.
     void requestRemoteSize(const QSize &size);

@@ -27,6 +27,23 @@ bool VncView::startConnectingOver(int socket, const QString &peer)
     return startConnecting();
 }
 
+void VncView::setQuality(Quality quality)
+{
+    // A reconnect keeps the choice.
+    options.quality = quality;
+    clientThread.setQuality(quality);
+}
+
+Quality VncView::quality() const
+{
+    return clientThread.quality();
+}
+
+ConnectionInfo VncView::connectionInfo() const
+{
+    return clientThread.connectionInfo();
+}
+
 bool VncView::reconnect()
 {
     if (currentStatus() != Disconnected || !clientThread.rearm())
