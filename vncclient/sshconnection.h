@@ -11,14 +11,14 @@
 
 class SessionHost;
 
-// The tunnel inside vemo's SSH module (see sshmodule.h; SshTunnel is its
-// face to the connection thread). Reaches a VNC server through an SSH gateway: one SSH connection, signed
-// in as OpenSSH users expect (agent, keys in ~/.ssh, then a password), the
-// gateway's key checked against ~/.ssh/known_hosts, and a direct-tcpip
-// channel to the server. The session speaks RFB over one end of a socket
-// pair; a thread of the tunnel's own copies bytes between the other end and
-// the channel. A tunnel that breaks closes that socket: the session sees a
-// lost connection.
+// The tunnel inside vemo's SSH module (sshmodule.h; SshTunnel is its face
+// to the connection thread). Reaches a VNC server through an SSH gateway:
+// one SSH connection, signed in as OpenSSH users expect (agent, keys in
+// ~/.ssh, then a password), the gateway's key checked against
+// ~/.ssh/known_hosts, and a direct-tcpip channel to the server. The session
+// speaks RFB over one end of a socket pair; a thread of the tunnel's own
+// copies bytes between the other end and the channel. A tunnel that breaks
+// closes that socket: the session sees a lost connection.
 class SshConnection
 {
 public:
