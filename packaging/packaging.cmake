@@ -4,6 +4,7 @@
 # The catalogues are installed by translations/CMakeLists.txt.
 
 install(TARGETS vemo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS vemo-ssh LIBRARY DESTINATION ${VEMO_SSH_MODULE_DESTINATION})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/vemo.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/vemo.svg
@@ -38,8 +39,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries' own packages (libqt6widgets6, libvncclient1, libssh-4 for
-# SSH tunnels, ...) with the
-# versions the binary needs, as dpkg-shlibdeps reads them from the build.
+# the SSH module, ...) with the versions the program and its module need,
+# as dpkg-shlibdeps reads them from the build.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so not seen by dpkg-shlibdeps: without Qt's platform
 # plugins (xcb, wayland, offscreen) no window can open.

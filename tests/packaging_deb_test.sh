@@ -45,8 +45,13 @@ for f in ./usr/bin/vemo ./usr/share/applications/vemo.desktop \
   grep -qxF "$f" "$work/contents" || fail "the package lacks $f"
 done
 
+# The SSH tunnel is a module of its own: the program itself needs neither
+# libssh nor OpenSSL, which cost every session memory.
+grep -Eq '^\./usr/lib/([^/]+/)?vemo/vemo-ssh\.so$' "$work/contents" || fail "the package lacks the SSH module"
+
 root="$work/root"
 dpkg -x "$deb" "$root"
+! readelf -d "$root/usr/bin/vemo" | grep -E 'NEEDED.*(libssh|libcrypto)' || fail "vemo itself links libssh or libcrypto"
 desktop="$root/usr/share/applications/vemo.desktop"
 grep -qx 'Type=Application' "$desktop" || fail "desktop entry type"
 grep -qx 'Categories=Network;RemoteAccess;' "$desktop" || fail "desktop entry categories"

@@ -9,19 +9,25 @@
 #include "testserver.h"
 #include "vncclientthread.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 #include <thread>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <netinet/in.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace
@@ -597,6 +603,68 @@ private slots:
         thread.start();
         QTRY_COMPARE_WITH_TIMEOUT(receiver.errors, QStringList{message}, 15000);
         QVERIFY(thread.isFinished());
+    }
+
+    // Run in a copy of this program in a directory of its own, where the
+    // SSH module lies as each row says: next to it, where the installed
+    // layout puts it, a file that is no module, or nowhere.
+    void tunnelModuleIsFoundOrReported_data()
+    {
+        QTest::addColumn<QString>("module"); // relative to the copy's directory; empty: none
+        QTest::addColumn<bool>("broken");
+        QTest::addColumn<QString>("message"); // a part of the error; %1: the module's place
+        const QString layout = VEMO_SSH_MODULE_RELATIVE "/vemo-ssh.so";
+        const QString unavailable = "SSH tunnels are unavailable: vemo's SSH module %1 ";
+        QTest::newRow("next to the program") << "vemo-ssh.so" << false << "could not be reached";
+        QTest::newRow("in the installed layout") << layout << false << "could not be reached";
+        QTest::newRow("missing") << "" << false << unavailable + "is missing. Reinstall vemo";
+        QTest::newRow("not a module") << "vemo-ssh.so" << true << unavailable + "could not be loaded";
+    }
+    void tunnelModuleIsFoundOrReported()
+    {
+        QFETCH(QString, module);
+        QFETCH(bool, broken);
+        QFETCH(QString, message);
+        const QString place = qEnvironmentVariable("VEMO_TEST_COPY_ROOT");
+        if (place.isEmpty()) {
+            if (QFile::exists(VEMO_SSH_MODULE_INSTALLED))
+                QSKIP("an installed SSH module would be found by the copy");
+            QTemporaryDir root;
+            const QString copy = root.filePath("bin/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+            const QString target = root.filePath("bin/" + module);
+            QVERIFY(QDir().mkpath(root.filePath("bin")) && QDir().mkpath(QFileInfo(target).path()));
+            QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+            QVERIFY(module.isEmpty() || (broken ? QFile(target).open(QIODevice::WriteOnly)
+                                                : QFile::copy(VEMO_SSH_MODULE_BUILT, target)));
+            // posix_spawn, not QProcess: ThreadSanitizer stops a process
+            // that starts threads after a fork.
+            QByteArray program = QFile::encodeName(copy);
+            QByteArray function = "tunnelModuleIsFoundOrReported:" + QByteArray(QTest::currentDataTag());
+            QByteArray marker = "VEMO_TEST_COPY_ROOT=" + QFile::encodeName(root.path());
+            std::vector<char *> env{marker.data()};
+            for (char **e = environ; *e; ++e)
+                env.push_back(*e);
+            env.push_back(nullptr);
+            char *argv[] = {program.data(), function.data(), nullptr};
+            pid_t pid = 0;
+            int status = -1;
+            QCOMPARE(posix_spawn(&pid, argv[0], nullptr, nullptr, argv, env.data()), 0);
+            QCOMPARE(waitpid(pid, &status, 0), pid);
+            QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the copy's check failed (its output is above)");
+            return;
+        }
+        VncClientThread thread;
+        Receiver receiver(thread);
+        ConnectionOptions options;
+        options.via = QStringLiteral("tester@127.0.0.1:%1").arg(closedPort());
+        thread.setSignIn(options);
+        thread.setHost("127.0.0.1");
+        thread.setPort(5900);
+        thread.start();
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.errors.size(), 1, 15000);
+        const QString named = module.isEmpty() ? VEMO_SSH_MODULE_RELATIVE "/vemo-ssh.so" : module;
+        QVERIFY2(receiver.errors.first().contains(message.arg(QDir::cleanPath(place + "/bin/" + named))),
+                 qPrintable(receiver.errors.first()));
     }
 
     void lostConnectionIsReported_data()

@@ -1009,6 +1009,18 @@ Akzeptieren Sie ihn nur, wenn dieser Fingerabdruck mit dem des Gateways überein
         <source>The SSH gateway %1 refused to sign in %2. Check the user name (user@ in --via, or User in ~/.ssh/config), that your key is loaded in the ssh-agent or in %3 and listed in the gateway&apos;s authorized_keys, or the password.</source>
         <translation>Das SSH-Gateway %1 hat die Anmeldung von %2 abgelehnt. Prüfen Sie den Benutzernamen (user@ in --via oder User in ~/.ssh/config), ob Ihr Schlüssel im ssh-agent oder in %3 liegt und in authorized_keys des Gateways steht, oder das Passwort.</translation>
     </message>
+    <message>
+        <source>it was made for another version of vemo</source>
+        <translation>es wurde für eine andere Version von vemo gebaut</translation>
+    </message>
+    <message>
+        <source>SSH tunnels are unavailable: vemo&apos;s SSH module %1 could not be loaded (%2). Reinstall vemo to connect through an SSH gateway (--via).</source>
+        <translation>SSH-Tunnel sind nicht verfügbar: Das SSH-Modul von vemo, %1, konnte nicht geladen werden (%2). Installieren Sie vemo neu, um sich über ein SSH-Gateway (--via) zu verbinden.</translation>
+    </message>
+    <message>
+        <source>SSH tunnels are unavailable: vemo&apos;s SSH module %1 is missing. Reinstall vemo to connect through an SSH gateway (--via).</source>
+        <translation>SSH-Tunnel sind nicht verfügbar: Das SSH-Modul von vemo, %1, fehlt. Installieren Sie vemo neu, um sich über ein SSH-Gateway (--via) zu verbinden.</translation>
+    </message>
 </context>
 <context>
     <name>StartScreen</name>

@@ -3,7 +3,7 @@
 // or a password. Every secret typed is wiped once libssh has it.
 #include "secret.h"
 #include "sessionhost.h"
-#include "sshtunnel.h"
+#include "sshconnection.h"
 
 #include <QCoreApplication>
 
@@ -17,9 +17,9 @@ struct Messages
 };
 } // namespace
 
-int SshTunnel::passphraseHook(const char *prompt, char *buffer, size_t length, int, int, void *self)
+int SshConnection::passphraseHook(const char *prompt, char *buffer, size_t length, int, int, void *self)
 {
-    auto *tunnel = static_cast<SshTunnel *>(self);
+    auto *tunnel = static_cast<SshConnection *>(self);
     Q_UNUSED(prompt);
     QByteArray answer;
     if (!tunnel->askSecret(Messages::tr("Your SSH key for the gateway %1 is protected: enter its passphrase.")
@@ -35,7 +35,7 @@ int SshTunnel::passphraseHook(const char *prompt, char *buffer, size_t length, i
     return fits ? 0 : -1;
 }
 
-bool SshTunnel::askSecret(const QString &prompt, QByteArray *answer)
+bool SshConnection::askSecret(const QString &prompt, QByteArray *answer)
 {
     if (cancelled || stopping || host.stopRequested())
         return false;
@@ -49,7 +49,7 @@ bool SshTunnel::askSecret(const QString &prompt, QByteArray *answer)
     return true;
 }
 
-bool SshTunnel::signIn()
+bool SshConnection::signIn()
 {
     callbacks.userdata = this;
     callbacks.auth_function = passphraseHook;
