@@ -9,13 +9,13 @@ using Reason = AutoQuality::Reason;
 
 namespace
 {
-enum Workload { Terminal, AntialiasedTerminal, Photos, Typing, Idle };
+enum Workload { Terminal, AntialiasedTerminal, Photos, Slideshow, Typing, Idle };
 struct Phase
 {
-    int kbps; // the server's pace
+    int kbps;
     int seconds;
     Workload workload;
-    int linkKbps = 0; // when faster than the server
+    bool queues = true; // while the link is the limit
 };
 using Phases = QList<Phase>;
 
@@ -49,15 +49,16 @@ void play(const Phases &phases, int baseRoundTripMs, Played *out)
                 q.addRoundTrip(now += 100, baseRoundTripMs);
                 continue;
             }
-            qint64 pixels = p.workload == Photos ? 921600 : p.workload == Terminal ? 13000 : 28000;
+            const bool photos = p.workload == Photos || p.workload == Slideshow;
+            qint64 pixels = photos ? 921600 : p.workload == Terminal ? 13000 : 28000;
             pixels = std::exchange(fullUpdate, false) ? 921600 : pixels;
-            const qint64 everyMs = p.workload == Photos ? 250 : p.workload == Typing ? 200 : 16;
+            const qint64 everyMs = p.workload == Photos ? 250 : p.workload == Slideshow ? 3000 : p.workload == Typing ? 200 : 16;
             const qint64 bytes = qint64(double(pixels) * bytesPerPixel(p.workload, c));
             const qint64 sendUs = std::max<qint64>(bytes * 8000 / p.kbps, 100);
             const bool jpeg = c.jpegQuality >= 0 && !c.lowColour && p.workload != Terminal;
-            const qint64 jpegPixels = jpeg ? (p.workload == Photos ? pixels : pixels * 6 / 10) : 0;
+            const qint64 jpegPixels = jpeg ? (photos ? pixels : pixels * 6 / 10) : 0;
             // A queue builds while the link is the limit.
-            const int queueMs = bytes * 8 / std::max(p.kbps, p.linkKbps) > everyMs ? 30 : 0;
+            const int queueMs = p.queues && sendUs / 1000 > everyMs ? 30 : 0;
             now += std::max(everyMs, sendUs / 1000);
             q.addUpdate({now, bytes, sendUs, pixels, jpegPixels});
             q.addRoundTrip(now, baseRoundTripMs + queueMs);
@@ -90,8 +91,10 @@ private slots:
             << Phases{slowText} << 80 << Reason::SlowLinkText << true << -1 << 1;
         QTest::newRow("slow link, photos: low JPEG")
             << Phases{slowPhotos} << 80 << Reason::SlowLinkPictures << false << 1 << 1;
-        QTest::newRow("a server slower than the link: JPEG kept")
-            << Phases{{5000, 10, Photos, 20000}} << 20 << Reason::FastLink << false << 6 << 1;
+        QTest::newRow("a full link without a queue: JPEG 3")
+            << Phases{{5000, 15, Photos, false}} << 20 << Reason::SlowLinkPictures << false << 3 << 1;
+        QTest::newRow("a photo now and then, the link not the limit: JPEG kept")
+            << Phases{{5000, 30, Slideshow}} << 40 << Reason::FastLink << false << 6 << 1;
         QTest::newRow("very slow link, text: 8-bit")
             << Phases{{128, 30, AntialiasedTerminal}} << 80 << Reason::VerySlowLink << true << -1 << 1;
         QTest::newRow("very slow link, photos: lowest JPEG")

@@ -15,11 +15,9 @@
 // and more read 19.2-19.3 and 1.93 Mbit/s at the median, 18.4 and 1.89 at
 // the 10th percentile, in every format. The estimate only moves the choice
 // to a cheaper row when the link is shown to be the limit: the round trip
-// has risen above its minimum (a queue), or, without round trips, the
-// bytes of the last seconds fill most of the estimate. A server that
-// spreads an update over time (slow encoding, its own pacing) would
-// otherwise look like a slow link. A queue also caps the estimate at what
-// the link carried meanwhile.
+// has risen above its minimum (a queue), or the bytes of the last seconds
+// fill most of the estimate (the server's own pacing keeps the queue
+// short). A server encoding slower than the link looks like a slow link.
 //
 // Content. Figures of Xvnc (1280x720) on loopback, in bytes per changed
 // pixel (CopyRect excluded):
@@ -92,6 +90,7 @@ constexpr int queueingMs = 10; // above the minimum, at least
 constexpr double boundaryMargin = 1.25; // past a row's speed, either way
 constexpr qint64 settleMs = 1500; // the figures point elsewhere this long
 constexpr qint64 holdMs = 4000; // a choice is kept at least this long
+constexpr qint64 undecidedMs = 10000;
 // A cheap row's small updates (8-bit text: 2 kB) cannot tell a freed link.
 constexpr qint64 fullUpdateEveryMs = 20000;
 
@@ -230,11 +229,6 @@ void AutoQuality::estimateSpeed(qint64 nowMs)
             }
         }
     }
-    if (speedKbps < 0 || queueing(nowMs) != 1)
-        return;
-    const qint64 carried = throughputKbps(nowMs);
-    if (carried > 0)
-        speedKbps = int(std::min<qint64>(speedKbps, carried));
 }
 
 qint64 AutoQuality::throughputKbps(qint64 nowMs) const
@@ -252,8 +246,7 @@ qint64 AutoQuality::throughputKbps(qint64 nowMs) const
     return bytes * 8 / std::max<qint64>(1, nowMs - fromMs);
 }
 
-// -1: too few round trips measured lately to tell.
-int AutoQuality::queueing(qint64 nowMs) const
+bool AutoQuality::queueing(qint64 nowMs) const
 {
     std::vector<int> recent;
     int minimum = -1;
@@ -262,20 +255,13 @@ int AutoQuality::queueing(qint64 nowMs) const
         if (r.atMs > nowMs - queueWindowMs)
             recent.push_back(r.ms);
     }
-    if (recent.size() < 2)
-        return -1;
-    return median(recent) > minimum + std::max(queueingMs, minimum / 4) ? 1 : 0;
+    return recent.size() >= 2 && median(recent) > minimum + std::max(queueingMs, minimum / 4);
 }
 
-// Round trips tell best: without a queue, a full stream is the server's
-// pace, not the link's.
 bool AutoQuality::linkIsTheLimit(qint64 nowMs) const
 {
-    const int queue = queueing(nowMs);
-    if (queue >= 0)
-        return queue == 1;
     const qint64 carried = throughputKbps(nowMs);
-    return carried >= 0 && double(carried) >= linkFull * speedKbps;
+    return queueing(nowMs) || (carried >= 0 && double(carried) >= linkFull * speedKbps);
 }
 
 int AutoQuality::rowFor(int fromRow, qint64 nowMs) const
@@ -304,9 +290,11 @@ void AutoQuality::decide(qint64 nowMs)
     }
     if (candidateSinceMs < 0)
         candidateSinceMs = nowMs;
-    // The first measurement decides at once (the start's row was a guess),
-    // once it can be told whether the link is the limit.
-    if (!measured() && row == startRow && speedKbps < speedTable[startRow].fromKbps && throughputKbps(nowMs) < 0)
+    // The first measurement decides at once (the start's row was a guess);
+    // below a fast link's speed, once the link has shown itself the limit
+    // (a slower row) or not for a while.
+    if (!measured() && row == startRow && speedKbps < speedTable[startRow].fromKbps
+        && nowMs - rates.front().atMs < undecidedMs)
         return;
     // A slow link's row depends on the picture: wait until it is known.
     if (content == Content::Unknown && rowChoice(row, Content::Text) != rowChoice(row, Content::Pictures))
