@@ -98,7 +98,7 @@ private slots:
         QTest::newRow("very slow link, text: 8-bit")
             << Phases{{128, 30, AntialiasedTerminal}} << 80 << Reason::VerySlowLink << true << -1 << 1;
         QTest::newRow("very slow link, photos: lowest JPEG")
-            << Phases{{200, 40, Photos}} << 80 << Reason::VerySlowLink << false << 0 << 1;
+            << Phases{{200, 40, Photos}} << 80 << Reason::SlowLinkPictures << false << 0 << 1;
         QTest::newRow("throttled, then freed")
             << Phases{fastPhotos, slowPhotos, fastPhotos} << 20 << Reason::FastLink << false << 6 << 3;
         QTest::newRow("text: throttled, then freed")

@@ -52,8 +52,8 @@ struct Row
 // link. Slow links: text lossless in 8 bits, photos as JPEG as low as the
 // link needs (a photo every 250 ms: JPEG 3 3 Mbit/s, JPEG 1 2 Mbit/s).
 // Very slow (TigerVNC's viewer goes to 8 bits below 256 kbit/s): zlib's
-// best, as the server has little to send, and JPEG 0 for photos, a
-// seventh of their bytes in 8 bits.
+// best, as the server has little to send, but JPEG 0 for photos, a
+// seventh of their bytes in 8 bits (so the reason is still the photos).
 struct SpeedRow
 {
     int fromKbps;
@@ -64,7 +64,7 @@ struct SpeedRow
 };
 
 const SpeedRow speedTable[] = {
-    {0, Reason::VerySlowLink, Reason::VerySlowLink, {true, -1, 9}, {false, 0, 9}},
+    {0, Reason::VerySlowLink, Reason::SlowLinkPictures, {true, -1, 9}, {false, 0, 9}},
     {256, Reason::SlowLinkText, Reason::SlowLinkPictures, {true, -1, 6}, {false, 1, 6}},
     {4000, Reason::SlowLinkText, Reason::SlowLinkPictures, {true, -1, 6}, {false, 3, 6}},
     {14000, Reason::FastLink, Reason::FastLink, {false, 6, 5}, {false, 6, 5}},
