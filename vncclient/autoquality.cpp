@@ -293,7 +293,7 @@ void AutoQuality::decide(qint64 nowMs)
     // The first measurement decides at once (the start's row was a guess);
     // below a fast link's speed, once the link has shown itself the limit
     // (a slower row) or not for a while.
-    if (!measured() && row == startRow && speedKbps < speedTable[startRow].fromKbps
+    if (!measured() && row == startRow && speedKbps < speedTable[startRow].fromKbps && !rates.empty()
         && nowMs - rates.front().atMs < undecidedMs)
         return;
     // A slow link's row depends on the picture: wait until it is known.
