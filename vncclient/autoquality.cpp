@@ -86,6 +86,7 @@ constexpr qint64 throughputWindowMs = 2000;
 constexpr double linkFull = 0.7; // of the estimate
 constexpr qint64 queueWindowMs = 2000;
 constexpr qint64 minimumRoundTripWindowMs = 30000;
+constexpr size_t maximumRoundTrips = 1024;
 constexpr int queueingMs = 10; // above the minimum, at least
 constexpr double boundaryMargin = 1.25; // past a row's speed, either way
 constexpr qint64 settleMs = 1500; // the figures point elsewhere this long
@@ -164,7 +165,7 @@ void AutoQuality::addRoundTrip(qint64 nowMs, int roundTripMs)
     if (roundTripMs < 0)
         return;
     roundTrips.push_back({nowMs, roundTripMs});
-    while (!roundTrips.empty() && roundTrips.front().atMs < nowMs - minimumRoundTripWindowMs)
+    while (roundTrips.size() > maximumRoundTrips || roundTrips.front().atMs < nowMs - minimumRoundTripWindowMs)
         roundTrips.pop_front();
     estimateSpeed(nowMs);
     decide(nowMs);
