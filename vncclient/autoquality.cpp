@@ -83,6 +83,8 @@ constexpr qint64 slowUpdateUs = 1000000;
 constexpr size_t maximumRates = 64;
 constexpr qint64 oldestRateMs = 60000;
 constexpr qint64 throughputWindowMs = 2000;
+// The first choice: the bytes and the picture of the first second.
+constexpr qint64 firstSecondsMs = 1000;
 constexpr double linkFull = 0.7; // of the estimate
 constexpr qint64 queueWindowMs = 2000;
 constexpr qint64 minimumRoundTripWindowMs = 30000;
@@ -197,7 +199,7 @@ void AutoQuality::judgeContent()
     const bool picturesGoOn
         = share >= picturesFrom && photoUpdates >= judgedUpdates && lastPhotoMs - firstPhotoMs >= judgedSpanMs;
     if (content == Content::Unknown) {
-        if ((judged >= judgedUpdates && lastMs - firstMs >= judgedSpanMs) || slowOne)
+        if ((judged >= judgedUpdates && lastMs - firstMs >= firstSecondsMs) || slowOne)
             content = share >= picturesFrom ? Content::Pictures : Content::Text;
     } else if (content == Content::Text) {
         if (picturesGoOn)
@@ -234,12 +236,14 @@ void AutoQuality::estimateSpeed(qint64 nowMs)
 
 qint64 AutoQuality::throughputKbps(qint64 nowMs) const
 {
-    if (firstStartMs < 0 || firstStartMs > nowMs - throughputWindowMs)
+    if (firstStartMs < 0 || firstStartMs > nowMs - firstSecondsMs)
         return -1;
-    // Over the window, or over the updates ending in it when they took longer.
-    qint64 bytes = 0, fromMs = nowMs - throughputWindowMs;
+    // Over the window (or the time connected), or over the updates ending
+    // in it when they took longer.
+    const qint64 windowMs = std::min(throughputWindowMs, nowMs - firstStartMs);
+    qint64 bytes = 0, fromMs = nowMs - windowMs;
     for (const Update &u : updates) {
-        if (u.endMs > nowMs - throughputWindowMs) {
+        if (u.endMs > nowMs - windowMs) {
             bytes += u.bytes;
             fromMs = std::min(fromMs, u.startMs);
         }
