@@ -10,7 +10,8 @@
 //   held across a connection attempt or a network write that may wait, so
 //   no GUI call ever waits on the network: input goes to the InputQueue,
 //   which never waits either.
-// - sideLock guards pendingErrorMessage, tunnel and activeSocket; it is
+// - sideLock guards pendingErrorMessage, tunnel, activeSocket and sessionInfo (the
+//   session's part of connectionInfo(), published by the connection thread); it is
 //   never held while calling anything else. The picture (FrameHandover),
 //   the sign-in answers (SignInPrompts) and the input (InputQueue) have
 //   locks of their own.
@@ -115,12 +116,23 @@ void VncClientThread::useSocket(int fd)
     givenSocket = fd;
 }
 
-void VncClientThread::setQuality(Quality quality) { connectionQuality = quality; }
+// The connection thread hands it to the session at its next turn.
+void VncClientThread::setQuality(Quality quality)
+{
+    connectionQuality = quality;
+    wake();
+}
+
 Quality VncClientThread::quality() const { return connectionQuality; }
 
 ConnectionInfo VncClientThread::connectionInfo() const
 {
     ConnectionInfo info;
+    {
+        QMutexLocker locker(&sideLock);
+        info = sessionInfo;
+        info.tunnelled = tunnel != nullptr;
+    }
     {
         QMutexLocker locker(&mutex);
         info.host = host;
@@ -129,9 +141,24 @@ ConnectionInfo VncClientThread::connectionInfo() const
     info.connected = inMessageLoop;
     info.encrypted = encryptedSession;
     info.identity = sessionIdentity;
-    info.quality = connectionQuality;
-    info.choice = EncodingChoice::forQuality(info.quality);
+    if (!info.connected) {
+        info.quality = connectionQuality;
+        info.choice = EncodingChoice::forQuality(info.quality);
+    }
     return info;
+}
+
+// At changes, and for the running figures at most every infoPeriodMs.
+void VncClientThread::publishInfo(bool force)
+{
+    if (!force && !session->takeDescriptionChanged() && infoClock.isValid() && infoClock.elapsed() < infoPeriodMs)
+        return;
+    infoClock.start();
+    ConnectionInfo info;
+    session->describe(&info);
+    infoRunning = info.updatesPerSecond > 0;
+    QMutexLocker locker(&sideLock);
+    sessionInfo = info;
 }
 
 void VncClientThread::setSignIn(const ConnectionOptions &options)
@@ -198,6 +225,7 @@ bool VncClientThread::rearm()
     prompts.reset();
     QMutexLocker locker(&sideLock);
     pendingErrorMessage.clear();
+    sessionInfo = ConnectionInfo();
     return true;
 }
 
@@ -379,6 +407,7 @@ bool VncClientThread::attemptConnection()
 void VncClientThread::messageLoop()
 {
     wake(); // input queued while connecting goes out at the first turn
+    publishInfo(true);
     for (;;) {
         if (stopped)
             return;
@@ -393,7 +422,8 @@ void VncClientThread::messageLoop()
             // motion goes out at once from the GUI thread, which saves a
             // wake-up of this one on the way.
             session->openIdleOutput();
-            const int polled = poll(fds, 2, -1);
+            // While the figures run, they are brought up to date when idle too.
+            const int polled = poll(fds, 2, infoRunning ? infoPeriodMs : -1);
             const int pollError = errno;
             if (!session->closeIdleOutput())
                 return;
@@ -413,6 +443,9 @@ void VncClientThread::messageLoop()
             return;
         if (serverData && !session->handleServerMessage())
             return;
+        if (!session->setQuality(connectionQuality))
+            return;
+        publishInfo(false);
         serverTakesPhysicalKeys = session->takesPhysicalKeys();
         serverHasExtendedClipboard = session->hasExtendedClipboard();
         if (!resizeReported && session->canResizeDesktop()) {

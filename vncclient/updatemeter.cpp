@@ -1,0 +1,115 @@
+#include "updatemeter.h"
+
+#include <cstddef>
+#include <iterator>
+#include <utility>
+
+#include <rfb/rfbproto.h>
+
+#include <netinet/in.h>
+#include <linux/tcp.h>
+#include <sys/socket.h>
+
+namespace
+{
+struct EncodingName
+{
+    int32_t encoding;
+    const char *name;
+};
+
+// The rectangle encodings a server may use; JPEG is tight's, told apart.
+constexpr int32_t jpegRow = 0x7fffffff;
+const EncodingName encodingNames[] = {
+    {rfbEncodingRaw, "raw"},         {rfbEncodingCopyRect, "copyrect"}, {rfbEncodingRRE, "rre"},
+    {rfbEncodingCoRRE, "corre"},     {rfbEncodingHextile, "hextile"},   {rfbEncodingZlib, "zlib"},
+    {rfbEncodingTight, "tight"},     {jpegRow, "JPEG"},                 {rfbEncodingZlibHex, "zlibhex"},
+    {rfbEncodingUltra, "ultra"},     {rfbEncodingTRLE, "trle"},         {rfbEncodingZRLE, "zrle"},
+    {rfbEncodingZYWRLE, "zywrle"},   {int32_t(rfbEncodingUltraZip), "ultrazip"},
+};
+} // namespace
+
+UpdateMeter::UpdateMeter()
+{
+    clock.start();
+}
+
+void UpdateMeter::begin()
+{
+    startUs = clock.nsecsElapsed() / 1000;
+    pixels = 0;
+    jpegPixels = 0;
+}
+
+void UpdateMeter::rectangle(int32_t encoding, qint64 area, bool jpeg)
+{
+    if (encoding != rfbEncodingCopyRect)
+        pixels += area;
+    if (jpeg)
+        jpegPixels += area;
+    const int32_t row = jpeg ? jpegRow : encoding;
+    for (size_t i = 0; i < std::size(encodingNames); ++i) {
+        if (encodingNames[i].encoding == row && !(used & (1u << i))) {
+            used |= 1u << i;
+            newEncoding = true;
+        }
+    }
+}
+
+UpdateSample UpdateMeter::finish(int socket)
+{
+    UpdateSample sample;
+    const qint64 nowUs = clock.nsecsElapsed() / 1000;
+    sample.endMs = nowUs / 1000;
+    sample.receiveUs = startUs >= 0 ? nowUs - startUs : 0;
+    sample.pixels = pixels;
+    sample.jpegPixels = jpegPixels;
+    startUs = -1;
+    // One system call per update; fails on a socket pair (a tunnel).
+    tcp_info info = {};
+    socklen_t size = sizeof info;
+    if (getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &size) == 0
+        && size >= offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received) {
+        const qint64 received = qint64(info.tcpi_bytes_received);
+        sample.bytes = lastReceived >= 0 ? received - lastReceived : 0;
+        lastReceived = received;
+        roundTrip = int((info.tcpi_rtt + 500) / 1000);
+    }
+    recent[recentNext] = {sample.endMs, sample.bytes};
+    recentNext = (recentNext + 1) % recentSize;
+    recentCount = qMin(recentCount + 1, recentSize);
+    return sample;
+}
+
+QStringList UpdateMeter::encodingsUsed() const
+{
+    QStringList names;
+    for (size_t i = 0; i < std::size(encodingNames); ++i) {
+        if (used & (1u << i))
+            names << QString::fromLatin1(encodingNames[i].name);
+    }
+    return names;
+}
+
+bool UpdateMeter::takeNewEncoding()
+{
+    return std::exchange(newEncoding, false);
+}
+
+double UpdateMeter::updatesPerSecond(qint64 nowMs) const
+{
+    int count = 0;
+    for (int i = 0; i < recentCount; ++i)
+        count += recent[i].endMs > nowMs - windowMs;
+    return count * 1000.0 / windowMs;
+}
+
+double UpdateMeter::bytesPerSecond(qint64 nowMs) const
+{
+    qint64 bytes = 0;
+    for (int i = 0; i < recentCount; ++i) {
+        if (recent[i].endMs > nowMs - windowMs)
+            bytes += recent[i].bytes;
+    }
+    return bytes * 1000.0 / windowMs;
+}

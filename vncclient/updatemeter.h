@@ -1,0 +1,64 @@
+#ifndef UPDATEMETER_H
+#define UPDATEMETER_H
+
+#include "autoquality.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include <cstdint>
+
+// What each framebuffer update cost to arrive, for Auto and for the
+// connection-information view, measured on the connection thread. Cheap
+// by design: rectangles are counted from what the library already read,
+// and the socket's counters are read once per update.
+class UpdateMeter
+{
+public:
+    UpdateMeter();
+
+    // The next message is a FramebufferUpdate; its header is not read yet.
+    void begin();
+    bool measuring() const { return startUs >= 0; }
+    // A rectangle of it (encoding -1: not known), before its payload.
+    void rectangle(int32_t encoding, qint64 pixels, bool jpeg);
+    // The update is handled: what it cost. The bytes are the TCP socket's
+    // received bytes since the last update ended (below TLS, and with the
+    // small messages in between); 0 on a socket that does not count them.
+    UpdateSample finish(int socket);
+
+    // The socket's smoothed round trip at the last update; -1: not known.
+    int roundTripMs() const { return roundTrip; }
+    qint64 nowMs() const { return clock.elapsed(); }
+    // The encodings the server has used, by name.
+    QStringList encodingsUsed() const;
+    // Over the last few seconds, up to 'nowMs'.
+    double updatesPerSecond(qint64 nowMs) const;
+    double bytesPerSecond(qint64 nowMs) const;
+    // Whether a new encoding was seen since the last call.
+    bool takeNewEncoding();
+
+    static constexpr qint64 windowMs = 3000;
+
+private:
+    QElapsedTimer clock;
+    qint64 startUs = -1;
+    qint64 pixels = 0;
+    qint64 jpegPixels = 0;
+    qint64 lastReceived = -1; // the socket's count at the last update's end
+    int roundTrip = -1;
+    uint32_t used = 0; // bits of encodingNames' rows
+    bool newEncoding = false;
+    // The recent updates, a ring.
+    struct Recent
+    {
+        qint64 endMs;
+        qint64 bytes;
+    };
+    static constexpr int recentSize = 1024;
+    Recent recent[recentSize] = {};
+    int recentCount = 0;
+    int recentNext = 0;
+};
+
+#endif
