@@ -1,0 +1,173 @@
+// The quality changed while connected: the new pixel format and encodings
+// reach the server on the same connection, with continuous updates (Xvnc)
+// and without (libvncserver); no picture handed over is ever black or
+// mis-coloured. The connection-information figures match the server's.
+#include "e2e_servers.h"
+#include "relay.h"
+#include "threadharness.h"
+
+#include <QMutex>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <memory>
+
+namespace
+{
+// A colour as the 8-bit BGR233 format rounds it, shown again in 32 bits.
+QRgb quantised(QRgb c)
+{
+    const auto level = [](int v, int max) { return (v * max + 127) / 255 * 255 / max; };
+    return qRgb(level(qRed(c), 7), level(qGreen(c), 7), level(qBlue(c), 3)) & 0xffffff;
+}
+
+// None is black, and no colour's 8-bit form is another's.
+const QRgb colours[] = {0xd02010, 0x10c040, 0x3050e0, 0xe0c020, 0x20c0c0, 0xc040b0};
+
+int pixelsOutside(const QImage &picture, const QSet<QRgb> &allowed)
+{
+    int outside = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x)
+            outside += !allowed.contains(picture.pixel(x, y) & 0xffffff);
+    }
+    return outside;
+}
+
+bool allOf(const QImage &picture, QRgb colour)
+{
+    return !picture.isNull() && pixelsOutside(picture, {colour}) == 0;
+}
+
+// A desktop painted one colour at a time, behind a relay that records what
+// the viewer sends: Xvnc (continuous updates) or libvncserver (requests).
+struct Desktop
+{
+    bool xvnc;
+    XServer x;
+    std::unique_ptr<TestServer> server;
+    std::unique_ptr<vemotest::Relay> relay;
+    mutable QMutex lock;
+    QList<ClientMessage> sent;
+
+    explicit Desktop(bool xvnc) : xvnc(xvnc) {}
+    bool start(QSize size)
+    {
+        quint16 upstream = freePort();
+        if (xvnc) {
+            const QString program = QStandardPaths::findExecutable("Xvnc");
+            const QString geometry = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+            if (program.isEmpty() || !x.start(program, {"-rfbport", QString::number(upstream), "-localhost",
+                                                        "-geometry", geometry, "-SecurityTypes", "None"}))
+                return false;
+        } else {
+            server = std::make_unique<TestServer>(size.width(), size.height());
+            if (!server->start())
+                return false;
+            upstream = server->port();
+        }
+        relay = std::make_unique<vemotest::Relay>(upstream, [this](const QList<ClientMessage> &m) {
+            QMutexLocker locker(&lock);
+            sent += m;
+        });
+        return relay->start();
+    }
+    QString host() const { return QStringLiteral("127.0.0.1"); }
+    quint16 port() const { return relay->port(); }
+    void paint(QRgb colour)
+    {
+        if (xvnc)
+            runTool(x.display, "xsetroot", {"-solid", QStringLiteral("#%1").arg(colour, 6, 16, QChar('0'))});
+        else
+            server->fillRect(QRect(QPoint(), server->size()), colour);
+    }
+    QList<ClientMessage> messages() const
+    {
+        QMutexLocker locker(&lock);
+        return sent;
+    }
+};
+
+// The viewer's messages that order a change of pixel format, one letter
+// each: P SetPixelFormat, E SetEncodings, F a request for the whole
+// desktop, 0 and 1 continuous updates off and on.
+QString formatFlow(const QList<ClientMessage> &sent)
+{
+    QString flow;
+    for (const ClientMessage &m : sent) {
+        if (m.type == ClientMessage::SetPixelFormat)
+            flow += 'P';
+        else if (m.type == ClientMessage::SetEncodings)
+            flow += 'E';
+        else if (m.type == ClientMessage::UpdateRequest && !m.incremental)
+            flow += 'F';
+        else if (m.type == ClientMessage::EnableContinuousUpdates)
+            flow += m.enable ? '1' : '0';
+    }
+    return flow;
+}
+} // namespace
+
+class QualityChangeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void changedWhileConnectedShowsOnlyServerColours_data()
+    {
+        QTest::addColumn<bool>("xvnc");
+        QTest::addColumn<QString>("switchFlow"); // each format change
+        QTest::addColumn<int>("switches"); // the first format too, without continuous updates
+        QTest::newRow("libvncserver, update requests") << false << "PEF" << 7;
+        QTest::newRow("Xvnc, continuous updates") << true << "0PEF1" << 6;
+    }
+    void changedWhileConnectedShowsOnlyServerColours()
+    {
+        QFETCH(bool, xvnc);
+        QFETCH(QString, switchFlow);
+        QFETCH(int, switches);
+        Desktop desktop(xvnc);
+        QVERIFY2(desktop.start(QSize(160, 120)), "Xvnc is missing or did not start: run scripts/install-deps.sh");
+        VncClientThread thread;
+        Receiver receiver(thread);
+        desktop.paint(colours[0]);
+        startThread(thread, desktop, Quality::High);
+        QTRY_VERIFY_WITH_TIMEOUT(allOf(receiver.shown, colours[0]), 10000);
+        // From here on, every picture handed over holds the colours painted
+        // so far, as sent in 32 or 8 bits: never black, never garbled.
+        QSet<QRgb> allowed{colours[0], quantised(colours[0])};
+        int outside = 0;
+        connect(&thread, &VncClientThread::imageUpdated, this,
+                [&] { outside = std::max(outside, pixelsOutside(thread.image(), allowed)); });
+        const Quality steps[] = {Quality::Low,  Quality::Medium, Quality::High, Quality::Low,
+                                 Quality::High, Quality::Medium, Quality::Low,  Quality::High};
+        for (size_t i = 0; i < std::size(steps); ++i) {
+            const QRgb colour = colours[(i + 1) % std::size(colours)];
+            allowed << colour << quantised(colour);
+            thread.setQuality(steps[i]);
+            desktop.paint(colour);
+            const QRgb expected = steps[i] == Quality::Low ? quantised(colour) : colour;
+            QTRY_VERIFY2_WITH_TIMEOUT(allOf(receiver.shown, expected), qPrintable(QString::number(i)), 10000);
+        }
+        QCOMPARE(outside, 0);
+        // One connection; a pixel format for each change, each after the
+        // updates in the old one ended, with the whole desktop asked for.
+        const QList<ClientMessage> sent = desktop.messages();
+        QVERIFY(std::all_of(sent.begin(), sent.end(), [](const ClientMessage &m) { return m.connection == 1; }));
+        const QString flow = formatFlow(sent);
+        QCOMPARE(flow.count('P'), 7);
+        QCOMPARE(flow.count(switchFlow), switches);
+        // The last encodings are High's, sent alone when only they changed.
+        QList<qint32> lastEncodings;
+        for (const ClientMessage &m : sent) {
+            if (m.type == ClientMessage::SetEncodings)
+                lastEncodings = m.encodings;
+        }
+        QCOMPARE(lastEncodings.mid(0, 3), (QList<qint32>{1, 5, 0}));
+        QVERIFY(flow.count('E') > flow.count('P'));
+    }
+};
+
+QTEST_MAIN(QualityChangeTest)
+#include "qualitychange_test.moc"
