@@ -4,8 +4,10 @@
 // mis-coloured. The connection-information figures match the server's.
 #include "e2e_servers.h"
 #include "relay.h"
+#include "updatemeter.h"
 #include "threadharness.h"
 
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QSet>
 #include <QStandardPaths>
@@ -166,6 +168,51 @@ private slots:
         }
         QCOMPARE(lastEncodings.mid(0, 3), (QList<qint32>{1, 5, 0}));
         QVERIFY(flow.count('E') > flow.count('P'));
+    }
+
+    void connectionInfoMatchesTheServer()
+    {
+        Desktop desktop(false);
+        QVERIFY(desktop.start(QSize(200, 120)));
+        VncClientThread thread;
+        Receiver receiver(thread);
+        startThread(thread, desktop, Quality::Medium);
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
+        // Updates for longer than the figures' window, the relay's count of
+        // the bytes it passed noted beside.
+        QElapsedTimer clock;
+        clock.start();
+        QList<QPair<qint64, qint64>> passed;
+        for (int i = 0; clock.elapsed() < 4000; ++i) {
+            desktop.server->fillRect(QRect(i * 13 % 180, i * 7 % 100, 20, 20), colours[i % std::size(colours)]);
+            passed.append({clock.elapsed(), desktop.relay->bytesToClient()});
+            QTest::qWait(20);
+        }
+        QTest::qWait(300); // the figures are published four times a second
+        const ConnectionInfo info = thread.connectionInfo();
+        QVERIFY(info.connected);
+        QCOMPARE(info.desktopName, QStringLiteral("vemo test server"));
+        QCOMPARE(QPoint(info.protocolMajor, info.protocolMinor), QPoint(3, 8));
+        QCOMPARE(info.securityType, int(rfbNoAuth));
+        QCOMPARE(info.desktopSize, QSize(200, 120));
+        QCOMPARE(QPoint(info.bitsPerPixel, info.depth), QPoint(32, 24));
+        QVERIFY2(info.encodingsUsed.contains("tight"), qPrintable(info.encodingsUsed.join(' ')));
+        QVERIFY(!info.continuousUpdates);
+        QCOMPARE(info.quality, Quality::Medium);
+        QVERIFY(info.choice == EncodingChoice::forQuality(Quality::Medium));
+        // The last window's bytes, as the relay passed them.
+        const auto from = std::find_if(passed.begin(), passed.end(), [&](const auto &p) {
+            return p.first >= passed.last().first - UpdateMeter::windowMs;
+        });
+        const double relayed = double(passed.last().second - from->second) * 1000 / UpdateMeter::windowMs;
+        QVERIFY2(relayed > 0 && info.bytesPerSecond > relayed * 0.7 && info.bytesPerSecond < relayed * 1.3,
+                 qPrintable(QStringLiteral("%1 measured, %2 relayed").arg(info.bytesPerSecond).arg(relayed)));
+        QVERIFY(info.updatesPerSecond > 1);
+        // A new format shows there once it is in effect.
+        thread.setQuality(Quality::Low);
+        desktop.paint(colours[0]);
+        QTRY_COMPARE_WITH_TIMEOUT(thread.connectionInfo().bitsPerPixel, 8, 5000);
+        QVERIFY(thread.connectionInfo().choice.lowColour);
     }
 };
 

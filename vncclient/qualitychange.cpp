@@ -75,6 +75,7 @@ bool RfbSession::switchFormat()
 {
     formatChangePending = false;
     pendingUpdateArrived = false;
+    descriptionChanged = true;
     if (pendingChoice.lowColour != lowColour && !convertDecoded(pendingChoice.lowColour))
         return false;
     choice = pendingChoice;
