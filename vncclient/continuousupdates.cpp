@@ -73,9 +73,11 @@ void ContinuousUpdates::confirmed(rfbClient *client)
     enable(client);
 }
 
+// While paused for a new format, resume() enables the new size: enabling
+// now would let updates in the old format follow the pause's end.
 bool ContinuousUpdates::resized(rfbClient *client)
 {
-    return !active() || enable(client);
+    return !active() || pauseAsked || enable(client);
 }
 
 bool ContinuousUpdates::pause(rfbClient *client)

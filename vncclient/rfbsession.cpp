@@ -118,6 +118,7 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
     if (!allocateFrameBuffer())
         return false;
     announcements.greeted(rfb);
+    meter.connected(rfb->sock);
     rfb->updateRect = {0, 0, rfb->width, rfb->height};
     return SendFramebufferUpdateRequest(rfb, 0, 0, rfb->width, rfb->height, FALSE);
 }

@@ -34,6 +34,26 @@ UpdateMeter::UpdateMeter()
     clock.start();
 }
 
+void UpdateMeter::connected(int socket)
+{
+    qint64 received;
+    if (readCounters(socket, &received))
+        lastReceived = received;
+}
+
+// One system call; fails on a socket pair (a tunnel).
+bool UpdateMeter::readCounters(int socket, qint64 *received)
+{
+    tcp_info info = {};
+    socklen_t size = sizeof info;
+    if (getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &size) != 0
+        || size < offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received)
+        return false;
+    *received = qint64(info.tcpi_bytes_received);
+    roundTrip = int((info.tcpi_rtt + 500) / 1000);
+    return true;
+}
+
 void UpdateMeter::begin()
 {
     startUs = clock.nsecsElapsed() / 1000;
@@ -65,15 +85,10 @@ UpdateSample UpdateMeter::finish(int socket)
     sample.pixels = pixels;
     sample.jpegPixels = jpegPixels;
     startUs = -1;
-    // One system call per update; fails on a socket pair (a tunnel).
-    tcp_info info = {};
-    socklen_t size = sizeof info;
-    if (getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &size) == 0
-        && size >= offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received) {
-        const qint64 received = qint64(info.tcpi_bytes_received);
+    qint64 received;
+    if (readCounters(socket, &received)) {
         sample.bytes = lastReceived >= 0 ? received - lastReceived : 0;
         lastReceived = received;
-        roundTrip = int((info.tcpi_rtt + 500) / 1000);
     }
     recent[recentNext] = {sample.endMs, sample.bytes};
     recentNext = (recentNext + 1) % recentSize;

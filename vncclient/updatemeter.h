@@ -17,6 +17,8 @@ class UpdateMeter
 public:
     UpdateMeter();
 
+    // Connected over 'socket': its counters so far are not the updates'.
+    void connected(int socket);
     // The next message is a FramebufferUpdate; its header is not read yet.
     void begin();
     bool measuring() const { return startUs >= 0; }
@@ -41,6 +43,9 @@ public:
     static constexpr qint64 windowMs = 3000;
 
 private:
+    // The socket's received bytes and round trip; false when it does not count them.
+    bool readCounters(int socket, qint64 *received);
+
     QElapsedTimer clock;
     qint64 startUs = -1;
     qint64 pixels = 0;
