@@ -6,3 +6,4 @@ vemo_add_test(vncclientthread_test SOURCES vncclientthread_test.cpp threadharnes
 vemo_add_test(vncview_test SOURCES vncview_test.cpp LIBS vncview vemo_testsupport)
 pkg_check_modules(TEST_GNUTLS REQUIRED IMPORTED_TARGET gnutls)
 vemo_add_test(directoutput_test SOURCES directoutput_test.cpp LIBS vncclient PkgConfig::TEST_GNUTLS)
+vemo_add_test(autoquality_test SOURCES autoquality_test.cpp LIBS vncclient)

@@ -5,6 +5,8 @@
 
 #include <QtGlobal>
 
+#include <deque>
+
 // What one finished framebuffer update cost, as the connection thread
 // measured it.
 struct UpdateSample
@@ -28,7 +30,9 @@ public:
     enum class Reason { NotMeasured, FastLink, SlowLinkText, SlowLinkPictures, VerySlowLink };
 
     void addUpdate(const UpdateSample &sample);
-    // A round trip measured at 'nowMs' (a fence's, or the socket's).
+    // A round trip measured at 'nowMs' (a fence's, or the socket's). Give
+    // one before updates stream (the handshake's): queues are told from
+    // the rise above the least seen.
     void addRoundTrip(qint64 nowMs, int roundTripMs);
 
     EncodingChoice choice() const;
@@ -36,6 +40,51 @@ public:
     // -1 while not measured.
     int lineSpeedKbps() const;
     int roundTripMs() const;
+
+private:
+    enum class Content { Unknown, Text, Pictures };
+    struct Update
+    {
+        qint64 startMs;
+        qint64 endMs;
+        qint64 bytes;
+        qint64 photoPixels; // judged photo-like
+        qint64 textPixels; // judged text-like
+        bool slow; // took long enough to stand for the picture and the link alone
+    };
+    struct Rate
+    {
+        qint64 atMs;
+        int kbps;
+        int weight;
+    };
+    struct RoundTrip
+    {
+        qint64 atMs;
+        int ms;
+    };
+
+    void judgeContent();
+    void estimateSpeed(qint64 nowMs);
+    qint64 throughputKbps(qint64 nowMs) const; // -1: not seen long enough
+    int queueing(qint64 nowMs) const;
+    bool linkIsTheLimit(qint64 nowMs) const;
+    int rowFor(int fromRow, qint64 nowMs) const;
+    void decide(qint64 nowMs);
+    bool measured() const { return speedRow >= 0; }
+    static EncodingChoice rowChoice(int row, Content what);
+    static Reason reasonFor(int row, Content what);
+
+    std::deque<Update> updates;
+    std::deque<RoundTrip> roundTrips;
+    std::deque<Rate> rates;
+    qint64 firstStartMs = -1;
+    int speedKbps = -1;
+    Content content = Content::Unknown; // as judged, with its own hysteresis
+    int speedRow = -1; // of the speed table; -1 until measured
+    Content chosenContent = Content::Unknown;
+    qint64 changedAtMs = 0;
+    qint64 candidateSinceMs = -1; // when the figures first pointed elsewhere
 };
 
 #endif
