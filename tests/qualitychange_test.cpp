@@ -214,6 +214,42 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(thread.connectionInfo().bitsPerPixel, 8, 5000);
         QVERIFY(thread.connectionInfo().choice.lowColour);
     }
+
+    // The relay between the viewer and the server passes bytes at the rate
+    // set; the picture keeps changing, with content that compresses badly.
+    void autoFollowsTheLink()
+    {
+        Desktop desktop(false);
+        // Updates of tens of KiB: big enough to measure the link with.
+        QVERIFY(desktop.start(QSize(320, 240)));
+        VncClientThread thread;
+        Receiver receiver(thread);
+        startThread(thread, desktop, Quality::Auto);
+        int shift = 0;
+        const auto settles = [&](const auto &on) {
+            return QTest::qWaitFor(
+                [&] {
+                    desktop.server->paintPattern(QRect(0, 0, 320, 240), ++shift);
+                    return on(thread.connectionInfo());
+                },
+                60000);
+        };
+        using Reason = AutoQuality::Reason;
+        EncodingChoice fast;
+        QVERIFY(settles([&](const ConnectionInfo &info) {
+            fast = info.choice;
+            return info.reason == Reason::FastLink;
+        }));
+        const auto slow = [](Reason r) { return r != Reason::FastLink && r != Reason::NotMeasured; };
+        desktop.relay->setRate(24000); // 192 kbit/s
+        QVERIFY(settles([&](const ConnectionInfo &info) { return slow(info.reason) && info.choice != fast; }));
+        QVERIFY(thread.connectionInfo().lineSpeedKbps < 1000);
+        desktop.relay->setRate(0);
+        QVERIFY(settles([&](const ConnectionInfo &info) {
+            return info.reason == Reason::FastLink && info.choice == fast;
+        }));
+        QCOMPARE(desktop.server->connectionCount(), 1);
+    }
 };
 
 QTEST_MAIN(QualityChangeTest)

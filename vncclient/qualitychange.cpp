@@ -34,7 +34,7 @@ bool RfbSession::setQuality(Quality next)
         return true;
     quality = next;
     descriptionChanged = true;
-    return applyChoice(EncodingChoice::forQuality(next));
+    return applyChoice(next == Quality::Auto ? autoQuality.choice() : EncodingChoice::forQuality(next));
 }
 
 bool RfbSession::applyChoice(const EncodingChoice &next)
@@ -61,6 +61,11 @@ bool RfbSession::applyChoice(const EncodingChoice &next)
 
 bool RfbSession::afterMessage()
 {
+    if (quality == Quality::Auto && std::exchange(measured, false)) {
+        const EncodingChoice wanted = autoQuality.choice();
+        if (wanted != (formatChangePending ? pendingChoice : choice) && !applyChoice(wanted))
+            return false;
+    }
     if (!formatChangePending)
         return true;
     if (continuousUpdates.takePaused())
@@ -140,11 +145,19 @@ bool RfbSession::requestWholeDesktop()
     return sent;
 }
 
+// Auto is told always, so that the line speed and the reason it would
+// give are there to see whatever the quality.
 void RfbSession::updateMeasured()
 {
-    meter.finish(rfb->sock);
-    if (meter.takeNewEncoding())
+    const UpdateSample sample = meter.finish(rfb->sock);
+    autoQuality.addUpdate(sample);
+    if (meter.roundTripMs() >= 0)
+        autoQuality.addRoundTrip(sample.endMs, meter.roundTripMs());
+    measured = true;
+    if (meter.takeNewEncoding() || autoQuality.reason() != reason) {
+        reason = autoQuality.reason();
         descriptionChanged = true;
+    }
 }
 
 void RfbSession::describe(ConnectionInfo *info) const
@@ -163,7 +176,9 @@ void RfbSession::describe(ConnectionInfo *info) const
     info->continuousUpdates = continuousUpdates.active();
     info->quality = quality;
     info->choice = choice;
-    info->roundTripMs = meter.roundTripMs();
+    info->reason = autoQuality.reason();
+    info->lineSpeedKbps = autoQuality.lineSpeedKbps();
+    info->roundTripMs = autoQuality.roundTripMs() >= 0 ? autoQuality.roundTripMs() : meter.roundTripMs();
     const qint64 now = meter.nowMs();
     info->updatesPerSecond = meter.updatesPerSecond(now);
     info->bytesPerSecond = meter.bytesPerSecond(now);

@@ -119,6 +119,9 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
         return false;
     announcements.greeted(rfb);
     meter.connected(rfb->sock);
+    // The handshake's round trip: Auto tells queues from the rise above it.
+    if (meter.roundTripMs() >= 0)
+        autoQuality.addRoundTrip(meter.nowMs(), meter.roundTripMs());
     rfb->updateRect = {0, 0, rfb->width, rfb->height};
     return SendFramebufferUpdateRequest(rfb, 0, 0, rfb->width, rfb->height, FALSE);
 }

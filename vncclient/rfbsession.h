@@ -127,6 +127,9 @@ private:
     bool pendingUpdateArrived = false; // without continuous updates: none outstanding now
     bool descriptionChanged = true;
     UpdateMeter meter;
+    AutoQuality autoQuality;
+    AutoQuality::Reason reason = AutoQuality::Reason::NotMeasured; // as last described
+    bool measured = false; // an update measured since Auto was last asked
     rfbClient *rfb = nullptr;
     TlsChannel tls;
     bool tlsUsed = false;

@@ -213,9 +213,13 @@ bool Relay::sendToClient(Connection &c)
     if (rate == 0) {
         open = flushQueue(c.net.get(), c.toNet);
     } else {
-        // At most 20 ms' worth at once: the link's own burst.
-        m_allowance = std::min(m_allowance + seconds * double(rate), double(rate) / 50);
-        const size_t allowed = std::min(c.toNet.size(), size_t(std::max(0.0, m_allowance)));
+        // Whole packets, as a link delivers them (the library counts each
+        // read that finds nothing towards its time-out), at most 20 ms'
+        // worth at once.
+        constexpr double packet = 1448;
+        m_allowance = std::min(m_allowance + seconds * double(rate), std::max(double(rate) / 50, 2 * packet));
+        const size_t allowed = m_allowance >= std::min(double(c.toNet.size()), packet)
+            ? std::min(c.toNet.size(), size_t(m_allowance)) : 0;
         const ssize_t n = allowed ? ::send(c.net.get(), c.toNet.data(), allowed, MSG_NOSIGNAL) : 0;
         if (n > 0) {
             c.toNet.consume(size_t(n));
