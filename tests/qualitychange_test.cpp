@@ -8,12 +8,12 @@
 #include "threadharness.h"
 
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTest>
 
 #include <memory>
+#include <mutex>
 
 namespace
 {
@@ -50,7 +50,7 @@ struct Desktop
     XServer x;
     std::unique_ptr<TestServer> server;
     std::unique_ptr<vemotest::Relay> relay;
-    mutable QMutex lock;
+    mutable std::mutex lock; // seen by the race detector, as Qt's is not
     QList<ClientMessage> sent;
 
     explicit Desktop(bool xvnc) : xvnc(xvnc) {}
@@ -70,7 +70,7 @@ struct Desktop
             upstream = server->port();
         }
         relay = std::make_unique<vemotest::Relay>(upstream, [this](const QList<ClientMessage> &m) {
-            QMutexLocker locker(&lock);
+            std::lock_guard locker(lock);
             sent += m;
         });
         return relay->start();
@@ -86,7 +86,7 @@ struct Desktop
     }
     QList<ClientMessage> messages() const
     {
-        QMutexLocker locker(&lock);
+        std::lock_guard locker(lock);
         return sent;
     }
 };
@@ -202,9 +202,9 @@ private slots:
         QVERIFY(info.choice == EncodingChoice::forQuality(Quality::Medium));
         // The last window's bytes, as the relay passed them.
         const auto from = std::find_if(passed.begin(), passed.end(), [&](const auto &p) {
-            return p.first >= passed.last().first - UpdateMeter::windowMs;
+            return p.first >= passed.last().first - RecentUpdates::windowMs;
         });
-        const double relayed = double(passed.last().second - from->second) * 1000 / UpdateMeter::windowMs;
+        const double relayed = double(passed.last().second - from->second) * 1000 / RecentUpdates::windowMs;
         QVERIFY2(relayed > 0 && info.bytesPerSecond > relayed * 0.7 && info.bytesPerSecond < relayed * 1.3,
                  qPrintable(QStringLiteral("%1 measured, %2 relayed").arg(info.bytesPerSecond).arg(relayed)));
         QVERIFY(info.updatesPerSecond > 1);

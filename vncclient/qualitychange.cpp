@@ -179,9 +179,14 @@ void RfbSession::describe(ConnectionInfo *info) const
     info->reason = autoQuality.reason();
     info->lineSpeedKbps = autoQuality.lineSpeedKbps();
     info->roundTripMs = autoQuality.roundTripMs() >= 0 ? autoQuality.roundTripMs() : meter.roundTripMs();
-    const qint64 now = meter.nowMs();
-    info->updatesPerSecond = meter.updatesPerSecond(now);
-    info->bytesPerSecond = meter.bytesPerSecond(now);
+    info->updatesPerSecond = meter.recent().updatesPerSecond(meter.nowMs());
+    info->bytesPerSecond = meter.recent().bytesPerSecond(meter.nowMs());
+}
+
+void RfbSession::copyRecentUpdates(RecentUpdates *recent, QElapsedTimer *clock) const
+{
+    *recent = meter.recent();
+    *clock = meter.clock();
 }
 
 bool RfbSession::takeDescriptionChanged()

@@ -90,6 +90,8 @@ public:
     // Whether something describe() shows changed since the last call,
     // other than the running figures.
     bool takeDescriptionChanged();
+    // The updates behind the rates, and the clock they are on.
+    void copyRecentUpdates(RecentUpdates *recent, QElapsedTimer *clock) const;
 
 private:
     template<auto Member>

@@ -31,7 +31,7 @@ const EncodingName encodingNames[] = {
 
 UpdateMeter::UpdateMeter()
 {
-    clock.start();
+    started.start();
 }
 
 void UpdateMeter::connected(int socket)
@@ -56,7 +56,7 @@ bool UpdateMeter::readCounters(int socket, qint64 *received)
 
 void UpdateMeter::begin()
 {
-    startUs = clock.nsecsElapsed() / 1000;
+    startUs = started.nsecsElapsed() / 1000;
     pixels = 0;
     jpegPixels = 0;
 }
@@ -79,7 +79,7 @@ void UpdateMeter::rectangle(int32_t encoding, qint64 area, bool jpeg)
 UpdateSample UpdateMeter::finish(int socket)
 {
     UpdateSample sample;
-    const qint64 nowUs = clock.nsecsElapsed() / 1000;
+    const qint64 nowUs = started.nsecsElapsed() / 1000;
     sample.endMs = nowUs / 1000;
     sample.receiveUs = startUs >= 0 ? nowUs - startUs : 0;
     sample.pixels = pixels;
@@ -90,9 +90,7 @@ UpdateSample UpdateMeter::finish(int socket)
         sample.bytes = lastReceived >= 0 ? received - lastReceived : 0;
         lastReceived = received;
     }
-    recent[recentNext] = {sample.endMs, sample.bytes};
-    recentNext = (recentNext + 1) % recentSize;
-    recentCount = qMin(recentCount + 1, recentSize);
+    recentUpdates.add(sample.endMs, sample.bytes);
     return sample;
 }
 
@@ -111,20 +109,25 @@ bool UpdateMeter::takeNewEncoding()
     return std::exchange(newEncoding, false);
 }
 
-double UpdateMeter::updatesPerSecond(qint64 nowMs) const
+void RecentUpdates::add(qint64 endMs, qint64 bytes)
+{
+    updates.emplace_back(endMs, bytes);
+    while (updates.front().first <= endMs - windowMs)
+        updates.pop_front();
+}
+
+double RecentUpdates::updatesPerSecond(qint64 nowMs) const
 {
     int count = 0;
-    for (int i = 0; i < recentCount; ++i)
-        count += recent[i].endMs > nowMs - windowMs;
+    for (const auto &[endMs, bytes] : updates)
+        count += endMs > nowMs - windowMs;
     return count * 1000.0 / windowMs;
 }
 
-double UpdateMeter::bytesPerSecond(qint64 nowMs) const
+double RecentUpdates::bytesPerSecond(qint64 nowMs) const
 {
-    qint64 bytes = 0;
-    for (int i = 0; i < recentCount; ++i) {
-        if (recent[i].endMs > nowMs - windowMs)
-            bytes += recent[i].bytes;
-    }
-    return bytes * 1000.0 / windowMs;
+    qint64 sum = 0;
+    for (const auto &[endMs, bytes] : updates)
+        sum += endMs > nowMs - windowMs ? bytes : 0;
+    return sum * 1000.0 / windowMs;
 }

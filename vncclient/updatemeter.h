@@ -7,6 +7,24 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <deque>
+#include <utility>
+
+// The updates of the last few seconds, as rates at any time after: a copy
+// taken now and then tells another thread the rates when it asks, so the
+// connection thread need not wake to keep them current.
+class RecentUpdates
+{
+public:
+    void add(qint64 endMs, qint64 bytes);
+    double updatesPerSecond(qint64 nowMs) const;
+    double bytesPerSecond(qint64 nowMs) const;
+
+    static constexpr qint64 windowMs = 3000;
+
+private:
+    std::deque<std::pair<qint64, qint64>> updates; // end time, bytes
+};
 
 // What each framebuffer update cost to arrive, for Auto and for the
 // connection-information view, measured on the connection thread. Cheap
@@ -31,22 +49,20 @@ public:
 
     // The socket's smoothed round trip at the last update; -1: not known.
     int roundTripMs() const { return roundTrip; }
-    qint64 nowMs() const { return clock.elapsed(); }
+    qint64 nowMs() const { return started.elapsed(); }
     // The encodings the server has used, by name.
     QStringList encodingsUsed() const;
-    // Over the last few seconds, up to 'nowMs'.
-    double updatesPerSecond(qint64 nowMs) const;
-    double bytesPerSecond(qint64 nowMs) const;
     // Whether a new encoding was seen since the last call.
     bool takeNewEncoding();
-
-    static constexpr qint64 windowMs = 3000;
+    // The updates of the last few seconds, on the clock of 'clock()'.
+    const RecentUpdates &recent() const { return recentUpdates; }
+    const QElapsedTimer &clock() const { return started; }
 
 private:
     // The socket's received bytes and round trip; false when it does not count them.
     bool readCounters(int socket, qint64 *received);
 
-    QElapsedTimer clock;
+    QElapsedTimer started;
     qint64 startUs = -1;
     qint64 pixels = 0;
     qint64 jpegPixels = 0;
@@ -54,16 +70,7 @@ private:
     int roundTrip = -1;
     uint32_t used = 0; // bits of encodingNames' rows
     bool newEncoding = false;
-    // The recent updates, a ring.
-    struct Recent
-    {
-        qint64 endMs;
-        qint64 bytes;
-    };
-    static constexpr int recentSize = 1024;
-    Recent recent[recentSize] = {};
-    int recentCount = 0;
-    int recentNext = 0;
+    RecentUpdates recentUpdates;
 };
 
 #endif

@@ -132,6 +132,11 @@ ConnectionInfo VncClientThread::connectionInfo() const
         QMutexLocker locker(&sideLock);
         info = sessionInfo;
         info.tunnelled = tunnel != nullptr;
+        // Now, not when published: they fall while the session is idle.
+        if (rateClock.isValid()) {
+            info.updatesPerSecond = recentUpdates.updatesPerSecond(rateClock.elapsed());
+            info.bytesPerSecond = recentUpdates.bytesPerSecond(rateClock.elapsed());
+        }
     }
     {
         QMutexLocker locker(&mutex);
@@ -148,17 +153,27 @@ ConnectionInfo VncClientThread::connectionInfo() const
     return info;
 }
 
-// At changes, and for the running figures at most every infoPeriodMs.
+// At changes, and else at most every infoPeriodMs, as the connection
+// thread comes by: a publication held back is made up after the next
+// wait, which is then no longer (one wake-up after the last update).
 void VncClientThread::publishInfo(bool force)
 {
-    if (!force && !session->takeDescriptionChanged() && infoClock.isValid() && infoClock.elapsed() < infoPeriodMs)
+    const bool changed = session->takeDescriptionChanged();
+    if (!force && !changed && infoClock.isValid() && infoClock.elapsed() < infoPeriodMs) {
+        infoHeld = true;
         return;
+    }
+    infoHeld = false;
     infoClock.start();
     ConnectionInfo info;
     session->describe(&info);
-    infoRunning = info.updatesPerSecond > 0;
+    RecentUpdates recent;
+    QElapsedTimer clock;
+    session->copyRecentUpdates(&recent, &clock);
     QMutexLocker locker(&sideLock);
-    sessionInfo = info;
+    sessionInfo = std::move(info);
+    recentUpdates = std::move(recent);
+    rateClock = clock;
 }
 
 void VncClientThread::setSignIn(const ConnectionOptions &options)
@@ -226,6 +241,8 @@ bool VncClientThread::rearm()
     QMutexLocker locker(&sideLock);
     pendingErrorMessage.clear();
     sessionInfo = ConnectionInfo();
+    recentUpdates = RecentUpdates();
+    rateClock.invalidate();
     return true;
 }
 
@@ -422,8 +439,8 @@ void VncClientThread::messageLoop()
             // motion goes out at once from the GUI thread, which saves a
             // wake-up of this one on the way.
             session->openIdleOutput();
-            // While the figures run, they are brought up to date when idle too.
-            const int polled = poll(fds, 2, infoRunning ? infoPeriodMs : -1);
+            const int wait = infoHeld ? std::max(1, infoPeriodMs - int(infoClock.elapsed())) : -1;
+            const int polled = poll(fds, 2, wait);
             const int pollError = errno;
             if (!session->closeIdleOutput())
                 return;

@@ -10,6 +10,7 @@
 #include "librarylog.h"
 #include "serveridentity.h"
 #include "sessionhost.h"
+#include "updatemeter.h"
 #include "signinprompts.h"
 
 #include <QElapsedTimer>
@@ -195,7 +196,7 @@ private:
     std::atomic<bool> serverHasExtendedClipboard{false};
     bool resizeReported = false; // connection thread only
     QElapsedTimer infoClock; // connection thread only: since sessionInfo was published
-    bool infoRunning = false; // connection thread only: its figures move
+    bool infoHeld = false; // connection thread only: a publication is due
     static constexpr int infoPeriodMs = 250;
 
     // Guards pendingErrorMessage, tunnel, activeSocket and sessionInfo; never held while
@@ -205,6 +206,8 @@ private:
     std::unique_ptr<SshTunnel> tunnel; // set and reset by the connection thread
     int activeSocket = -1;
     ConnectionInfo sessionInfo; // the session's part, as last published
+    RecentUpdates recentUpdates; // behind its rates, on rateClock
+    QElapsedTimer rateClock;
     int wakeFd = -1;
     int abortFd = -1; // readable once abort() was called, until rearm()
 
