@@ -10,7 +10,9 @@ which the viewers show it, one at a time, alternating which goes first, and
 bench_linkwatch, which measures on that screen: time to first frame,
 pictures shown per second (XDamage) and key-to-screen latency (XTest key
 press to the target's colour change). bench_linkemu counts the bytes on the
-link and the time they queue. With --tunnel the second viewer is vemo
+link and the time they queue. With --auto it runs vemo's automatic
+quality, vemo's fixed levels 2 and 3 and TigerVNC's viewer with its
+defaults (AutoSelect on) in turn. With --tunnel the second viewer is vemo
 through --via to an sshd in the far namespace: the slow link lies between
 the viewer and the gateway, which reaches Xvnc on its own loopback. Every
 process is ended by its PID and both namespaces are deleted on every exit
@@ -36,8 +38,14 @@ WIDTH, HEIGHT, TARGET = 1280, 720, (1200, 640, 64)
 PROFILES = {"20M, 20 ms RTT": (20000, 10, 100), "2M, 80 ms RTT": (2000, 40, 100)}
 # vemo quality and the TigerVNC options of the same encoding and quality
 PAIRS = [(2, ["-QualityLevel=7", "-CompressLevel=5"]), (3, ["-QualityLevel=1", "-CompressLevel=9"])]
-TIGER_COMMON = ["-AutoSelect=0", "-CustomCompressLevel=1", "-FullColor=1", "-RemoteResize=0", "-AlertOnFatalError=0",
-                "-ReconnectOnError=0", "-SecurityTypes=None", "-PreferredEncoding=tight", "-NoJPEG=0"]
+TIGER_QUIET = ["-RemoteResize=0", "-AlertOnFatalError=0", "-ReconnectOnError=0", "-SecurityTypes=None"]
+TIGER_COMMON = ["-AutoSelect=0", "-CustomCompressLevel=1", "-FullColor=1", "-PreferredEncoding=tight",
+                "-NoJPEG=0"] + TIGER_QUIET
+# --auto: vemo's automatic quality, its fixed levels, and TigerVNC's viewer
+# with its defaults (AutoSelect on), one after another in a rotating order.
+AUTO_RUNS = ["vemo auto", "vemo q2", "vemo q3", "TigerVNC auto"]
+AUTO_METRICS = [("updates shown/s", max), ("key to screen ms, median", min), ("key to screen ms, p90", min),
+                ("link kB/s, down+up", min)]
 SCENARIOS = ["scroll", "aa-scroll", "drag", "pictures"]
 # The terminal of each scrolling workload: a bitmap font, or an antialiased
 # one, whose text costs far more bytes.
@@ -264,10 +272,15 @@ class Bench:
         return line
 
     def viewer(self, which, quality, tiger_args):
+        """quality: vemo's level, or "auto"; tiger_args None: TigerVNC's
+        defaults."""
+        level = self.opts.auto_args.split() if quality == "auto" else [str(quality)]
         if which == "vemo":
-            args = [self.opts.vemo, f"vnc://{FAR_IP}:{RFB_PORT}", str(quality)]
+            args = [self.opts.vemo, f"vnc://{FAR_IP}:{RFB_PORT}"] + level
         elif self.opts.tunnel:
-            args = [self.opts.vemo, "--via", f"root@{FAR_IP}:{SSH_PORT}", f"vnc://localhost:{RFB_PORT}", str(quality)]
+            args = [self.opts.vemo, "--via", f"root@{FAR_IP}:{SSH_PORT}", f"vnc://localhost:{RFB_PORT}"] + level
+        elif tiger_args is None:
+            args = [self.opts.tiger] + TIGER_QUIET + [f"{FAR_IP}::{RFB_PORT}"]
         else:
             args = [self.opts.tiger] + TIGER_COMMON + tiger_args + [f"{FAR_IP}::{RFB_PORT}"]
         log = open(os.path.join(self.home, f"{which}.log"), "a")
@@ -349,6 +362,30 @@ def report(results, pairs, started, tunnel):
             print("| " + " | ".join(row) + " |")
 
 
+def report_auto(results, started):
+    """Per cell: vemo auto against TigerVNC's defaults and against vemo's
+    best fixed level for each metric (most updates, least time and bytes)."""
+    with open("/proc/loadavg") as f:
+        load = " ".join(f.read().split()[:3])
+    print(f"\nmedians over the repetitions; {os.cpu_count()} cores, load average {load}, "
+          f"{time.monotonic() - started:.0f} s\n")
+    head = ["link", "workload", "metric"] + AUTO_RUNS + ["auto / TigerVNC", "best fixed", "auto / best fixed"]
+    print("| " + " | ".join(head) + " |")
+    print("|" + "---|" * len(head))
+    for (profile, scenario), by_run in results.items():
+        for key, best in AUTO_METRICS:
+            v = {name: median_of(by_run.get(name, []), key) for name in AUTO_RUNS}
+            if all(x != x for x in v.values()):
+                continue  # not measured here (no keys while dragging)
+            fixed = [(v[name], name) for name in ("vemo q2", "vemo q3") if v[name] == v[name]]
+            b, which = best(fixed) if fixed else (float("nan"), "n/a")
+            auto, tiger = v["vemo auto"], v["TigerVNC auto"]
+            row = [profile, scenario, key] + [fmt(v[name]) for name in AUTO_RUNS]
+            row += [fmt(auto / tiger) if tiger else "n/a", f"{fmt(b)} ({which.split()[-1]})",
+                    fmt(auto / b) if b else "n/a"]
+            print("| " + " | ".join(row) + " |")
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--repeats", type=int, default=3)
@@ -364,6 +401,9 @@ def main():
     ap.add_argument("--tunnel", action="store_true", help="compare vemo with vemo through --via to an sshd beyond "
                     "the link, instead of with TigerVNC's viewer")
     ap.add_argument("--quick", action="store_true", help="1 repetition, 3 s windows, 5 key presses")
+    ap.add_argument("--auto", action="store_true", help="vemo's automatic quality against TigerVNC's viewer with "
+                    "its defaults and against vemo's fixed levels 2 and 3")
+    ap.add_argument("--auto-args", default="--quality auto", help="vemo's arguments for its automatic quality")
     build = os.path.join(ROOT, "build")
     ap.add_argument("--vemo", default=os.path.join(build, "shell", "vemo"))
     ap.add_argument("--linkemu", default=os.path.join(build, "bench", "bench_linkemu"))
@@ -373,6 +413,8 @@ def main():
     opts = ap.parse_args()
     if opts.quick:
         opts.repeats, opts.seconds, opts.keys, opts.warmup = 1, 3.0, 5, 1.0
+    if opts.auto and opts.tunnel:
+        sys.exit("--auto compares with TigerVNC's viewer: not with --tunnel")
     if os.geteuid() != 0:
         sys.exit("needs root: it makes network namespaces and TUN devices")
     for path in (opts.vemo, opts.linkemu, opts.linkdesk, opts.linkwatch, opts.tiger):
@@ -404,7 +446,18 @@ def main():
             for scenario in scenarios:
                 bench.start_workload(scenario)
                 by_pair = results.setdefault((profile, scenario), {})
-                for rep in range(opts.repeats):
+                for rep in range(opts.repeats if opts.auto else 0):
+                    # Each viewer takes each place in the order in turn.
+                    for k in range(len(AUTO_RUNS)):
+                        name = AUTO_RUNS[(rep + k) % len(AUTO_RUNS)]
+                        which, level = name.split()
+                        which = "vemo" if which == "vemo" else "tiger"
+                        quality = "auto" if level == "auto" else int(level[1:])
+                        print(f"[{time.monotonic() - started:5.0f} s] {profile}, {scenario}, run {rep + 1}, {name}",
+                              file=sys.stderr, flush=True)
+                        tiger_args = None if which == "tiger" else []
+                        by_pair.setdefault(name, []).append(bench.run_once(scenario, which, quality, tiger_args))
+                for rep in range(0 if opts.auto else opts.repeats):
                     for quality, tiger_args in pairs:
                         runs = by_pair.setdefault(quality, {"vemo": [], "tiger": []})
                         order = ("vemo", "tiger") if (rep + quality) % 2 == 0 else ("tiger", "vemo")
@@ -416,7 +469,9 @@ def main():
     finally:
         signal.alarm(0)
         bench.clean_up()
-        if results:
+        if results and opts.auto:
+            report_auto(results, started)
+        elif results:
             report(results, pairs, started, opts.tunnel)
 
 

@@ -40,6 +40,7 @@ void play(const Phases &phases, int baseRoundTripMs, Played *out)
 {
     AutoQuality &q = out->quality;
     qint64 now = 0;
+    bool fullUpdate = false;
     q.addRoundTrip(now, baseRoundTripMs); // the handshake's, before any queue
     for (const Phase &p : phases) {
         for (const qint64 end = now + p.seconds * 1000; now < end;) {
@@ -48,7 +49,8 @@ void play(const Phases &phases, int baseRoundTripMs, Played *out)
                 q.addRoundTrip(now += 100, baseRoundTripMs);
                 continue;
             }
-            const qint64 pixels = p.workload == Photos ? 921600 : p.workload == Terminal ? 13000 : 28000;
+            qint64 pixels = p.workload == Photos ? 921600 : p.workload == Terminal ? 13000 : 28000;
+            pixels = std::exchange(fullUpdate, false) ? 921600 : pixels;
             const qint64 everyMs = p.workload == Photos ? 250 : p.workload == Typing ? 200 : 16;
             const qint64 bytes = qint64(double(pixels) * bytesPerPixel(p.workload, c));
             const qint64 sendUs = std::max<qint64>(bytes * 8000 / p.kbps, 100);
@@ -59,6 +61,7 @@ void play(const Phases &phases, int baseRoundTripMs, Played *out)
             now += std::max(everyMs, sendUs / 1000);
             q.addUpdate({now, bytes, sendUs, pixels, jpegPixels});
             q.addRoundTrip(now, baseRoundTripMs + queueMs);
+            fullUpdate = q.askForFullUpdate(now);
             out->changes += q.choice() != c;
         }
     }
@@ -95,6 +98,8 @@ private slots:
             << Phases{{200, 40, Photos}} << 80 << Reason::VerySlowLink << false << 0 << 1;
         QTest::newRow("throttled, then freed")
             << Phases{fastPhotos, slowPhotos, fastPhotos} << 20 << Reason::FastLink << false << 6 << 3;
+        QTest::newRow("text: throttled, then freed")
+            << Phases{fastText, slowText, {20000, 30, AntialiasedTerminal}} << 20 << Reason::FastLink << false << 6 << 3;
         QTest::newRow("freed, then throttled")
             << Phases{slowPhotos, fastPhotos, slowPhotos} << 20 << Reason::SlowLinkPictures << false << 1 << 3;
         QTest::newRow("text, then photos on a slow link")

@@ -9,25 +9,30 @@
 // its bytes over its receive time say how fast the burst was read, not what
 // the link carries. So only updates of many packets (or of a few that took
 // far longer than one packet's time) count as measurements of the line,
-// and the estimate is the median of those of the last seconds: one update
-// that sat in the socket before it was read cannot move it. The estimate
-// only moves the choice to a cheaper row when the link is shown to be the
-// limit: the round trip has risen above its minimum (a queue), or the
-// bytes of the last seconds fill most of the estimate. A server that spreads
-// an update over time (slow encoding, its own pacing) would otherwise look
-// like a slow link. A queue also caps the estimate at what the link carried
-// meanwhile: it cannot take more than that.
+// and the estimate is a median of those of the last seconds, weighted by
+// size: one update that sat in the socket before it was read cannot move
+// it. Against Xvnc over an emulated 20 and 2 Mbit/s link, updates of 16 KiB
+// and more read 19.2-19.3 and 1.93 Mbit/s at the median, 18.4 and 1.89 at
+// the 10th percentile, in every format. The estimate only moves the choice
+// to a cheaper row when the link is shown to be the limit: the round trip
+// has risen above its minimum (a queue), or, without round trips, the
+// bytes of the last seconds fill most of the estimate. A server that
+// spreads an update over time (slow encoding, its own pacing) would
+// otherwise look like a slow link. A queue also caps the estimate at what
+// the link carried meanwhile.
 //
-// Content. Figures of TigerVNC's Xvnc (1280x720) on loopback, in bytes per
-// changed pixel (CopyRect excluded):
-//   antialiased terminal: 8-bit lossless 0.055; tight JPEG 7 0.62 and JPEG 1
-//     0.35, 60 % of its pixels JPEG, updates of >= 80 % JPEG >= 0.5 a pixel;
+// Content. Figures of Xvnc (1280x720) on loopback, in bytes per changed
+// pixel (CopyRect excluded):
+//   antialiased terminal: 8-bit lossless 0.055; tight JPEG 8 0.70, JPEG 7
+//     0.62, JPEG 1 0.35, 60 % of its pixels JPEG, updates of >= 80 % JPEG
+//     >= 0.5 a pixel;
 //   bitmap terminal: 0.033, no JPEG at any setting;
-//   full-screen photos: 8-bit lossless 0.28; JPEG 7 0.35, JPEG 3 0.10,
-//     JPEG 1 0.069, all JPEG; the server's refreshes of JPEG areas when the
-//     link is idle 3.7.
+//   full-screen photos: 8-bit lossless 0.28; JPEG 8 0.47, JPEG 7 0.35,
+//     JPEG 6 0.26, JPEG 3 0.10, JPEG 1 0.069, JPEG 0 0.037, all JPEG; the
+//     server's refreshes of JPEG areas when the link is idle 2.7-3.7.
 // So with JPEG on, an update is photo-like when nearly all of it is JPEG at
-// under half a byte a pixel; in 8-bit lossless, when it costs over 0.12.
+// under half a byte a pixel; in 8-bit lossless, when it costs over 0.12
+// (over the emulated links, per update: text 0.01-0.03, photos 0.27-0.29).
 // Text on a slow link is far cheaper lossless (a sixth to a tenth of the
 // bytes of JPEG), photos far cheaper as JPEG (a quarter at JPEG 1).
 namespace
@@ -42,12 +47,15 @@ struct Row
 };
 
 // A row applies from its line speed up. Fast links: JPEG for everything, as
-// the fixed Medium level does (JPEG 6 and 8 are TigerVNC's, whose bytes are
-// the yardstick where the link is not the limit). Below 12 Mbit/s JPEG 7 of
-// the antialiased terminal (9-11 Mbit/s) or of photos every 250 ms
-// (10 Mbit/s) fills the link. Slow links: text lossless in 8 bits, photos
-// as JPEG as low as the link needs (JPEG 1: a photo every 250 ms in 2
-// Mbit/s). Very slow: zlib's best, as the server has little to send.
+// the fixed Medium level does; JPEG 6 as TigerVNC's viewer below 16 Mbit/s
+// (its bytes are the yardstick where the link is not the limit), 8 on a
+// LAN. Below 14 Mbit/s JPEG of the antialiased terminal (8.5-11 Mbit/s at
+// JPEG 6-7) or of a photo every 250 ms (7.6-10 Mbit/s) fills most of the
+// link. Slow links: text lossless in 8 bits, photos as JPEG as low as the
+// link needs (a photo every 250 ms: JPEG 3 3 Mbit/s, JPEG 1 2 Mbit/s).
+// Very slow (TigerVNC's viewer goes to 8 bits below 256 kbit/s): zlib's
+// best, as the server has little to send, and JPEG 0 for photos, a
+// seventh of their bytes in 8 bits.
 struct SpeedRow
 {
     int fromKbps;
@@ -60,8 +68,8 @@ struct SpeedRow
 const SpeedRow speedTable[] = {
     {0, Reason::VerySlowLink, Reason::VerySlowLink, {true, -1, 9}, {false, 0, 9}},
     {256, Reason::SlowLinkText, Reason::SlowLinkPictures, {true, -1, 6}, {false, 1, 6}},
-    {4000, Reason::SlowLinkText, Reason::SlowLinkPictures, {true, -1, 6}, {false, 4, 5}},
-    {12000, Reason::FastLink, Reason::FastLink, {false, 6, 5}, {false, 6, 5}},
+    {4000, Reason::SlowLinkText, Reason::SlowLinkPictures, {true, -1, 6}, {false, 3, 6}},
+    {14000, Reason::FastLink, Reason::FastLink, {false, 6, 5}, {false, 6, 5}},
     {50000, Reason::FastLink, Reason::FastLink, {false, 8, 2}, {false, 8, 2}},
 };
 // Until measured the session has Auto's starting row, a fast link's.
@@ -71,7 +79,7 @@ constexpr qint64 measuringBytes = 16 * 1024; // about 11 full packets
 constexpr qint64 fewPacketsBytes = 4 * 1024;
 constexpr qint64 fewPacketsSlowUs = 20000; // 4 KiB at 1.6 Mbit/s
 constexpr qint64 speedWindowMs = 4000;
-// Updates measuring the link, or one that took a second.
+// Updates measuring the link, or one that took a second or was big.
 constexpr int speedSamplesNeeded = 3;
 constexpr qint64 slowUpdateUs = 1000000;
 constexpr size_t maximumRates = 64;
@@ -84,11 +92,14 @@ constexpr int queueingMs = 10; // above the minimum, at least
 constexpr double boundaryMargin = 1.25; // past a row's speed, either way
 constexpr qint64 settleMs = 1500; // the figures point elsewhere this long
 constexpr qint64 holdMs = 4000; // a choice is kept at least this long
+// A cheap row's small updates (8-bit text: 2 kB) cannot tell a freed link.
+constexpr qint64 fullUpdateEveryMs = 20000;
 
 constexpr qint64 contentWindowMs = 8000;
 constexpr qint64 formatChangeMs = 1000; // and a round trip: the old format may still arrive
 constexpr double photoJpegShare = 0.8;
 constexpr double photoJpegBytesPerPixel = 0.5;
+constexpr double photoFineJpegBytesPerPixel = 0.6; // JPEG 8: photos 0.47, text 0.70
 constexpr double photoLosslessBytesPerPixel = 0.12;
 constexpr double resentBytesPerPixel = 1.5; // refreshes: neither
 constexpr double picturesFrom = 0.6; // of the changed pixels
@@ -123,7 +134,9 @@ void AutoQuality::addUpdate(const UpdateSample &sample)
     const bool fewButSlow = sample.bytes >= fewPacketsBytes && sample.receiveUs >= fewPacketsSlowUs;
     if ((many || fewButSlow) && sample.receiveUs > 0) {
         const int kbps = int(std::min<qint64>(sample.bytes * 8000 / sample.receiveUs, 100000000));
-        rates.push_back({sample.endMs, kbps, u.slow ? speedSamplesNeeded : 1});
+        // Big or long updates measure better: one of 48 KiB counts as three.
+        const int weight = slow ? speedSamplesNeeded : int(std::clamp<qint64>(sample.bytes / measuringBytes, 1, 3));
+        rates.push_back({sample.endMs, kbps, weight});
         while (rates.size() > maximumRates || rates.front().atMs < sample.endMs - oldestRateMs)
             rates.pop_front();
     }
@@ -135,7 +148,7 @@ void AutoQuality::addUpdate(const UpdateSample &sample)
         bool photo = bytesPerPixel >= photoLosslessBytesPerPixel;
         if (jpeg)
             photo = double(sample.jpegPixels) >= photoJpegShare * double(sample.pixels)
-                && bytesPerPixel < photoJpegBytesPerPixel;
+                && bytesPerPixel < (choice().jpegQuality >= 8 ? photoFineJpegBytesPerPixel : photoJpegBytesPerPixel);
         if (bytesPerPixel < resentBytesPerPixel)
             (photo ? u.photoPixels : u.textPixels) = sample.pixels;
     }
@@ -326,6 +339,17 @@ EncodingChoice AutoQuality::choice() const
 AutoQuality::Reason AutoQuality::reason() const
 {
     return measured() ? reasonFor(speedRow, chosenContent) : Reason::NotMeasured;
+}
+
+bool AutoQuality::askForFullUpdate(qint64 nowMs)
+{
+    if (!measured() || speedRow >= startRow || linkIsTheLimit(nowMs))
+        return false;
+    const qint64 lastMeasuredMs = rates.empty() ? changedAtMs : rates.back().atMs;
+    if (nowMs - std::max(lastMeasuredMs, lastFullUpdateAskedMs) < fullUpdateEveryMs)
+        return false;
+    lastFullUpdateAskedMs = nowMs;
+    return true;
 }
 
 int AutoQuality::lineSpeedKbps() const

@@ -41,6 +41,11 @@ public:
     int lineSpeedKbps() const;
     int roundTripMs() const;
 
+    // True when a whole-screen update should be asked for now: on a
+    // cheaper row nothing has measured the link for a while (small
+    // updates), so it may have been freed. At most every 20 s.
+    bool askForFullUpdate(qint64 nowMs);
+
 private:
     enum class Content { Unknown, Text, Pictures };
     struct Update
@@ -85,6 +90,7 @@ private:
     Content chosenContent = Content::Unknown;
     qint64 changedAtMs = 0;
     qint64 candidateSinceMs = -1; // when the figures first pointed elsewhere
+    qint64 lastFullUpdateAskedMs = -1;
 };
 
 #endif
