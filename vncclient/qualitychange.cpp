@@ -65,6 +65,10 @@ bool RfbSession::afterMessage()
         const EncodingChoice wanted = autoQuality.choice();
         if (wanted != (formatChangePending ? pendingChoice : choice) && !applyChoice(wanted))
             return false;
+        // Small updates on a cheap row say nothing of the link: now and
+        // then a whole screen measures it. A switch asks for one anyway.
+        if (!formatChangePending && autoQuality.askForFullUpdate(meter.nowMs()) && !requestWholeDesktop())
+            return false;
     }
     if (!formatChangePending)
         return true;
