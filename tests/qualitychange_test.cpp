@@ -4,6 +4,7 @@
 // mis-coloured. The connection-information figures match the server's.
 #include "e2e_servers.h"
 #include "relay.h"
+#include "socketutil.h"
 #include "updatemeter.h"
 #include "threadharness.h"
 
@@ -14,6 +15,11 @@
 
 #include <memory>
 #include <mutex>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace
 {
@@ -88,6 +94,42 @@ struct Desktop
     {
         std::lock_guard locker(lock);
         return sent;
+    }
+};
+
+// A socket pair, one end for the viewer, the other carried to 'port' on
+// loopback as a tunnel carries it.
+struct Bridge
+{
+    int pair[2] = {-1, -1};
+    vemotest::UniqueFd tcp;
+    std::thread there, back;
+    explicit Bridge(quint16 port) : tcp(vemotest::connectToLoopback(port))
+    {
+        socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair);
+        fcntl(tcp.get(), F_SETFL, 0);
+        there = std::thread(copy, pair[1], tcp.get());
+        back = std::thread(copy, tcp.get(), pair[1]);
+    }
+    ~Bridge()
+    {
+        shutdown(tcp.get(), SHUT_RDWR);
+        shutdown(pair[1], SHUT_RDWR);
+        there.join();
+        back.join();
+        close(pair[1]);
+    }
+    static void copy(int from, int to)
+    {
+        char buffer[65536];
+        ssize_t n;
+        while ((n = read(from, buffer, sizeof buffer)) > 0) {
+            for (ssize_t sent = 0, m; sent < n; sent += m) {
+                if ((m = send(to, buffer + sent, size_t(n - sent), MSG_NOSIGNAL)) <= 0)
+                    return;
+            }
+        }
+        shutdown(to, SHUT_WR);
     }
 };
 
@@ -170,11 +212,23 @@ private slots:
         QVERIFY(flow.count('E') > flow.count('P'));
     }
 
+    void connectionInfoMatchesTheServer_data()
+    {
+        QTest::addColumn<bool>("socketPair"); // as through a tunnel: no TCP counters
+        QTest::newRow("TCP") << false;
+        QTest::newRow("socket pair") << true;
+    }
     void connectionInfoMatchesTheServer()
     {
+        QFETCH(bool, socketPair);
         Desktop desktop(false);
         QVERIFY(desktop.start(QSize(200, 120)));
+        std::unique_ptr<Bridge> bridge;
         VncClientThread thread;
+        if (socketPair) {
+            bridge = std::make_unique<Bridge>(desktop.port());
+            thread.useSocket(bridge->pair[0]);
+        }
         Receiver receiver(thread);
         startThread(thread, desktop, Quality::Medium);
         QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);

@@ -25,6 +25,13 @@ void rfbClientEncryptBytes(unsigned char *bytes, char *passwd);
 
 namespace LibraryInternals
 {
+// The bytes of the RFB stream (after TLS) the library has read on the
+// calling thread: ReadFromRFBServer is ours too, counting and handing on
+// to the library's (libraryread.cpp).
+uint64_t bytesRead();
+// Takes back bytes counted twice: a peeked byte is read again.
+void unread(unsigned n);
+
 // The type of the next server message, left unread for
 // HandleRFBServerMessage; false when the connection ended (the library
 // logged why). Call only between messages.
@@ -41,6 +48,7 @@ inline bool peekMessageType(rfbClient *client, uint8_t *type)
         return false;
     --client->bufoutptr;
     ++client->buffered;
+    unread(1);
     *type = uint8_t(byte);
     return true;
 }

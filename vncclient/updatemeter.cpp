@@ -1,5 +1,7 @@
 #include "updatemeter.h"
 
+#include "libraryinternals.h"
+
 #include <cstddef>
 #include <iterator>
 #include <utility>
@@ -36,22 +38,21 @@ UpdateMeter::UpdateMeter()
 
 void UpdateMeter::connected(int socket)
 {
-    qint64 received;
-    if (readCounters(socket, &received))
-        lastReceived = received;
+    lastReceived = received(socket);
 }
 
-// One system call; fails on a socket pair (a tunnel).
-bool UpdateMeter::readCounters(int socket, qint64 *received)
+// One system call. A socket pair (a tunnel) counts nothing: then what the
+// library read, which is all it carries (TLS through a tunnel aside).
+qint64 UpdateMeter::received(int socket)
 {
     tcp_info info = {};
     socklen_t size = sizeof info;
-    if (getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &size) != 0
-        || size < offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received)
-        return false;
-    *received = qint64(info.tcpi_bytes_received);
+    tcp = tcp && getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &size) == 0
+        && size >= offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received;
+    if (!tcp)
+        return qint64(LibraryInternals::bytesRead());
     roundTrip = int((info.tcpi_rtt + 500) / 1000);
-    return true;
+    return qint64(info.tcpi_bytes_received);
 }
 
 void UpdateMeter::begin()
@@ -85,11 +86,9 @@ UpdateSample UpdateMeter::finish(int socket)
     sample.pixels = pixels;
     sample.jpegPixels = jpegPixels;
     startUs = -1;
-    qint64 received;
-    if (readCounters(socket, &received)) {
-        sample.bytes = lastReceived >= 0 ? received - lastReceived : 0;
-        lastReceived = received;
-    }
+    const qint64 now = received(socket);
+    sample.bytes = lastReceived >= 0 ? now - lastReceived : 0;
+    lastReceived = now;
     recentUpdates.add(sample.endMs, sample.bytes);
     return sample;
 }

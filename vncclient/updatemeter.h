@@ -44,7 +44,7 @@ public:
     void rectangle(int32_t encoding, qint64 pixels, bool jpeg);
     // The update is handled: what it cost. The bytes are the TCP socket's
     // received bytes since the last update ended (below TLS, and with the
-    // small messages in between); 0 on a socket that does not count them.
+    // small messages in between); on another socket, what the library read.
     UpdateSample finish(int socket);
 
     // The socket's smoothed round trip at the last update; -1: not known.
@@ -59,13 +59,14 @@ public:
     const QElapsedTimer &clock() const { return started; }
 
 private:
-    // The socket's received bytes and round trip; false when it does not count them.
-    bool readCounters(int socket, qint64 *received);
+    // The bytes received so far, and the socket's round trip when it has one.
+    qint64 received(int socket);
 
     QElapsedTimer started;
     qint64 startUs = -1;
     qint64 pixels = 0;
     qint64 jpegPixels = 0;
+    bool tcp = true; // until the socket says otherwise
     qint64 lastReceived = -1; // the socket's count at the last update's end
     int roundTrip = -1;
     uint32_t used = 0; // bits of encodingNames' rows
