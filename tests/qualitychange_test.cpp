@@ -294,6 +294,9 @@ private slots:
             fast = info.choice;
             return info.reason == Reason::FastLink;
         }));
+        // The pattern goes as JPEG on the fast row: told from tight's own.
+        const QStringList used = thread.connectionInfo().encodingsUsed;
+        QVERIFY2(used.contains("JPEG"), qPrintable(used.join(' ')));
         const auto slow = [](Reason r) { return r != Reason::FastLink && r != Reason::NotMeasured; };
         desktop.relay->setRate(24000); // 192 kbit/s
         QVERIFY(settles([&](const ConnectionInfo &info) { return slow(info.reason) && info.choice != fast; }));
