@@ -54,10 +54,11 @@ struct Desktop
 {
     bool xvnc;
     XServer x;
-    std::unique_ptr<TestServer> server;
-    std::unique_ptr<vemotest::Relay> relay;
+    // The record outlives the relay that fills it.
     mutable std::mutex lock; // seen by the race detector, as Qt's is not
     QList<ClientMessage> sent;
+    std::unique_ptr<TestServer> server;
+    std::unique_ptr<vemotest::Relay> relay;
 
     explicit Desktop(bool xvnc) : xvnc(xvnc) {}
     bool start(QSize size)
