@@ -9,26 +9,32 @@ using Reason = AutoQuality::Reason;
 
 namespace
 {
-enum Workload { Terminal, AntialiasedTerminal, Photos, Typing, Idle };
+enum Workload { Terminal, AntialiasedTerminal, Photos, Slideshow, Typing, Idle };
 struct Phase
 {
-    int kbps; // the server's pace
+    int kbps;
     int seconds;
     Workload workload;
-    int linkKbps = 0; // when faster than the server
+    bool queues = true; // while the link is the limit
 };
 using Phases = QList<Phase>;
 
-double bytesPerPixel(Workload w, const EncodingChoice &c)
+// What changes, how often, and the bytes a changed pixel cost in 8-bit
+// lossless and at JPEG 6 and up, 3 to 5, and below.
+struct Change
 {
-    if (w == Terminal || w == Typing)
-        return 0.033;
-    if (w == AntialiasedTerminal)
-        return c.lowColour ? 0.055 : 0.6;
-    if (c.lowColour)
-        return 0.28;
-    return c.jpegQuality >= 6 ? 0.35 : c.jpegQuality >= 3 ? 0.10 : 0.069;
-}
+    qint64 pixels;
+    qint64 everyMs;
+    double jpegShare;
+    double bytesPerPixel[4];
+};
+const Change changes[] = {
+    {13000, 16, 0, {0.033, 0.033, 0.033, 0.033}},
+    {28000, 16, 0.6, {0.055, 0.6, 0.6, 0.6}},
+    {921600, 250, 1, {0.28, 0.35, 0.10, 0.069}},
+    {921600, 3000, 1, {0.28, 0.35, 0.10, 0.069}},
+    {28000, 200, 0, {0.033, 0.033, 0.033, 0.033}},
+};
 
 struct Played
 {
@@ -49,16 +55,15 @@ void play(const Phases &phases, int baseRoundTripMs, Played *out)
                 q.addRoundTrip(now += 100, baseRoundTripMs);
                 continue;
             }
-            qint64 pixels = p.workload == Photos ? 921600 : p.workload == Terminal ? 13000 : 28000;
-            pixels = std::exchange(fullUpdate, false) ? 921600 : pixels;
-            const qint64 everyMs = p.workload == Photos ? 250 : p.workload == Typing ? 200 : 16;
-            const qint64 bytes = qint64(double(pixels) * bytesPerPixel(p.workload, c));
+            const Change &w = changes[p.workload];
+            const qint64 pixels = std::exchange(fullUpdate, false) ? 921600 : w.pixels;
+            const int format = c.lowColour ? 0 : c.jpegQuality >= 6 ? 1 : c.jpegQuality >= 3 ? 2 : 3;
+            const qint64 bytes = qint64(double(pixels) * w.bytesPerPixel[format]);
             const qint64 sendUs = std::max<qint64>(bytes * 8000 / p.kbps, 100);
-            const bool jpeg = c.jpegQuality >= 0 && !c.lowColour && p.workload != Terminal;
-            const qint64 jpegPixels = jpeg ? (p.workload == Photos ? pixels : pixels * 6 / 10) : 0;
+            const qint64 jpegPixels = format > 0 ? qint64(double(pixels) * w.jpegShare) : 0;
             // A queue builds while the link is the limit.
-            const int queueMs = bytes * 8 / std::max(p.kbps, p.linkKbps) > everyMs ? 30 : 0;
-            now += std::max(everyMs, sendUs / 1000);
+            const int queueMs = p.queues && sendUs / 1000 > w.everyMs ? 30 : 0;
+            now += std::max(w.everyMs, sendUs / 1000);
             q.addUpdate({now, bytes, sendUs, pixels, jpegPixels});
             q.addRoundTrip(now, baseRoundTripMs + queueMs);
             fullUpdate = q.askForFullUpdate(now);
@@ -90,16 +95,19 @@ private slots:
             << Phases{slowText} << 80 << Reason::SlowLinkText << true << -1 << 1;
         QTest::newRow("slow link, photos: low JPEG")
             << Phases{slowPhotos} << 80 << Reason::SlowLinkPictures << false << 1 << 1;
-        QTest::newRow("a server slower than the link: JPEG kept")
-            << Phases{{5000, 10, Photos, 20000}} << 20 << Reason::FastLink << false << 6 << 1;
+        QTest::newRow("a full link without a queue: JPEG 3")
+            << Phases{{5000, 15, Photos, false}} << 20 << Reason::SlowLinkPictures << false << 3 << 1;
+        QTest::newRow("a photo now and then, the link not the limit: JPEG kept")
+            << Phases{{5000, 30, Slideshow}} << 40 << Reason::FastLink << false << 6 << 1;
         QTest::newRow("very slow link, text: 8-bit")
             << Phases{{128, 30, AntialiasedTerminal}} << 80 << Reason::VerySlowLink << true << -1 << 1;
         QTest::newRow("very slow link, photos: lowest JPEG")
-            << Phases{{200, 40, Photos}} << 80 << Reason::VerySlowLink << false << 0 << 1;
+            << Phases{{200, 40, Photos}} << 80 << Reason::SlowLinkPictures << false << 0 << 1;
         QTest::newRow("throttled, then freed")
             << Phases{fastPhotos, slowPhotos, fastPhotos} << 20 << Reason::FastLink << false << 6 << 3;
+        const Phase longFastText{20000, 30, AntialiasedTerminal};
         QTest::newRow("text: throttled, then freed")
-            << Phases{fastText, slowText, {20000, 30, AntialiasedTerminal}} << 20 << Reason::FastLink << false << 6 << 3;
+            << Phases{fastText, slowText, longFastText} << 20 << Reason::FastLink << false << 6 << 3;
         QTest::newRow("freed, then throttled")
             << Phases{slowPhotos, fastPhotos, slowPhotos} << 20 << Reason::SlowLinkPictures << false << 1 << 3;
         QTest::newRow("text, then photos on a slow link")

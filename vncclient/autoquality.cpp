@@ -15,11 +15,9 @@
 // and more read 19.2-19.3 and 1.93 Mbit/s at the median, 18.4 and 1.89 at
 // the 10th percentile, in every format. The estimate only moves the choice
 // to a cheaper row when the link is shown to be the limit: the round trip
-// has risen above its minimum (a queue), or, without round trips, the
-// bytes of the last seconds fill most of the estimate. A server that
-// spreads an update over time (slow encoding, its own pacing) would
-// otherwise look like a slow link. A queue also caps the estimate at what
-// the link carried meanwhile.
+// has risen above its minimum (a queue), or the bytes of the last seconds
+// fill most of the estimate (the server's own pacing keeps the queue
+// short). A server encoding slower than the link looks like a slow link.
 //
 // Content. Figures of Xvnc (1280x720) on loopback, in bytes per changed
 // pixel (CopyRect excluded):
@@ -54,8 +52,8 @@ struct Row
 // link. Slow links: text lossless in 8 bits, photos as JPEG as low as the
 // link needs (a photo every 250 ms: JPEG 3 3 Mbit/s, JPEG 1 2 Mbit/s).
 // Very slow (TigerVNC's viewer goes to 8 bits below 256 kbit/s): zlib's
-// best, as the server has little to send, and JPEG 0 for photos, a
-// seventh of their bytes in 8 bits.
+// best, as the server has little to send, but JPEG 0 for photos, a
+// seventh of their bytes in 8 bits (so the reason is still the photos).
 struct SpeedRow
 {
     int fromKbps;
@@ -66,7 +64,7 @@ struct SpeedRow
 };
 
 const SpeedRow speedTable[] = {
-    {0, Reason::VerySlowLink, Reason::VerySlowLink, {true, -1, 9}, {false, 0, 9}},
+    {0, Reason::VerySlowLink, Reason::SlowLinkPictures, {true, -1, 9}, {false, 0, 9}},
     {256, Reason::SlowLinkText, Reason::SlowLinkPictures, {true, -1, 6}, {false, 1, 6}},
     {4000, Reason::SlowLinkText, Reason::SlowLinkPictures, {true, -1, 6}, {false, 3, 6}},
     {14000, Reason::FastLink, Reason::FastLink, {false, 6, 5}, {false, 6, 5}},
@@ -85,13 +83,17 @@ constexpr qint64 slowUpdateUs = 1000000;
 constexpr size_t maximumRates = 64;
 constexpr qint64 oldestRateMs = 60000;
 constexpr qint64 throughputWindowMs = 2000;
+// The first choice: the bytes and the picture of the first second.
+constexpr qint64 firstSecondsMs = 1000;
 constexpr double linkFull = 0.7; // of the estimate
 constexpr qint64 queueWindowMs = 2000;
 constexpr qint64 minimumRoundTripWindowMs = 30000;
+constexpr size_t maximumRoundTrips = 1024;
 constexpr int queueingMs = 10; // above the minimum, at least
 constexpr double boundaryMargin = 1.25; // past a row's speed, either way
 constexpr qint64 settleMs = 1500; // the figures point elsewhere this long
 constexpr qint64 holdMs = 4000; // a choice is kept at least this long
+constexpr qint64 undecidedMs = 10000;
 // A cheap row's small updates (8-bit text: 2 kB) cannot tell a freed link.
 constexpr qint64 fullUpdateEveryMs = 20000;
 
@@ -165,7 +167,7 @@ void AutoQuality::addRoundTrip(qint64 nowMs, int roundTripMs)
     if (roundTripMs < 0)
         return;
     roundTrips.push_back({nowMs, roundTripMs});
-    while (!roundTrips.empty() && roundTrips.front().atMs < nowMs - minimumRoundTripWindowMs)
+    while (roundTrips.size() > maximumRoundTrips || roundTrips.front().atMs < nowMs - minimumRoundTripWindowMs)
         roundTrips.pop_front();
     estimateSpeed(nowMs);
     decide(nowMs);
@@ -197,7 +199,7 @@ void AutoQuality::judgeContent()
     const bool picturesGoOn
         = share >= picturesFrom && photoUpdates >= judgedUpdates && lastPhotoMs - firstPhotoMs >= judgedSpanMs;
     if (content == Content::Unknown) {
-        if ((judged >= judgedUpdates && lastMs - firstMs >= judgedSpanMs) || slowOne)
+        if ((judged >= judgedUpdates && lastMs - firstMs >= firstSecondsMs) || slowOne)
             content = share >= picturesFrom ? Content::Pictures : Content::Text;
     } else if (content == Content::Text) {
         if (picturesGoOn)
@@ -230,21 +232,18 @@ void AutoQuality::estimateSpeed(qint64 nowMs)
             }
         }
     }
-    if (speedKbps < 0 || queueing(nowMs) != 1)
-        return;
-    const qint64 carried = throughputKbps(nowMs);
-    if (carried > 0)
-        speedKbps = int(std::min<qint64>(speedKbps, carried));
 }
 
 qint64 AutoQuality::throughputKbps(qint64 nowMs) const
 {
-    if (firstStartMs < 0 || firstStartMs > nowMs - throughputWindowMs)
+    if (firstStartMs < 0 || firstStartMs > nowMs - firstSecondsMs)
         return -1;
-    // Over the window, or over the updates ending in it when they took longer.
-    qint64 bytes = 0, fromMs = nowMs - throughputWindowMs;
+    // Over the window (or the time connected), or over the updates ending
+    // in it when they took longer.
+    const qint64 windowMs = std::min(throughputWindowMs, nowMs - firstStartMs);
+    qint64 bytes = 0, fromMs = nowMs - windowMs;
     for (const Update &u : updates) {
-        if (u.endMs > nowMs - throughputWindowMs) {
+        if (u.endMs > nowMs - windowMs) {
             bytes += u.bytes;
             fromMs = std::min(fromMs, u.startMs);
         }
@@ -252,8 +251,7 @@ qint64 AutoQuality::throughputKbps(qint64 nowMs) const
     return bytes * 8 / std::max<qint64>(1, nowMs - fromMs);
 }
 
-// -1: too few round trips measured lately to tell.
-int AutoQuality::queueing(qint64 nowMs) const
+bool AutoQuality::queueing(qint64 nowMs) const
 {
     std::vector<int> recent;
     int minimum = -1;
@@ -262,20 +260,13 @@ int AutoQuality::queueing(qint64 nowMs) const
         if (r.atMs > nowMs - queueWindowMs)
             recent.push_back(r.ms);
     }
-    if (recent.size() < 2)
-        return -1;
-    return median(recent) > minimum + std::max(queueingMs, minimum / 4) ? 1 : 0;
+    return recent.size() >= 2 && median(recent) > minimum + std::max(queueingMs, minimum / 4);
 }
 
-// Round trips tell best: without a queue, a full stream is the server's
-// pace, not the link's.
 bool AutoQuality::linkIsTheLimit(qint64 nowMs) const
 {
-    const int queue = queueing(nowMs);
-    if (queue >= 0)
-        return queue == 1;
     const qint64 carried = throughputKbps(nowMs);
-    return carried >= 0 && double(carried) >= linkFull * speedKbps;
+    return queueing(nowMs) || (carried >= 0 && double(carried) >= linkFull * speedKbps);
 }
 
 int AutoQuality::rowFor(int fromRow, qint64 nowMs) const
@@ -304,9 +295,11 @@ void AutoQuality::decide(qint64 nowMs)
     }
     if (candidateSinceMs < 0)
         candidateSinceMs = nowMs;
-    // The first measurement decides at once (the start's row was a guess),
-    // once it can be told whether the link is the limit.
-    if (!measured() && row == startRow && speedKbps < speedTable[startRow].fromKbps && throughputKbps(nowMs) < 0)
+    // The first measurement decides at once (the start's row was a guess);
+    // below a fast link's speed, once the link has shown itself the limit
+    // (a slower row) or not for a while.
+    if (!measured() && row == startRow && speedKbps < speedTable[startRow].fromKbps && !rates.empty()
+        && nowMs - rates.front().atMs < undecidedMs)
         return;
     // A slow link's row depends on the picture: wait until it is known.
     if (content == Content::Unknown && rowChoice(row, Content::Text) != rowChoice(row, Content::Pictures))

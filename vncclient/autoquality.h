@@ -72,7 +72,7 @@ private:
     void judgeContent();
     void estimateSpeed(qint64 nowMs);
     qint64 throughputKbps(qint64 nowMs) const; // -1: not seen long enough
-    int queueing(qint64 nowMs) const;
+    bool queueing(qint64 nowMs) const;
     bool linkIsTheLimit(qint64 nowMs) const;
     int rowFor(int fromRow, qint64 nowMs) const;
     void decide(qint64 nowMs);
