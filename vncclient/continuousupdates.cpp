@@ -65,20 +65,37 @@ rfbBool ContinuousUpdates::handleMessage(rfbClient *client, rfbServerToClientMsg
 // either way the whole desktop is wanted, unasked.
 void ContinuousUpdates::confirmed(rfbClient *client)
 {
+    if (std::exchange(pauseAsked, false)) {
+        paused = true;
+        return;
+    }
     enabled = true;
     enable(client);
 }
 
+// While paused for a new format, resume() enables the new size: enabling
+// now would let updates in the old format follow the pause's end.
 bool ContinuousUpdates::resized(rfbClient *client)
 {
-    return !active() || enable(client);
+    return !active() || pauseAsked || enable(client);
+}
+
+bool ContinuousUpdates::pause(rfbClient *client)
+{
+    pauseAsked = true;
+    return send(client, false);
 }
 
 bool ContinuousUpdates::enable(rfbClient *client)
 {
+    return send(client, true);
+}
+
+bool ContinuousUpdates::send(rfbClient *client, bool on)
+{
     if (!sendAnswers(client))
         return false;
-    uint8_t message[10] = {enableContinuousUpdates, 1};
+    uint8_t message[10] = {enableContinuousUpdates, uint8_t(on)};
     put16(message + 2, 0);
     put16(message + 4, 0);
     put16(message + 6, unsigned(client->width));

@@ -3,6 +3,8 @@
 
 #include <rfb/rfbclient.h>
 
+#include <utility>
+
 // Continuous updates and fences for one connection. With them the server
 // sends updates as the desktop changes, without waiting for a request per
 // update (one per round trip, the ceiling on a slow link), and paces them by
@@ -31,6 +33,13 @@ public:
     bool active() const { return enabled; }
     // After a new desktop size: the enabled area follows it.
     bool resized(rfbClient *client);
+    // Asks the server to stop for a change of pixel format: updates in the
+    // old format may still come until takePaused() says the last one did.
+    // Requests stay held meanwhile (active() holds); resume() enables again.
+    bool pause(rfbClient *client);
+    bool pausing() const { return pauseAsked; }
+    bool takePaused() { return std::exchange(paused, false); }
+    bool resume(rfbClient *client) { return enable(client); }
     // A fence's answer is held when the next fence request is already
     // here: the server brackets each update with two, and an answer of its
     // own for each costs a packet and its acknowledgement every time, a
@@ -69,9 +78,12 @@ private:
     void confirmed(rfbClient *client);
     void fence(rfbClient *client);
     bool enable(rfbClient *client);
+    bool send(rfbClient *client, bool on);
     static bool anotherFenceHere(rfbClient *client);
 
     bool enabled = false;
+    bool pauseAsked = false; // until the server's EndOfContinuousUpdates
+    bool paused = false; // it came, not yet taken
     // Room for the answers to one burst; a fuller burst sends them early.
     uint8_t held[4 * (9 + maximumFencePayload)];
     size_t heldBytes = 0;

@@ -3,6 +3,7 @@
 
 #include <rfb/rfbclient.h>
 
+#include <cstddef>
 #include <cstdint>
 
 // Functions libvncclient 0.9.14 exports but does not declare in its header.
@@ -24,6 +25,13 @@ void rfbClientEncryptBytes(unsigned char *bytes, char *passwd);
 
 namespace LibraryInternals
 {
+// The bytes of the RFB stream (after TLS) the library has read on the
+// calling thread: ReadFromRFBServer is ours too, counting and handing on
+// to the library's (libraryread.cpp).
+uint64_t bytesRead();
+// Takes back bytes counted twice: a peeked byte is read again.
+void unread(unsigned n);
+
 // The type of the next server message, left unread for
 // HandleRFBServerMessage; false when the connection ended (the library
 // logged why). Call only between messages.
@@ -40,9 +48,43 @@ inline bool peekMessageType(rfbClient *client, uint8_t *type)
         return false;
     --client->bufoutptr;
     ++client->buffered;
+    unread(1);
     *type = uint8_t(byte);
     return true;
 }
+
+// The encoding of the rectangle whose header the library has just read,
+// called from SoftCursorLockArea, which gets only the rectangle's place.
+// The 12 header bytes lie just before bufoutptr unless a refill split
+// them: then the place read there does not match and nothing is known
+// (false). No read, no system call.
+inline bool rectangleEncoding(rfbClient *client, int x, int y, int w, int h, int32_t *encoding)
+{
+    constexpr unsigned headerSize = sz_rfbFramebufferUpdateRectHeader;
+    if (client->bufoutptr - client->buf < ptrdiff_t(headerSize))
+        return false;
+    const auto *at = reinterpret_cast<const uint8_t *>(client->bufoutptr) - headerSize;
+    const auto get16 = [at](int i) { return int(at[i]) << 8 | at[i + 1]; };
+    if (get16(0) != x || get16(2) != y || get16(4) != w || get16(6) != h)
+        return false;
+    *encoding = int32_t(uint32_t(at[8]) << 24 | uint32_t(at[9]) << 16 | uint32_t(at[10]) << 8 | at[11]);
+    return true;
+}
+
+// Whether the tight rectangle about to be decoded is JPEG: its first byte,
+// the compression control, holds 9 in its upper half. Peeked as above,
+// from the buffer, or read from the socket as the decoder would next.
+inline bool tightRectangleIsJpeg(rfbClient *client)
+{
+    uint8_t control = 0;
+    return peekMessageType(client, &control) && (control >> 4) == rfbTightJpeg;
+}
+
+// SetEncodings alone, from the library's own list (its pseudo-encodings
+// and every extension's): SetFormatAndEncodings writes SetPixelFormat
+// first, in one write of its own, which must not go out while an update
+// request is outstanding. Our WriteToRFBServer drops that one write.
+bool sendEncodingsOnly(rfbClient *client);
 } // namespace LibraryInternals
 
 #endif

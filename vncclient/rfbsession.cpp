@@ -60,13 +60,19 @@ struct RfbSession::Hook<Member>
 
 RfbSession::RfbSession(SessionHost &host, InputQueue &input, FrameHandover &frames,
                        const HandshakeSettings &settings, Quality quality)
-    : host(host), input(input), frames(frames), settings(settings), choice(EncodingChoice::forQuality(quality))
+    : host(host), input(input), frames(frames), settings(settings), quality(quality),
+      choice(EncodingChoice::forQuality(quality))
 {
 }
 
 RfbSession::~RfbSession()
 {
     close(false, 0);
+}
+
+const uint32_t *RfbSession::palette()
+{
+    return bgr233();
 }
 
 RfbSession *RfbSession::from(rfbClient *client)
@@ -112,6 +118,10 @@ bool RfbSession::open(int socket, unsigned readTimeoutSeconds)
     if (!allocateFrameBuffer())
         return false;
     announcements.greeted(rfb);
+    meter.connected(rfb->sock);
+    // The handshake's round trip: Auto tells queues from the rise above it.
+    if (meter.roundTripMs() >= 0)
+        autoQuality.addRoundTrip(meter.nowMs(), meter.roundTripMs());
     rfb->updateRect = {0, 0, rfb->width, rfb->height};
     return SendFramebufferUpdateRequest(rfb, 0, 0, rfb->width, rfb->height, FALSE);
 }
@@ -122,6 +132,8 @@ bool RfbSession::handleServerMessage()
     uint8_t type;
     if (!LibraryInternals::peekMessageType(rfb, &type))
         return false;
+    if (type == rfbFramebufferUpdate)
+        meter.begin();
     const bool handled = type == rfbServerCutText ? receiveCutText() : HandleRFBServerMessage(rfb);
     if (!input.closeDirect() || !handled)
         return false;
@@ -137,7 +149,7 @@ bool RfbSession::handleServerMessage()
     // Updates come unasked from now on.
     if (continuousUpdates.active())
         holdLibraryUpdateRequests(true);
-    return true;
+    return afterMessage();
 }
 
 bool RfbSession::sendFenceAnswers()
@@ -226,7 +238,8 @@ rfbBool RfbSession::allocateFrameBuffer()
     input.closeDirect();
     // A new size within an update message: the library asks for the whole
     // new desktop next, which must go out, unless updates come unasked.
-    holdLibraryUpdateRequests(continuousUpdates.active());
+    holdLibraryUpdateRequests(continuousUpdates.active() || formatChangePending);
+    descriptionChanged = true;
     const int w = rfb->width;
     const int h = rfb->height;
     if (w < 0 || h < 0 || w > maximumSide || h > maximumSide || qint64(w) * h > maximumPixels) {
@@ -293,8 +306,12 @@ void RfbSession::setPixelFormat()
 // for the next update at once (the library asks only after the whole
 // message): the server prepares it while we decode and paint. Not while
 // updates come unasked.
-void RfbSession::rectangleStarting(int, int, int, int)
+void RfbSession::rectangleStarting(int x, int y, int w, int h)
 {
+    int32_t encoding = -1;
+    if (meter.measuring() && LibraryInternals::rectangleEncoding(rfb, x, y, w, h, &encoding))
+        meter.rectangle(encoding, qint64(w) * h,
+                        encoding == rfbEncodingTight && LibraryInternals::tightRectangleIsJpeg(rfb));
     // What was written directly during the last rectangle first, then the
     // input queued meanwhile: it goes out now, not after the whole update,
     // which may take long to come.
@@ -302,7 +319,8 @@ void RfbSession::rectangleStarting(int, int, int, int)
     sendInput();
     if (!shownInPart.isValid())
         shownInPart.start();
-    if (!requestedAhead && !continuousUpdates.active()) {
+    // A new pixel format waits for the last update asked for.
+    if (!requestedAhead && !continuousUpdates.active() && !formatChangePending) {
         requestedAhead = true;
         if (SendIncrementalFramebufferUpdateRequest(rfb))
             holdLibraryUpdateRequests(true);
@@ -367,7 +385,9 @@ void RfbSession::frameBufferUpdateFinished()
 {
     input.closeDirect();
     requestedAhead = false;
-    holdLibraryUpdateRequests(continuousUpdates.active());
+    holdLibraryUpdateRequests(continuousUpdates.active() || formatChangePending);
+    pendingUpdateArrived = formatChangePending;
+    updateMeasured();
     shownInPart.invalidate();
     showDamage();
 }

@@ -2,6 +2,7 @@
 #define RFBSESSION_H
 
 #include "desktopsize.h"
+#include "connectioninfo.h"
 #include "continuousupdates.h"
 #include "extendedclipboard.h"
 #include "framehandover.h"
@@ -12,6 +13,7 @@
 #include "encodingchoice.h"
 #include "quality.h"
 #include "tlschannel.h"
+#include "updatemeter.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -79,6 +81,18 @@ public:
     static constexpr qint64 maximumPixels = qint64(16384) * 8192;
     ServerIdentity identity() const { return tls.identity(); }
 
+    // Between messages: the user's quality, changed while connected. A new
+    // pixel format waits until no update in the old one can come (see
+    // qualitychange.cpp); the picture shown stays meanwhile.
+    bool setQuality(Quality quality);
+    // The session's part of the connection-information view.
+    void describe(ConnectionInfo *info) const;
+    // Whether something describe() shows changed since the last call,
+    // other than the running figures.
+    bool takeDescriptionChanged();
+    // The updates behind the rates, and the clock they are on.
+    void copyRecentUpdates(RecentUpdates *recent, QElapsedTimer *clock) const;
+
 private:
     template<auto Member>
     struct Hook;
@@ -95,12 +109,29 @@ private:
     void cursorShapeReceived(int xHot, int yHot, int width, int height, int bytesPerPixel);
     void setPixelFormat();
     void holdLibraryUpdateRequests(bool hold);
+    bool applyChoice(const EncodingChoice &next);
+    bool afterMessage();
+    bool switchFormat();
+    bool convertDecoded(bool toLowColour);
+    bool requestWholeDesktop();
+    void updateMeasured();
+    // The colours of the 8-bit BGR233 format, by pixel value.
+    static const uint32_t *palette();
 
     SessionHost &host;
     InputQueue &input;
     FrameHandover &frames;
     HandshakeSettings settings;
-    EncodingChoice choice;
+    Quality quality;
+    EncodingChoice choice; // in effect
+    EncodingChoice pendingChoice; // with a new pixel format, waiting
+    bool formatChangePending = false;
+    bool pendingUpdateArrived = false; // without continuous updates: none outstanding now
+    bool descriptionChanged = true;
+    UpdateMeter meter;
+    AutoQuality autoQuality;
+    AutoQuality::Reason reason = AutoQuality::Reason::NotMeasured; // as last described
+    bool measured = false; // an update measured since Auto was last asked
     rfbClient *rfb = nullptr;
     TlsChannel tls;
     bool tlsUsed = false;

@@ -12,6 +12,8 @@
 namespace
 {
 thread_local int abortDescriptor = -1;
+// Set around SetFormatAndEncodings by sendEncodingsOnly().
+thread_local bool dropPixelFormat = false;
 } // namespace
 
 void SocketWrite::setAbortDescriptor(int fd)
@@ -55,9 +57,21 @@ bool SocketWrite::send(int sock, void *tls, const char *data, size_t size, size_
 // SASL or a recorded session, the two other ways 0.9.14 writes.
 extern "C" rfbBool WriteToRFBServer(rfbClient *client, const char *buf, unsigned int n)
 {
+    if (dropPixelFormat && n == sz_rfbSetPixelFormatMsg && uint8_t(buf[0]) == rfbSetPixelFormat) {
+        dropPixelFormat = false;
+        return TRUE;
+    }
     size_t done = 0;
     if (SocketWrite::send(client->sock, client->tlsSession, buf, n, &done, true))
         return TRUE;
     rfbClientErr("write failed\n");
     return FALSE;
+}
+
+bool LibraryInternals::sendEncodingsOnly(rfbClient *client)
+{
+    dropPixelFormat = true;
+    const bool sent = SetFormatAndEncodings(client);
+    dropPixelFormat = false;
+    return sent;
 }

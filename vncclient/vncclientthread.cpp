@@ -10,7 +10,8 @@
 //   held across a connection attempt or a network write that may wait, so
 //   no GUI call ever waits on the network: input goes to the InputQueue,
 //   which never waits either.
-// - sideLock guards pendingErrorMessage, tunnel and activeSocket; it is
+// - sideLock guards pendingErrorMessage, tunnel, activeSocket and sessionInfo (the
+//   session's part of connectionInfo(), published by the connection thread); it is
 //   never held while calling anything else. The picture (FrameHandover),
 //   the sign-in answers (SignInPrompts) and the input (InputQueue) have
 //   locks of their own.
@@ -115,12 +116,28 @@ void VncClientThread::useSocket(int fd)
     givenSocket = fd;
 }
 
-void VncClientThread::setQuality(Quality quality) { connectionQuality = quality; }
+// The connection thread hands it to the session at its next turn.
+void VncClientThread::setQuality(Quality quality)
+{
+    connectionQuality = quality;
+    wake();
+}
+
 Quality VncClientThread::quality() const { return connectionQuality; }
 
 ConnectionInfo VncClientThread::connectionInfo() const
 {
     ConnectionInfo info;
+    {
+        QMutexLocker locker(&sideLock);
+        info = sessionInfo;
+        info.tunnelled = tunnel != nullptr;
+        // Now, not when published: they fall while the session is idle.
+        if (rateClock.isValid()) {
+            info.updatesPerSecond = recentUpdates.updatesPerSecond(rateClock.elapsed());
+            info.bytesPerSecond = recentUpdates.bytesPerSecond(rateClock.elapsed());
+        }
+    }
     {
         QMutexLocker locker(&mutex);
         info.host = host;
@@ -129,9 +146,34 @@ ConnectionInfo VncClientThread::connectionInfo() const
     info.connected = inMessageLoop;
     info.encrypted = encryptedSession;
     info.identity = sessionIdentity;
-    info.quality = connectionQuality;
-    info.choice = EncodingChoice::forQuality(info.quality);
+    if (!info.connected) {
+        info.quality = connectionQuality;
+        info.choice = EncodingChoice::forQuality(info.quality);
+    }
     return info;
+}
+
+// At changes, and else at most every infoPeriodMs, as the connection
+// thread comes by: a publication held back is made up after the next
+// wait, which is then no longer (one wake-up after the last update).
+void VncClientThread::publishInfo(bool force)
+{
+    const bool changed = session->takeDescriptionChanged();
+    if (!force && !changed && infoClock.isValid() && infoClock.elapsed() < infoPeriodMs) {
+        infoHeld = true;
+        return;
+    }
+    infoHeld = false;
+    infoClock.start();
+    ConnectionInfo info;
+    session->describe(&info);
+    RecentUpdates recent;
+    QElapsedTimer clock;
+    session->copyRecentUpdates(&recent, &clock);
+    QMutexLocker locker(&sideLock);
+    sessionInfo = std::move(info);
+    recentUpdates = std::move(recent);
+    rateClock = clock;
 }
 
 void VncClientThread::setSignIn(const ConnectionOptions &options)
@@ -198,6 +240,9 @@ bool VncClientThread::rearm()
     prompts.reset();
     QMutexLocker locker(&sideLock);
     pendingErrorMessage.clear();
+    sessionInfo = ConnectionInfo();
+    recentUpdates = RecentUpdates();
+    rateClock.invalidate();
     return true;
 }
 
@@ -379,6 +424,7 @@ bool VncClientThread::attemptConnection()
 void VncClientThread::messageLoop()
 {
     wake(); // input queued while connecting goes out at the first turn
+    publishInfo(true);
     for (;;) {
         if (stopped)
             return;
@@ -393,7 +439,8 @@ void VncClientThread::messageLoop()
             // motion goes out at once from the GUI thread, which saves a
             // wake-up of this one on the way.
             session->openIdleOutput();
-            const int polled = poll(fds, 2, -1);
+            const int wait = infoHeld ? std::max(1, infoPeriodMs - int(infoClock.elapsed())) : -1;
+            const int polled = poll(fds, 2, wait);
             const int pollError = errno;
             if (!session->closeIdleOutput())
                 return;
@@ -413,6 +460,9 @@ void VncClientThread::messageLoop()
             return;
         if (serverData && !session->handleServerMessage())
             return;
+        if (!session->setQuality(connectionQuality))
+            return;
+        publishInfo(false);
         serverTakesPhysicalKeys = session->takesPhysicalKeys();
         serverHasExtendedClipboard = session->hasExtendedClipboard();
         if (!resizeReported && session->canResizeDesktop()) {

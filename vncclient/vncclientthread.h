@@ -10,8 +10,10 @@
 #include "librarylog.h"
 #include "serveridentity.h"
 #include "sessionhost.h"
+#include "updatemeter.h"
 #include "signinprompts.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMutex>
 #include <QRect>
@@ -166,6 +168,7 @@ private:
     Connector::Result openTunnel(const QString &via, const QString &server, int port);
     void dropTunnel();
     void messageLoop();
+    void publishInfo(bool force);
     void wake();
     void setActiveSocket(int fd);
     void closeActiveSocket();
@@ -192,13 +195,19 @@ private:
     std::atomic<bool> serverTakesPhysicalKeys{false};
     std::atomic<bool> serverHasExtendedClipboard{false};
     bool resizeReported = false; // connection thread only
+    QElapsedTimer infoClock; // connection thread only: since sessionInfo was published
+    bool infoHeld = false; // connection thread only: a publication is due
+    static constexpr int infoPeriodMs = 250;
 
-    // Guards pendingErrorMessage, tunnel and activeSocket; never held while
+    // Guards pendingErrorMessage, tunnel, activeSocket and sessionInfo; never held while
     // calling out, so either thread may take it at any time.
     mutable QMutex sideLock;
     QString pendingErrorMessage;
     std::unique_ptr<SshTunnel> tunnel; // set and reset by the connection thread
     int activeSocket = -1;
+    ConnectionInfo sessionInfo; // the session's part, as last published
+    RecentUpdates recentUpdates; // behind its rates, on rateClock
+    QElapsedTimer rateClock;
     int wakeFd = -1;
     int abortFd = -1; // readable once abort() was called, until rearm()
 

@@ -15,6 +15,7 @@ namespace {
 // TestServer call) do not stall behind a client that is slow to read.
 constexpr size_t kHighWater = 64u << 20;
 constexpr size_t kChunk = 64u << 10;
+constexpr size_t kThrottledWater = 64u << 10;
 
 enum class ReadResult { Data, Nothing, Closed };
 
@@ -98,7 +99,10 @@ void Relay::run()
     std::vector<pollfd> fds;
     while (!m_stopping) {
         buildPollSet(fds);
-        if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
+        // A throttled link sends what it holds in small steps.
+        const bool holding = m_rate > 0 && std::any_of(m_conns.begin(), m_conns.end(),
+                                                       [](const auto &c) { return !c->toNet.empty(); });
+        if (::poll(fds.data(), fds.size(), holding ? 2 : -1) < 0 && errno != EINTR)
             break;
         // Connections first: fds[2 + 2i] belong to m_conns[i] until accept or a task changes it.
         for (size_t i = 0; i < m_conns.size(); ++i) {
@@ -125,9 +129,10 @@ void Relay::buildPollSet(std::vector<pollfd> &fds) const
     fds.push_back({m_listen.get(), POLLIN, 0});
     for (const auto &c : m_conns) {
         short netEvents = c->toSrv.size() < kHighWater ? POLLIN : 0;
-        if (!c->toNet.empty())
+        if (!c->toNet.empty() && m_rate == 0)
             netEvents |= POLLOUT;
-        short srvEvents = c->toNet.size() < kHighWater ? POLLIN : 0;
+        // Throttled, the server feels the slow link as a full socket.
+        short srvEvents = c->toNet.size() < (m_rate > 0 ? kThrottledWater : kHighWater) ? POLLIN : 0;
         if (!c->toSrv.empty())
             srvEvents |= POLLOUT;
         fds.push_back({c->net.get(), netEvents, 0});
@@ -191,10 +196,39 @@ bool Relay::pump(Connection &c, short netEvents, short srvEvents)
         c.toSrv.consume(c.toSrv.size());
     else if (!flushQueue(c.srv.get(), c.toSrv))
         c.serverClosed = true;
-    if (!flushQueue(c.net.get(), c.toNet))
+    if (!sendToClient(c))
         return false;
     // libvncserver closed it: pass the close on once its last bytes are out.
     return !(c.serverClosed && c.toNet.empty());
+}
+
+bool Relay::sendToClient(Connection &c)
+{
+    const size_t before = c.toNet.size();
+    const qint64 rate = m_rate;
+    const auto now = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(now - m_refilled).count();
+    m_refilled = now;
+    bool open;
+    if (rate == 0) {
+        open = flushQueue(c.net.get(), c.toNet);
+    } else {
+        // Whole packets, as a link delivers them (the library counts each
+        // read that finds nothing towards its time-out), at most 20 ms'
+        // worth at once.
+        constexpr double packet = 1448;
+        m_allowance = std::min(m_allowance + seconds * double(rate), std::max(double(rate) / 50, 2 * packet));
+        const size_t allowed = m_allowance >= std::min(double(c.toNet.size()), packet)
+            ? std::min(c.toNet.size(), size_t(m_allowance)) : 0;
+        const ssize_t n = allowed ? ::send(c.net.get(), c.toNet.data(), allowed, MSG_NOSIGNAL) : 0;
+        if (n > 0) {
+            c.toNet.consume(size_t(n));
+            m_allowance -= double(n);
+        }
+        open = n >= 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    }
+    m_toClient += qint64(before - c.toNet.size());
+    return open;
 }
 
 void Relay::closeAll(bool reset)

@@ -10,6 +10,7 @@
 #include "taskqueue.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <poll.h>
@@ -42,6 +43,12 @@ public:
     // Closes every client connection now; with reset, the client gets RST.
     void dropAll(bool reset);
 
+    // Passes at most this many bytes a second towards the client (0: as
+    // fast as it goes), a link slower than the server; any thread.
+    void setRate(qint64 bytesPerSecond) { m_rate = bytesPerSecond; }
+    // Bytes passed towards the client so far.
+    qint64 bytesToClient() const { return m_toClient.load(); }
+
 private:
     struct Connection;
 
@@ -65,6 +72,11 @@ private:
     std::vector<char> m_chunk; // relay thread only: read buffer
     std::atomic<int> m_accepted {0};
     std::atomic<int> m_open {0};
+    std::atomic<qint64> m_rate {0};
+    std::atomic<qint64> m_toClient {0};
+    double m_allowance = 0; // relay thread only: bytes the rate allows now
+    std::chrono::steady_clock::time_point m_refilled; // relay thread only
+    bool sendToClient(Connection &c);
 };
 
 } // namespace vemotest

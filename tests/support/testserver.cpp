@@ -352,6 +352,20 @@ void TestServer::fillRect(const QRect &r, quint32 rgb)
     });
 }
 
+void TestServer::paintPattern(const QRect &r, int shift)
+{
+    d->tasks.call([&] {
+        const QRect area = r.intersected(QRect(0, 0, d->width, d->height));
+        if (!d->screen || area.isEmpty())
+            return;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x)
+                d->pixels[static_cast<size_t>(y) * d->width + x] = d->toServerPixel(patternPixel(x + shift, y));
+        }
+        rfbMarkRectAsModified(d->screen, area.left(), area.top(), area.right() + 1, area.bottom() + 1);
+    });
+}
+
 void TestServer::copyRect(const QRect &from, const QPoint &to)
 {
     d->tasks.call([&] {

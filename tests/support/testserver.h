@@ -41,6 +41,9 @@ public:
 
     // Paints r (clipped) and tells the clients it changed.
     void fillRect(const QRect &r, quint32 rgb);
+    // Paints r (clipped) with the pattern moved 'shift' pixels left: a
+    // picture that compresses badly, for traffic.
+    void paintPattern(const QRect &r, int shift);
     // Moves the pixels of 'from' to 'to' (they may overlap) and sends the
     // clients a CopyRect where they take it.
     void copyRect(const QRect &from, const QPoint &to);

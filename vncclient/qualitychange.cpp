@@ -1,0 +1,199 @@
+// The session's quality changed while connected, and what each update
+// cost to arrive. Everything here runs on the connection thread, between
+// messages or inside the library's update handling.
+//
+// A new pixel format must not meet an update in the old one: with
+// continuous updates the server is asked to stop and its
+// EndOfContinuousUpdates says the last old update is in; without them no
+// request goes out until the one outstanding is answered. Then the decoded
+// pixels are converted, the new format and encodings go out with a request
+// for the whole desktop, and continuous updates start again. The picture
+// shown is not touched: it keeps the last update until the new ones come.
+#include "rfbsession.h"
+
+#include "libraryinternals.h"
+#include "sessionhost.h"
+
+#include <QCoreApplication>
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace
+{
+struct Messages
+{
+    Q_DECLARE_TR_FUNCTIONS(VncClientThread)
+};
+} // namespace
+
+bool RfbSession::setQuality(Quality next)
+{
+    if (!rfb || next == quality)
+        return true;
+    quality = next;
+    descriptionChanged = true;
+    return applyChoice(next == Quality::Auto ? autoQuality.choice() : EncodingChoice::forQuality(next));
+}
+
+bool RfbSession::applyChoice(const EncodingChoice &next)
+{
+    // A switch on its way takes whatever is wanted last.
+    if (formatChangePending) {
+        pendingChoice = next;
+        return true;
+    }
+    if (next == choice)
+        return true;
+    descriptionChanged = true;
+    if (next.lowColour == lowColour) {
+        choice = next;
+        setPixelFormat();
+        return continuousUpdates.sendAnswers(rfb) && LibraryInternals::sendEncodingsOnly(rfb);
+    }
+    pendingChoice = next;
+    formatChangePending = true;
+    pendingUpdateArrived = false;
+    holdLibraryUpdateRequests(true);
+    return !continuousUpdates.active() || continuousUpdates.pause(rfb);
+}
+
+bool RfbSession::afterMessage()
+{
+    if (quality == Quality::Auto && std::exchange(measured, false)) {
+        const EncodingChoice wanted = autoQuality.choice();
+        if (wanted != (formatChangePending ? pendingChoice : choice) && !applyChoice(wanted))
+            return false;
+        // Small updates on a cheap row say nothing of the link: now and
+        // then a whole screen measures it. A switch asks for one anyway.
+        if (!formatChangePending && autoQuality.askForFullUpdate(meter.nowMs()) && !requestWholeDesktop())
+            return false;
+    }
+    if (!formatChangePending)
+        return true;
+    if (continuousUpdates.takePaused())
+        return switchFormat();
+    // Continuous updates may have begun since the switch was asked for.
+    if (continuousUpdates.active())
+        return continuousUpdates.pausing() || continuousUpdates.pause(rfb);
+    return !pendingUpdateArrived || switchFormat();
+}
+
+bool RfbSession::switchFormat()
+{
+    formatChangePending = false;
+    pendingUpdateArrived = false;
+    descriptionChanged = true;
+    if (pendingChoice.lowColour != lowColour && !convertDecoded(pendingChoice.lowColour))
+        return false;
+    choice = pendingChoice;
+    setPixelFormat();
+    if (!continuousUpdates.sendAnswers(rfb) || !SetFormatAndEncodings(rfb) || !requestWholeDesktop())
+        return false;
+    if (continuousUpdates.active())
+        return continuousUpdates.resume(rfb);
+    holdLibraryUpdateRequests(false);
+    return true;
+}
+
+// In place, so that CopyRect and the rectangles of incremental updates
+// keep finding the picture they expect; rounded as servers round.
+bool RfbSession::convertDecoded(bool toLowColour)
+{
+    const size_t pixels = size_t(rfb->width) * size_t(rfb->height);
+    if (decoded.size() < pixels * (lowColour ? 1 : 4))
+        return false;
+    if (toLowColour) {
+        const auto level = [](uint32_t v, uint32_t max) { return (v * max + 127) / 255; };
+        // Each byte written lies at or before the pixel read.
+        for (size_t i = 0; i < pixels; ++i) {
+            uint32_t p;
+            std::memcpy(&p, &decoded[i * 4], 4);
+            decoded[i] = uint8_t(level((p >> 16) & 0xff, 7) | level((p >> 8) & 0xff, 7) << 3 | level(p & 0xff, 3) << 6);
+        }
+        decoded.resize(pixels);
+        decoded.shrink_to_fit();
+    } else {
+        bool grown = true;
+        try {
+            decoded.resize(pixels * 4);
+        } catch (const std::bad_alloc &) {
+            grown = false;
+        }
+        if (!grown) {
+            host.fail(Messages::tr("Not enough memory to show the remote desktop (%1 x %2 pixels).")
+                          .arg(rfb->width)
+                          .arg(rfb->height));
+            return false;
+        }
+        const uint32_t *colours = palette();
+        // Backwards: each pixel written lies at or after the byte read.
+        for (size_t i = pixels; i-- > 0;) {
+            const uint32_t p = colours[decoded[i]] & 0xffffff;
+            std::memcpy(&decoded[i * 4], &p, 4);
+        }
+    }
+    lowColour = toLowColour;
+    rfb->frameBuffer = decoded.empty() ? nullptr : decoded.data();
+    return true;
+}
+
+// Past the hold on the library's own requests, which stays as it was.
+bool RfbSession::requestWholeDesktop()
+{
+    const bool held = holdingUpdateRequests;
+    holdLibraryUpdateRequests(false);
+    const bool sent = SendFramebufferUpdateRequest(rfb, 0, 0, rfb->width, rfb->height, FALSE);
+    holdLibraryUpdateRequests(held);
+    return sent;
+}
+
+// Auto is told always, so that the line speed and the reason it would
+// give are there to see whatever the quality.
+void RfbSession::updateMeasured()
+{
+    const UpdateSample sample = meter.finish(rfb->sock);
+    autoQuality.addUpdate(sample);
+    if (meter.roundTripMs() >= 0)
+        autoQuality.addRoundTrip(sample.endMs, meter.roundTripMs());
+    measured = true;
+    if (meter.takeNewEncoding() || autoQuality.reason() != reason) {
+        reason = autoQuality.reason();
+        descriptionChanged = true;
+    }
+}
+
+void RfbSession::describe(ConnectionInfo *info) const
+{
+    if (!rfb)
+        return;
+    info->desktopName = QString::fromUtf8(rfb->desktopName ? rfb->desktopName : "");
+    info->protocolMajor = rfb->major;
+    info->protocolMinor = rfb->minor;
+    info->securityType = int(rfb->authScheme);
+    info->securitySubtype = rfb->authScheme == rfbVeNCrypt ? int(rfb->subAuthScheme) : 0;
+    info->desktopSize = QSize(rfb->width, rfb->height);
+    info->bitsPerPixel = rfb->format.bitsPerPixel;
+    info->depth = rfb->format.depth;
+    info->encodingsUsed = meter.encodingsUsed();
+    info->continuousUpdates = continuousUpdates.active();
+    info->quality = quality;
+    info->choice = choice;
+    info->reason = autoQuality.reason();
+    info->lineSpeedKbps = autoQuality.lineSpeedKbps();
+    info->roundTripMs = autoQuality.roundTripMs() >= 0 ? autoQuality.roundTripMs() : meter.roundTripMs();
+    info->updatesPerSecond = meter.recent().updatesPerSecond(meter.nowMs());
+    info->bytesPerSecond = meter.recent().bytesPerSecond(meter.nowMs());
+}
+
+void RfbSession::copyRecentUpdates(RecentUpdates *recent, QElapsedTimer *clock) const
+{
+    *recent = meter.recent();
+    *clock = meter.clock();
+}
+
+bool RfbSession::takeDescriptionChanged()
+{
+    return std::exchange(descriptionChanged, false);
+}
