@@ -41,8 +41,15 @@ bool RfbSession::applyChoice(const EncodingChoice &next)
 {
     // A switch on its way takes whatever is wanted last.
     if (formatChangePending) {
-        pendingChoice = next;
-        return true;
+        // Back to the format in use while the switch still waits for the
+        // answer to a request (a desktop that does not change may never
+        // answer): the request stands as it was, only the encodings change.
+        if (next.lowColour != lowColour || continuousUpdates.active()) {
+            pendingChoice = next;
+            return true;
+        }
+        formatChangePending = false;
+        holdLibraryUpdateRequests(false);
     }
     if (next == choice)
         return true;
