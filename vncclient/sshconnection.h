@@ -1,6 +1,8 @@
 #ifndef SSHCONNECTION_H
 #define SSHCONNECTION_H
 
+#include "sshgateway.h"
+
 #include <QString>
 
 #include <libssh/callbacks.h>
@@ -22,12 +24,7 @@ class SessionHost;
 class SshConnection
 {
 public:
-    struct Gateway
-    {
-        QString user; // empty: ~/.ssh/config's User, else the local user
-        QString host;
-        int port = 0; // 0: ~/.ssh/config's Port, else 22
-    };
+    using Gateway = SshGateway;
 
     explicit SshConnection(SessionHost &host);
     ~SshConnection();

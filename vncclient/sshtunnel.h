@@ -1,6 +1,8 @@
 #ifndef SSHTUNNEL_H
 #define SSHTUNNEL_H
 
+#include "sshgateway.h"
+
 #include <QString>
 
 struct VemoSshModule;
@@ -14,12 +16,7 @@ class SessionHost;
 class SshTunnel
 {
 public:
-    struct Gateway
-    {
-        QString user; // empty: ~/.ssh/config's User, else the local user
-        QString host;
-        int port = 0; // 0: ~/.ssh/config's Port, else 22
-    };
+    using Gateway = SshGateway;
     // "[user@]gateway[:port]", an IPv6 address in brackets.
     static bool parseGateway(const QString &via, Gateway *gateway);
 
