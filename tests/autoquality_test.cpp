@@ -9,7 +9,7 @@ using Reason = AutoQuality::Reason;
 
 namespace
 {
-enum Workload { Terminal, AntialiasedTerminal, Photos, Slideshow, Typing, Idle };
+enum Workload { Terminal, AntialiasedTerminal, Photos, Slideshow, Typing, PhotoStream, Idle };
 struct Phase
 {
     int kbps;
@@ -34,6 +34,7 @@ const Change changes[] = {
     {921600, 250, 1, {0.28, 0.35, 0.10, 0.069}},
     {921600, 3000, 1, {0.28, 0.35, 0.10, 0.069}},
     {28000, 200, 0, {0.033, 0.033, 0.033, 0.033}},
+    {460800, 100, 1, {0.28, 0.35, 0.10, 0.069}}, // photos changing in parts
 };
 
 struct Played
@@ -97,6 +98,10 @@ private slots:
             << Phases{slowPhotos} << 80 << Reason::SlowLinkPictures << false << 1 << 1;
         QTest::newRow("a full link without a queue: JPEG 3")
             << Phases{{5000, 15, Photos, false}} << 20 << Reason::SlowLinkPictures << false << 3 << 1;
+        QTest::newRow("photos filling a fast link: the row below's JPEG")
+            << Phases{{16000, 20, PhotoStream}} << 20 << Reason::SlowLinkPictures << false << 3 << 2;
+        QTest::newRow("photos filling a fast link, then a faster one: JPEG 6 again")
+            << Phases{{16000, 20, PhotoStream}, {40000, 20, PhotoStream}} << 20 << Reason::FastLink << false << 6 << 3;
         QTest::newRow("a photo now and then, the link not the limit: JPEG kept")
             << Phases{{5000, 30, Slideshow}} << 40 << Reason::FastLink << false << 6 << 1;
         QTest::newRow("very slow link, text: 8-bit")

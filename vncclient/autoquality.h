@@ -74,6 +74,7 @@ private:
     qint64 throughputKbps(qint64 nowMs) const; // -1: not seen long enough
     bool queueing(qint64 nowMs) const;
     bool linkIsTheLimit(qint64 nowMs) const;
+    bool picturesWouldFill(int row, qint64 nowMs) const;
     int rowFor(int fromRow, qint64 nowMs) const;
     void decide(qint64 nowMs);
     bool measured() const { return speedRow >= 0; }
@@ -88,6 +89,7 @@ private:
     Content content = Content::Unknown; // as judged, with its own hysteresis
     int speedRow = -1; // of the speed table; -1 until measured
     Content chosenContent = Content::Unknown;
+    int photoStep = 0; // pictures sent as this many rows below speedRow
     qint64 changedAtMs = 0;
     qint64 candidateSinceMs = -1; // when the figures first pointed elsewhere
     qint64 lastFullUpdateAskedMs = -1;
