@@ -2,7 +2,9 @@
 vemo_add_test(gridscaler_test SOURCES gridscaler_test.cpp LIBS vncview vemo_testsupport)
 vemo_add_test(vncview_display_test SOURCES vncview_display_test.cpp viewharness.h
   LIBS vncview vemo_testsupport)
-set_tests_properties(vncview_display_test PROPERTIES ENVIRONMENT
+# Appended, so the sanitizers' options set by vemo_add_test stay; the later
+# QT_QPA_PLATFORM wins.
+set_property(TEST vncview_display_test APPEND PROPERTY ENVIRONMENT
   "QT_QPA_PLATFORM=offscreen:configfile=${CMAKE_CURRENT_SOURCE_DIR}/support/twoscreens.json")
 # The picture and the pointer at 2 and 1.5 device pixels per logical one.
 foreach(ratio 2 1.5)
