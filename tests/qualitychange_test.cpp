@@ -13,6 +13,9 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <atomic>
+#include <functional>
+
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -59,6 +62,8 @@ struct Desktop
     QList<ClientMessage> sent;
     std::unique_ptr<TestServer> server;
     std::unique_ptr<vemotest::Relay> relay;
+    // Told of each message as the relay passes it, on the relay's thread.
+    std::function<void(const ClientMessage &)> onMessage;
 
     explicit Desktop(bool xvnc) : xvnc(xvnc) {}
     bool start(QSize size)
@@ -77,6 +82,8 @@ struct Desktop
             upstream = server->port();
         }
         relay = std::make_unique<vemotest::Relay>(upstream, [this](const QList<ClientMessage> &m) {
+            if (onMessage)
+                std::for_each(m.begin(), m.end(), onMessage);
             std::lock_guard locker(lock);
             sent += m;
         });
@@ -211,6 +218,42 @@ private slots:
         }
         QCOMPARE(lastEncodings.mid(0, 3), (QList<qint32>{1, 5, 0}));
         QVERIFY(flow.count('E') > flow.count('P'));
+    }
+
+    // libvncserver answers a request for the whole desktop with its size
+    // alone, then the pixels: a change asked for before the last one's
+    // answer came waits for the pixels, which are in the last one's format.
+    void aChangeAskedBeforeTheLastOnesAnswerWaitsForIt()
+    {
+        Desktop desktop(false);
+        QVERIFY(desktop.start(QSize(320, 240)));
+        VncClientThread thread;
+        Receiver receiver(thread);
+        std::atomic<bool> armed{false};
+        desktop.onMessage = [&](const ClientMessage &m) {
+            if (m.type == ClientMessage::UpdateRequest && !m.incremental && armed.exchange(false))
+                thread.setQuality(Quality::Medium);
+        };
+        startThread(thread, desktop, Quality::High);
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.updates.isEmpty(), 5000);
+        // A slow link kept busy: each answer waits behind the pictures sent
+        // before it, long after the next change was asked for.
+        desktop.relay->setRate(40000);
+        armed = true;
+        thread.setQuality(Quality::Low);
+        int shift = 0;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                desktop.server->paintPattern(QRect(0, 0, 320, 240), ++shift);
+                return formatFlow(desktop.messages()).count('P') == 3 || !receiver.errors.isEmpty();
+            },
+            20000));
+        desktop.relay->setRate(0);
+        desktop.paint(colours[1]);
+        QTRY_VERIFY_WITH_TIMEOUT(allOf(receiver.shown, colours[1]) || !receiver.errors.isEmpty(), 10000);
+        QCOMPARE(receiver.errors, QStringList());
+        QCOMPARE(thread.connectionInfo().bitsPerPixel, 32);
+        QCOMPARE(desktop.server->connectionCount(), 1);
     }
 
     void connectionInfoMatchesTheServer_data()

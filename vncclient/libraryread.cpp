@@ -8,6 +8,35 @@ namespace
 {
 thread_local uint64_t consumed = 0;
 
+// The reads of an update message's start, in the order 0.9.14 makes them:
+// its type, the rest of its header, the first rectangle's header.
+enum class Watch { Off, Type, Header, FirstRectangle };
+thread_local Watch watch = Watch::Off;
+thread_local bool sizeAlone = false;
+
+bool isDesktopSize(const char *rectangleHeader)
+{
+    const auto *b = reinterpret_cast<const uint8_t *>(rectangleHeader) + 8;
+    const uint32_t encoding = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+    return encoding == rfbEncodingExtDesktopSize || encoding == rfbEncodingNewFBSize;
+}
+
+void watchRead(const char *out, unsigned n)
+{
+    if (watch == Watch::Type && n == 1) {
+        watch = Watch::Header;
+    } else if (watch == Watch::Header && n == sz_rfbFramebufferUpdateMsg - 1) {
+        const auto *b = reinterpret_cast<const uint8_t *>(out);
+        const bool one = (b[1] << 8 | b[2]) == 1;
+        watch = one ? Watch::FirstRectangle : Watch::Off;
+    } else if (watch == Watch::FirstRectangle && n == sz_rfbFramebufferUpdateRectHeader) {
+        sizeAlone = isDesktopSize(out);
+        watch = Watch::Off;
+    } else {
+        watch = Watch::Off;
+    }
+}
+
 using Reader = rfbBool (*)(rfbClient *, char *, unsigned int);
 
 Reader libraryReader()
@@ -33,6 +62,8 @@ extern "C" rfbBool ReadFromRFBServer(rfbClient *client, char *out, unsigned int 
     const rfbBool read = libraryReader()(client, out, n);
     if (read)
         consumed += n;
+    if (read && watch != Watch::Off)
+        watchRead(out, n);
     if (held)
         client->supportedMessages.client2server[rfbFramebufferUpdateRequest / 8]
             &= uint8_t(~(1u << (rfbFramebufferUpdateRequest % 8)));
@@ -42,6 +73,17 @@ extern "C" rfbBool ReadFromRFBServer(rfbClient *client, char *out, unsigned int 
 uint64_t LibraryInternals::bytesRead()
 {
     return consumed;
+}
+
+void LibraryInternals::watchUpdate()
+{
+    watch = Watch::Type;
+    sizeAlone = false;
+}
+
+bool LibraryInternals::updateWasDesktopSizeAlone()
+{
+    return sizeAlone;
 }
 
 void LibraryInternals::unread(unsigned n)

@@ -132,8 +132,10 @@ bool RfbSession::handleServerMessage()
     uint8_t type;
     if (!LibraryInternals::peekMessageType(rfb, &type))
         return false;
-    if (type == rfbFramebufferUpdate)
+    if (type == rfbFramebufferUpdate) {
         meter.begin();
+        LibraryInternals::watchUpdate();
+    }
     const bool handled = type == rfbServerCutText ? receiveCutText() : HandleRFBServerMessage(rfb);
     if (!input.closeDirect() || !handled)
         return false;
@@ -386,7 +388,10 @@ void RfbSession::frameBufferUpdateFinished()
     input.closeDirect();
     requestedAhead = false;
     holdLibraryUpdateRequests(continuousUpdates.active() || formatChangePending);
-    pendingUpdateArrived = formatChangePending;
+    // The desktop's size alone may be followed by the pixels asked for, in
+    // the format of the request.
+    pendingUpdateArrived = formatChangePending
+        && (pendingUpdateArrived || !LibraryInternals::updateWasDesktopSizeAlone());
     updateMeasured();
     shownInPart.invalidate();
     showDamage();
