@@ -138,6 +138,22 @@ private slots:
         QCOMPARE(h.view->remoteScreenSize(), desktop);
     }
 
+    // libvncserver answers the request for the whole desktop with its size
+    // alone, then the pixels: one request, one answer; the request asked
+    // ahead as the pixels begin is the only other.
+    void sizeAloneAnswersNoRequest()
+    {
+        const QRect all(QPoint(), desktop);
+        ScriptedView h(session(quint16(desktop.width()), quint16(desktop.height()),
+                               {framebufferUpdate({extendedDesktopSizeRect(desktop.width(), desktop.height())}),
+                                framebufferUpdate({rawRect(all, laterColour)})}));
+        QVERIFY(h.started);
+        QVERIFY(h.waitConnected());
+        QTRY_COMPARE_WITH_TIMEOUT(shownAt(h.view, 1, 1), QRgb(laterColour), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(clientSent(h.server), QStringList({"request", "request"}), 5000);
+        QCOMPARE(h.view->remoteScreenSize(), desktop);
+    }
+
     void sizeChangeLater_data()
     {
         QTest::addColumn<QByteArray>("message");

@@ -31,12 +31,14 @@ namespace LibraryInternals
 uint64_t bytesRead();
 // Takes back bytes counted twice: a peeked byte is read again.
 void unread(unsigned n);
-// Called with an update message next, unread: whether that update held
-// the desktop's size and nothing else, told from the reads of its header
-// and first rectangle's. libvncserver answers a request for the whole
-// desktop with such an update, then with the pixels: it answers nothing.
+// Called with an update message next, unread, and at its end: whether
+// that update held only the desktop's size, unchanged (ExtendedDesktopSize
+// as its one rectangle), told from the reads of its header and first
+// rectangle's. libvncserver answers a request for the whole desktop with
+// such an update, then with the pixels: it answers nothing, so the
+// library's own request at its end is held back, and the hold lifted here.
 void watchUpdate();
-bool updateWasDesktopSizeAlone();
+bool endUpdateWatch(rfbClient *client);
 
 // The type of the next server message, left unread for
 // HandleRFBServerMessage; false when the connection ended (the library

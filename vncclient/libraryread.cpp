@@ -4,6 +4,8 @@
 
 #include <dlfcn.h>
 
+#include <utility>
+
 namespace
 {
 thread_local uint64_t consumed = 0;
@@ -13,15 +15,27 @@ thread_local uint64_t consumed = 0;
 enum class Watch { Off, Type, Header, FirstRectangle };
 thread_local Watch watch = Watch::Off;
 thread_local bool sizeAlone = false;
+thread_local bool requestHeld = false; // by us, for this update
 
-bool isDesktopSize(const char *rectangleHeader)
+uint8_t &requestBits(rfbClient *client)
 {
-    const auto *b = reinterpret_cast<const uint8_t *>(rectangleHeader) + 8;
-    const uint32_t encoding = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
-    return encoding == rfbEncodingExtDesktopSize || encoding == rfbEncodingNewFBSize;
+    return client->supportedMessages.client2server[rfbFramebufferUpdateRequest / 8];
+}
+constexpr uint8_t requestBit = uint8_t(1u << (rfbFramebufferUpdateRequest % 8));
+
+// ExtendedDesktopSize at the size the library has, not the answer to a
+// resize of ours (its reason, in x, is the server's): it changes nothing,
+// and the library then only asks for the next update.
+bool isSameDesktopSize(const rfbClient *client, const char *rectangleHeader)
+{
+    const auto *b = reinterpret_cast<const uint8_t *>(rectangleHeader);
+    const auto get16 = [b](int i) { return int(b[i]) << 8 | b[i + 1]; };
+    const uint32_t encoding = uint32_t(b[8]) << 24 | uint32_t(b[9]) << 16 | uint32_t(b[10]) << 8 | b[11];
+    return encoding == rfbEncodingExtDesktopSize && get16(0) == 0 && get16(4) == client->width
+        && get16(6) == client->height;
 }
 
-void watchRead(const char *out, unsigned n)
+void watchRead(rfbClient *client, const char *out, unsigned n)
 {
     if (watch == Watch::Type && n == 1) {
         watch = Watch::Header;
@@ -30,7 +44,11 @@ void watchRead(const char *out, unsigned n)
         const bool one = (b[1] << 8 | b[2]) == 1;
         watch = one ? Watch::FirstRectangle : Watch::Off;
     } else if (watch == Watch::FirstRectangle && n == sz_rfbFramebufferUpdateRectHeader) {
-        sizeAlone = isDesktopSize(out);
+        sizeAlone = isSameDesktopSize(client, out);
+        // The request it answers is still open: no other goes with it.
+        requestHeld = sizeAlone && (requestBits(client) & requestBit);
+        if (requestHeld)
+            requestBits(client) &= uint8_t(~requestBit);
         watch = Watch::Off;
     } else {
         watch = Watch::Off;
@@ -63,10 +81,9 @@ extern "C" rfbBool ReadFromRFBServer(rfbClient *client, char *out, unsigned int 
     if (read)
         consumed += n;
     if (read && watch != Watch::Off)
-        watchRead(out, n);
+        watchRead(client, out, n);
     if (held)
-        client->supportedMessages.client2server[rfbFramebufferUpdateRequest / 8]
-            &= uint8_t(~(1u << (rfbFramebufferUpdateRequest % 8)));
+        requestBits(client) &= uint8_t(~requestBit);
     return read;
 }
 
@@ -79,11 +96,15 @@ void LibraryInternals::watchUpdate()
 {
     watch = Watch::Type;
     sizeAlone = false;
+    requestHeld = false;
 }
 
-bool LibraryInternals::updateWasDesktopSizeAlone()
+bool LibraryInternals::endUpdateWatch(rfbClient *client)
 {
-    return sizeAlone;
+    watch = Watch::Off;
+    if (std::exchange(requestHeld, false))
+        requestBits(client) |= requestBit;
+    return std::exchange(sizeAlone, false);
 }
 
 void LibraryInternals::unread(unsigned n)

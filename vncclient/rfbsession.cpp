@@ -386,12 +386,12 @@ void RfbSession::copyRectangle(int fromX, int fromY, int w, int h, int toX, int 
 void RfbSession::frameBufferUpdateFinished()
 {
     input.closeDirect();
+    // The desktop's size alone is followed by the pixels asked for, in the
+    // format of the request.
+    const bool sizeAlone = LibraryInternals::endUpdateWatch(rfb);
     requestedAhead = false;
     holdLibraryUpdateRequests(continuousUpdates.active() || formatChangePending);
-    // The desktop's size alone may be followed by the pixels asked for, in
-    // the format of the request.
-    pendingUpdateArrived = formatChangePending
-        && (pendingUpdateArrived || !LibraryInternals::updateWasDesktopSizeAlone());
+    pendingUpdateArrived = formatChangePending && (pendingUpdateArrived || !sizeAlone);
     updateMeasured();
     shownInPart.invalidate();
     showDamage();

@@ -99,6 +99,18 @@ QByteArray desktopSizeRect(int width, int height)
     return rectHeader(0, 0, width, height, desktopSizeEncoding);
 }
 
+QByteArray extendedDesktopSizeRect(int width, int height)
+{
+    QByteArray out = rectHeader(0, 0, width, height, -308);
+    appendU32(out, 1u << 24); // one screen, padding
+    appendU32(out, 1); // its id
+    appendU32(out, 0); // at 0, 0
+    appendU16(out, quint16(width));
+    appendU16(out, quint16(height));
+    appendU32(out, 0); // flags
+    return out;
+}
+
 QByteArray supportedMessagesRect()
 {
     return rectHeader(0, 0, 64, 0, supportedMessagesEncoding) + QByteArray(64, '\xff');

@@ -38,6 +38,8 @@ QByteArray framebufferUpdate(const QList<QByteArray> &rects);
 QByteArray rawRect(const QRect &r, quint32 rgb);
 QByteArray copyRect(const QRect &target, int sourceX, int sourceY);
 QByteArray desktopSizeRect(int width, int height);
+// ExtendedDesktopSize with one screen covering it.
+QByteArray extendedDesktopSizeRect(int width, int height);
 // Every message supported both ways.
 QByteArray supportedMessagesRect();
 
