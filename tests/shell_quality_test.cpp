@@ -43,33 +43,70 @@ class ShellQualityTest : public QObject
 private slots:
     void qualityChangesWithoutReconnect_data();
     void qualityChangesWithoutReconnect();
-    void connectionInfoShowsTheSession_data();
-    void connectionInfoShowsTheSession();
     void figuresAreWorded_data();
     void figuresAreWorded();
 };
 
+// The quality picked in the menu, before the connection information opens
+// and while it is open, takes effect on the one connection and is kept for
+// a reconnect. A figure is the text the dialog shows, or "<hidden>" for a
+// row not shown.
 void ShellQualityTest::qualityChangesWithoutReconnect_data()
 {
     QTest::addColumn<QString>("choices"); // mnemonics: A(utomatic), H(igh), M(edium), L(ow)
+    QTest::addColumn<QString>("later");   // one chosen while the dialog is open
     QTest::addColumn<int>("expected");
     QTest::addColumn<QString>("checked"); // the one entry the menu shows checked
-    QTest::newRow("Automatic by default") << "" << int(Quality::Auto) << "qualityAuto";
-    QTest::newRow("High") << "H" << int(Quality::High) << "qualityHigh";
-    QTest::newRow("Low") << "L" << int(Quality::Low) << "qualityLow";
-    QTest::newRow("Medium, then back to Automatic") << "MA" << int(Quality::Auto) << "qualityAuto";
+    QTest::addColumn<QStringList>("figures");
+    const QString automatic = QStringLiteral("quality=Automatic: follows the link and the picture");
+    QTest::newRow("Automatic by default") << "" << "" << int(Quality::Auto) << "qualityAuto"
+                                          << QStringList{automatic};
+    QTest::newRow("High") << "H" << "" << int(Quality::High) << "qualityHigh"
+                          << QStringList{"quality=High: lossless", "reason=<hidden>",
+                                         "choice=full colour, lossless; compression level 0 of 9; "
+                                         "asks for copyrect, hextile, raw"};
+    QTest::newRow("Low") << "L" << "" << int(Quality::Low) << "qualityLow"
+                         << QStringList{"quality=Low: 256 colours", "pixelFormat=8 bits per pixel, depth 8"};
+    QTest::newRow("Low, changed to Medium while open")
+        << "L" << "M" << int(Quality::Medium) << "qualityMedium"
+        << QStringList{"quality=Medium", "reason=<hidden>", "pixelFormat=32 bits per pixel, depth 24",
+                       "choice=full colour, JPEG quality 7 of 9; compression level 5 of 9; asks for tight, zrle, "
+                       "ultra, copyrect, hextile, zlib, corre, rre, raw"};
+    QTest::newRow("Medium, then back to Automatic") << "MA" << "" << int(Quality::Auto) << "qualityAuto"
+                                                    << QStringList{automatic};
 }
 
 void ShellQualityTest::qualityChangesWithoutReconnect()
 {
     QFETCH(QString, choices);
+    QFETCH(QString, later);
     QFETCH(int, expected);
     QFETCH(QString, checked);
+    QFETCH(QStringList, figures);
     Session s;
     QVERIFY(s.connect());
     QVERIFY(QTest::qWaitForWindowExposed(s.window.get()));
+    // Without continuous updates a new pixel format waits for the answer
+    // to the request before it: the desktop changes after each choice.
     for (const QChar choice : choices)
         pick(s, 'Y', char(choice.unicode()));
+    s.server.fillRect(QRect(0, 0, 8, 8), 0x654321);
+    pick(s, 'M');
+    QDialog *dialog = s.window->findChild<QDialog *>("connectionInfoDialog");
+    QVERIFY(dialog && dialog->isVisible());
+    if (!later.isEmpty()) {
+        pick(s, 'Y', later.at(0).toLatin1());
+        s.server.fillRect(QRect(0, 0, 8, 8), 0x123456);
+    }
+    // Figures every row shows, from the test server.
+    figures << QStringLiteral("address=127.0.0.1, port %1").arg(s.server.port())
+            << QStringLiteral("encryption=not encrypted") << QStringLiteral("name=vemo test server")
+            << QStringLiteral("size=320 × 240 pixels") << QStringLiteral("protocol=RFB 3.8");
+    for (const QString &f : figures)
+        QTRY_COMPARE_WITH_TIMEOUT(f.section('=', 0, 0) + '=' + figure(dialog, f.section('=', 0, 0)), f, 3000);
+    // Escape closes it; nothing is left to wake the idle session.
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    QTRY_VERIFY(!s.window->findChild<QDialog *>("connectionInfoDialog"));
     QCOMPARE(int(s.view->quality()), expected);
     for (QAction *entry : s.window->findChild<QMenu *>("quality")->actions())
         QCOMPARE(entry->isChecked(), entry->objectName() == checked);
@@ -82,56 +119,6 @@ void ShellQualityTest::qualityChangesWithoutReconnect()
     s.action("reconnect")->trigger();
     QVERIFY(s.connect());
     QCOMPARE(int(s.view->quality()), expected);
-}
-
-// The figures the dialog shows for the test server; a value is the text
-// shown, or "<hidden>" for a row not shown. "%PORT%" is the server's port.
-void ShellQualityTest::connectionInfoShowsTheSession_data()
-{
-    QTest::addColumn<QString>("choice"); // the Quality submenu's mnemonic, before the dialog opens
-    QTest::addColumn<QString>("later");  // another one, chosen while it is open
-    QTest::addColumn<QStringList>("figures");
-    QTest::newRow("Automatic") << "" << ""
-                               << QStringList{"quality=Automatic: follows the link and the picture"};
-    QTest::newRow("High") << "H" << ""
-                          << QStringList{"quality=High: lossless", "reason=<hidden>",
-                                         "choice=full colour, lossless; compression level 0 of 9; "
-                                         "asks for copyrect, hextile, raw"};
-    QTest::newRow("Low, changed to Medium while open")
-        << "L" << "M"
-        << QStringList{"quality=Medium", "reason=<hidden>", "choice=full colour, JPEG quality 7 of 9; "
-                       "compression level 5 of 9; asks for tight, zrle, ultra, copyrect, hextile, zlib, corre, "
-                       "rre, raw"};
-}
-
-void ShellQualityTest::connectionInfoShowsTheSession()
-{
-    QFETCH(QString, choice);
-    QFETCH(QString, later);
-    QFETCH(QStringList, figures);
-    Session s;
-    QVERIFY(s.connect());
-    QVERIFY(QTest::qWaitForWindowExposed(s.window.get()));
-    if (!choice.isEmpty())
-        pick(s, 'Y', choice.at(0).toLatin1());
-    pick(s, 'M');
-    QDialog *dialog = s.window->findChild<QDialog *>("connectionInfoDialog");
-    QVERIFY(dialog && dialog->isVisible());
-    if (!later.isEmpty()) {
-        pick(s, 'Y', later.at(0).toLatin1());
-        // Without continuous updates a new pixel format waits for the answer
-        // to the request before it: the desktop changes.
-        s.server.fillRect(QRect(0, 0, 8, 8), 0x123456);
-    }
-    // Figures every row shows, from the test server.
-    figures << QStringLiteral("address=127.0.0.1, port %1").arg(s.server.port())
-            << QStringLiteral("encryption=not encrypted") << QStringLiteral("name=vemo test server")
-            << QStringLiteral("size=320 × 240 pixels") << QStringLiteral("protocol=RFB 3.8");
-    for (const QString &f : figures)
-        QTRY_COMPARE_WITH_TIMEOUT(f.section('=', 0, 0) + '=' + figure(dialog, f.section('=', 0, 0)), f, 3000);
-    // Escape closes it; nothing is left to wake the idle session.
-    QTest::keyClick(dialog, Qt::Key_Escape);
-    QTRY_VERIFY(!s.window->findChild<QDialog *>("connectionInfoDialog"));
 }
 
 // Made-up figures: none shows as 0 or -1 before it is measured.
