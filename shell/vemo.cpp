@@ -128,6 +128,14 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
     reconnectButton->setObjectName(QStringLiteral("reconnectButton"));
     reconnectButton->hide();
     connect(reconnectButton, &QPushButton::clicked, this, &Vemo::retryNow);
+    // A view with an X window of its own hides whatever Qt paints beneath
+    // it: what shows over it needs a window too, for the X server to stack.
+    if (view->testAttribute(Qt::WA_NativeWindow)) {
+        for (QWidget *over : {static_cast<QWidget *>(notice), static_cast<QWidget *>(reconnectButton)}) {
+            over->setAttribute(Qt::WA_DontCreateNativeAncestors);
+            over->setAttribute(Qt::WA_NativeWindow);
+        }
+    }
     retryTimer.setInterval(1000);
     connect(&retryTimer, &QTimer::timeout, this, &Vemo::showRetryCountdown);
 

@@ -38,6 +38,7 @@ private slots:
     void windowShowsTheRemoteDesktopAndClosesQuickly();
     void passwordFileSignsIn();
     void fullScreenCoversTheScreenWithoutAWindowManager();
+    void aLostConnectionIsToldOverThePicture();
 
 private:
     // Each test's set-up: a remote desktop showing the test pattern, with
@@ -214,6 +215,31 @@ void ShellE2eTest::fullScreenCoversTheScreenWithoutAWindowManager()
     QTRY_COMPARE_WITH_TIMEOUT(local->windowSize(window), QSize(640, 480), 10000);
 }
 
+// The view puts the picture into an X window of its own: the notice of a
+// lost connection must still show over it on the screen itself.
+void ShellE2eTest::aLostConnectionIsToldOverThePicture()
+{
+    showRemoteDesktop({QStringLiteral("-SecurityTypes"), QStringLiteral("None")}, {});
+    if (QTest::currentTestFailed())
+        return;
+    remote.reset();
+    vncDesktop.reset();
+    // The notice's panel: one dark grey, which the test pattern hardly has.
+    const auto panelPixels = [&] {
+        const QImage shown = local->grab(window);
+        int grey = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb p = shown.pixel(x, y);
+                grey += qRed(p) == qGreen(p) && qGreen(p) == qBlue(p) && qRed(p) >= 30 && qRed(p) <= 60;
+            }
+        }
+        return grey;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(panelPixels() > 5000, 10000);
+}
+
 QTEST_GUILESS_MAIN(ShellE2eTest)
 
 #include "shell_e2e_test.moc"
+

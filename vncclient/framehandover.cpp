@@ -13,7 +13,7 @@ bool FrameHandover::resize(int width, int height)
     }
     QImage fresh;
     if (width > 0 && height > 0) {
-        fresh = QImage(width, height, QImage::Format_RGB32);
+        fresh = allocate ? allocate(QSize(width, height)) : QImage(width, height, QImage::Format_RGB32);
         if (fresh.isNull())
             return false;
         fresh.fill(Qt::black);

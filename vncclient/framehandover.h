@@ -5,6 +5,7 @@
 #include <QRegion>
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -17,6 +18,11 @@
 class FrameHandover
 {
 public:
+    // Before the connection thread starts: where pictures are made (a plain
+    // 32-bit QImage of the size unless set), for a view that shows them
+    // from memory of its own choosing.
+    void setAllocator(std::function<QImage(QSize)> make) { allocate = std::move(make); }
+
     // Connection thread. A new desktop size: a black picture of that size,
     // all of it damaged (the same size keeps the picture). False when
     // there is not enough memory.
@@ -50,6 +56,7 @@ public:
     void rearm();
 
 private:
+    std::function<QImage(QSize)> allocate;
     mutable std::mutex lock;
     QImage picture;
     QRegion damage;

@@ -86,6 +86,8 @@ public:
     // The picture shown, under a lock that the connection thread waits
     // for while it lives: for painting, nothing slower.
     FrameHandover::Reading picture() const { return frames.read(); }
+    // Before start(): where the pictures are made (see FrameHandover).
+    void setPictureAllocator(std::function<QImage(QSize)> make) { frames.setAllocator(std::move(make)); }
 
     QString currentHost() const;
     int currentPort() const; // normalised once a connection attempt began

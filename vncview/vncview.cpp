@@ -49,6 +49,17 @@ VncView::VncView(QWidget *parent, const QUrl &url)
     connect(&clientThread, &VncClientThread::bell, this, &VncView::ringBell, Qt::QueuedConnection);
     connect(&clientThread, &VncClientThread::desktopName, this, &VncView::setDesktopName, Qt::QueuedConnection);
 
+    // The desktop goes to a window of the view's own, from memory the X
+    // server shares: one pass over each changed pixel fewer than through
+    // Qt's backing store, whose pages under the desktop stay untouched.
+    surface = X11Surface::open();
+    if (surface) {
+        setAttribute(Qt::WA_NativeWindow);
+        setAttribute(Qt::WA_DontCreateNativeAncestors);
+        setAttribute(Qt::WA_PaintOnScreen);
+        clientThread.setPictureAllocator([shared = surface](QSize size) { return shared->allocate(size); });
+    }
+
     // Text an input method composes (a dead key's, a compose sequence's)
     // reaches the server as its characters.
     setAttribute(Qt::WA_InputMethodEnabled);

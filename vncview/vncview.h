@@ -11,6 +11,7 @@
 #include "touchpad.h"
 #include "vncclientthread.h"
 #include "wheelaccumulator.h"
+#include "x11surface.h"
 
 #include <QHash>
 #include <QImage>
@@ -20,6 +21,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QClipboard;
@@ -172,6 +174,8 @@ protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    // None while the view puts its pictures into its own X window.
+    QPaintEngine *paintEngine() const override;
     void resizeEvent(QResizeEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -218,6 +222,8 @@ private:
     QSize pictureSize() const;
     QSize devicePictureSize() const;
     void paintPart(QPainter &painter, const QImage &source, const QRect &part);
+    void paintOverlays(QPainter &painter);
+    void putOnScreen(const QRegion &region);
     QRect widgetArea(const QRect &framebufferArea);
     QRegion widgetArea(const QRegion &framebufferArea);
     void disconnectThread();
@@ -242,6 +248,8 @@ private:
     QSize frameSize;
     GridScaler scaler;  // the frame's grid at the current scale
     QImage scaledPart;  // reused by scaled paints
+    // The pictures straight to the view's X window, when the display allows.
+    std::shared_ptr<X11Surface> surface;
     QPoint lastPointerPos;  // framebuffer position last sent
 
     KeyTranslator keys;

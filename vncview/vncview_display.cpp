@@ -156,6 +156,12 @@ void VncView::showChange(const QRegion &changed, const QSize &taken)
 // view has not taken yet: the change on its way paints it.
 void VncView::paintEvent(QPaintEvent *event)
 {
+    // QWidget::render() (a grab) paints into its own device, as usual.
+    if (surface && !redirected(nullptr)) {
+        event->accept();
+        putOnScreen(event->region());
+        return;
+    }
     if (frameSize.isEmpty()) {
         qCDebug(lcView) << "no valid image to paint";
         QWidget::paintEvent(event);
@@ -173,6 +179,12 @@ void VncView::paintEvent(QPaintEvent *event)
         else
             paintPart(painter, frame, r);
     }
+    paintOverlays(painter);
+}
+
+// What is drawn over the desktop: the touchpad's pointer and the bell's flash.
+void VncView::paintOverlays(QPainter &painter)
+{
     if (touchpadMode)
         paintPointer(painter);
     if (bellTimer.isActive()) {
@@ -182,6 +194,47 @@ void VncView::paintEvent(QPaintEvent *event)
         const QRect shown = visibleRegion().boundingRect();
         painter.drawRect(shown.adjusted(width / 2, width / 2, -width / 2, -width / 2));
     }
+}
+
+QPaintEngine *VncView::paintEngine() const
+{
+    return surface ? nullptr : QWidget::paintEngine();
+}
+
+// The paint of `region` into the view's X window. Pixel for pixel, without
+// overlays, straight from the shared picture; otherwise each part is
+// painted as Qt would (scaled, at the screen's ratio, with the overlays)
+// into a picture of its own and that is put.
+void VncView::putOnScreen(const QRegion &region)
+{
+    const unsigned window = unsigned(winId());
+    const qreal ratio = devicePixelRatioF();
+    if (isScaled())
+        scaler.setSizes(frameSize, devicePictureSize());
+    const bool direct = !isScaled() && ratio == 1.0 && !touchpadMode && !bellTimer.isActive();
+    const FrameHandover::Reading reading = clientThread.picture();
+    const QImage &frame = reading.picture;
+    const bool current = !frameSize.isEmpty() && frame.size() == frameSize;
+    for (const QRect &r : region) {
+        const QRect device = QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio).toAlignedRect();
+        if (!current) {
+            surface->fillBlack(window, device);
+        } else if (direct) {
+            surface->put(window, frame, r, r.topLeft());
+            for (const QRect &outside : QRegion(r).subtracted(frame.rect()))
+                surface->fillBlack(window, outside);
+        } else {
+            QImage part(device.size(), QImage::Format_RGB32);
+            part.setDevicePixelRatio(ratio);
+            QPainter painter(&part);
+            painter.translate(-QPointF(device.topLeft()) / ratio);
+            paintPart(painter, frame, r);
+            paintOverlays(painter);
+            painter.end();
+            surface->put(window, part, part.rect(), device.topLeft());
+        }
+    }
+    surface->flush();
 }
 
 // Paints `part` of the widget from `source`, the whole remote screen:

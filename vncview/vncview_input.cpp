@@ -34,11 +34,12 @@ int maskOf(Qt::MouseButtons buttons)
 
 // Where the event is in `widget`, to the device pixel: Qt 6.4 hands
 // widgets positions rounded to logical pixels, but keeps the one in the
-// window exact. An event made up with a window position elsewhere keeps
-// its own.
+// native window that got it (the widget's own, if it has one) exact. An
+// event made up with a window position elsewhere keeps its own.
 QPointF exactPosition(const QWidget *widget, const QSinglePointEvent *event)
 {
-    const QPointF exact = widget->mapFrom(widget->window(), event->scenePosition());
+    const QWidget *native = widget->internalWinId() ? widget : widget->nativeParentWidget();
+    const QPointF exact = native ? widget->mapFrom(native, event->scenePosition()) : event->scenePosition();
     const QPointF off = exact - event->position();
     return qAbs(off.x()) <= 0.5 && qAbs(off.y()) <= 0.5 ? exact : event->position();
 }
