@@ -224,6 +224,7 @@ private:
     void paintPart(QPainter &painter, const QImage &source, const QRect &part);
     void paintOverlays(QPainter &painter);
     void putOnScreen(const QRegion &region);
+    void composeAndPut(const QImage &frame, const QRect &part, unsigned window);
     QRect widgetArea(const QRect &framebufferArea);
     QRegion widgetArea(const QRegion &framebufferArea);
     void disconnectThread();

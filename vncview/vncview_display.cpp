@@ -34,6 +34,10 @@ QRectF logical(const QRect &device, qreal ratio)
 // Blits of at most this many rows stay on this thread.
 constexpr int bandRows = 64;
 
+// Rows composed and put at a time when the picture cannot go as it is: a
+// few puts per paint, and rows of the staging picture used again soon.
+constexpr int composeRows = 128;
+
 void drawInBands(QPainter &painter, const QRectF &to, const QImage &image, const QRect &from)
 {
     const qreal scale = to.height() / from.height();
@@ -156,8 +160,9 @@ void VncView::showChange(const QRegion &changed, const QSize &taken)
 // view has not taken yet: the change on its way paints it.
 void VncView::paintEvent(QPaintEvent *event)
 {
-    // QWidget::render() (a grab) paints into its own device, as usual.
-    if (surface && !redirected(nullptr)) {
+    // QWidget::render() (a grab, of the view or of a window holding it)
+    // paints into its own device, as usual.
+    if (surface && !redirected(nullptr) && !sharedPainter()) {
         event->accept();
         putOnScreen(event->region());
         return;
@@ -224,17 +229,32 @@ void VncView::putOnScreen(const QRegion &region)
             for (const QRect &outside : QRegion(r).subtracted(frame.rect()))
                 surface->fillBlack(window, outside);
         } else {
-            QImage part(device.size(), QImage::Format_RGB32);
-            part.setDevicePixelRatio(ratio);
-            QPainter painter(&part);
-            painter.translate(-QPointF(device.topLeft()) / ratio);
-            paintPart(painter, frame, r);
-            paintOverlays(painter);
-            painter.end();
-            surface->put(window, part, part.rect(), device.topLeft());
+            composeAndPut(frame, r, window);
         }
     }
     surface->flush();
+}
+
+// Painted as Qt would (scaled, at the screen's ratio, with the overlays),
+// in bands of a few rows, so that no picture of the whole part is made.
+void VncView::composeAndPut(const QImage &frame, const QRect &part, unsigned window)
+{
+    const qreal ratio = devicePixelRatioF();
+    const int rows = qMax(1, int(composeRows / ratio));
+    for (int y = part.top(); y <= part.bottom(); y += rows) {
+        const QRect band(part.left(), y, part.width(), qMin(rows, part.bottom() + 1 - y));
+        const QRect device = QRectF(QPointF(band.topLeft()) * ratio, QSizeF(band.size()) * ratio).toAlignedRect();
+        QImage composed = surface->stage(device.size());
+        if (composed.isNull())
+            continue;
+        composed.setDevicePixelRatio(ratio);
+        QPainter painter(&composed);
+        painter.translate(-QPointF(device.topLeft()) / ratio);
+        paintPart(painter, frame, band);
+        paintOverlays(painter);
+        painter.end();
+        surface->put(window, composed, composed.rect(), device.topLeft());
+    }
 }
 
 // Paints `part` of the widget from `source`, the whole remote screen:

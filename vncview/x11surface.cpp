@@ -17,6 +17,9 @@
 namespace
 {
 constexpr uint8_t depth = 24;
+// Rows of the staging picture: a few bands of a paint before the server
+// must have read them.
+constexpr int stagingRows = 256;
 
 // Qt's connection to the X server, if there is one.
 xcb_connection_t *qtConnection(int *screenNumber)
@@ -82,14 +85,27 @@ const xcb_screen_t *rgb32Screen(xcb_connection_t *connection, int number)
 }
 } // namespace
 
+namespace
+{
+struct Mapped
+{
+    const uchar *address;
+    size_t bytes;
+    xcb_shm_seg_t id;
+};
+} // namespace
+
 struct X11Surface::Shared
 {
     xcb_connection_t *connection = nullptr;
     xcb_gcontext_t gc = 0;
     size_t maxRequestBytes = 0;
-    // The pictures in shared memory, by their first pixel.
+    // The memory shared with the server: where each segment lies.
     std::mutex lock;
-    std::vector<std::pair<const uchar *, xcb_shm_seg_t>> segments;
+    std::vector<Mapped> segments;
+    // GUI thread: rows of a picture to compose into, used top to bottom.
+    QImage staging;
+    int stagingUsed = 0;
 };
 
 namespace
@@ -99,7 +115,7 @@ struct Segment
     std::shared_ptr<void> keep; // the surface's shared state
     xcb_connection_t *connection;
     std::mutex *lock;
-    std::vector<std::pair<const uchar *, xcb_shm_seg_t>> *segments;
+    std::vector<Mapped> *segments;
     xcb_shm_seg_t id;
     void *address;
     size_t bytes;
@@ -111,7 +127,7 @@ void releaseSegment(void *info)
     {
         std::lock_guard<std::mutex> locked(*segment->lock);
         auto &all = *segment->segments;
-        all.erase(std::remove_if(all.begin(), all.end(), [&](const auto &s) { return s.second == segment->id; }),
+        all.erase(std::remove_if(all.begin(), all.end(), [&](const Mapped &m) { return m.id == segment->id; }),
                   all.end());
     }
     // After every put from it, in the connection's order.
@@ -126,6 +142,8 @@ X11Surface::X11Surface(std::shared_ptr<Shared> state) : shared(std::move(state))
 
 X11Surface::~X11Surface()
 {
+    // Its segment holds the shared state.
+    shared->staging = QImage();
     xcb_free_gc(shared->connection, shared->gc);
     xcb_flush(shared->connection);
 }
@@ -181,7 +199,7 @@ QImage X11Surface::allocate(QSize size) const
     QImage picture(static_cast<uchar *>(address), size.width(), size.height(), size.width() * 4,
                    QImage::Format_RGB32, releaseSegment, segment);
     std::lock_guard<std::mutex> locked(shared->lock);
-    shared->segments.emplace_back(picture.constBits(), id);
+    shared->segments.push_back({picture.constBits(), bytes, id});
     return picture;
 }
 
@@ -191,33 +209,72 @@ void X11Surface::put(unsigned window, const QImage &image, const QRect &from, QP
     if (r.isEmpty())
         return;
     xcb_connection_t *connection = shared->connection;
+    // In shared memory: the whole of a picture made by allocate(), or rows
+    // of the staging picture.
+    const uchar *first = image.constBits();
+    const size_t extent = size_t(image.bytesPerLine()) * size_t(image.height());
     xcb_shm_seg_t segment = 0;
+    size_t offset = 0;
     {
         std::lock_guard<std::mutex> locked(shared->lock);
-        for (const auto &s : shared->segments)
-            segment = s.first == image.constBits() ? s.second : segment;
+        for (const Mapped &m : shared->segments) {
+            if (first >= m.address && first + extent <= m.address + m.bytes) {
+                segment = m.id;
+                offset = size_t(first - m.address);
+            }
+        }
     }
-    if (segment && image.format() == QImage::Format_RGB32) {
-        xcb_shm_put_image(connection, window, shared->gc, uint16_t(image.width()), uint16_t(image.height()),
-                          uint16_t(r.x()), uint16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()),
-                          int16_t(to.x()), int16_t(to.y()), depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment, 0);
+    if (segment && image.format() == QImage::Format_RGB32 && image.bytesPerLine() % 4 == 0) {
+        xcb_shm_put_image(connection, window, shared->gc, uint16_t(image.bytesPerLine() / 4),
+                          uint16_t(image.height()), uint16_t(r.x()), uint16_t(r.y()), uint16_t(r.width()),
+                          uint16_t(r.height()), int16_t(to.x()), int16_t(to.y()), depth, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                          0, segment, uint32_t(offset));
         return;
     }
     const QImage pixels = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
-    // In bands that fit one request each.
+    // Through the socket in bands of at most 256 KiB (and one request
+    // each): whole rows straight from the picture, else copied.
     const size_t rowBytes = size_t(r.width()) * 4;
-    const int bandRows = int(std::max<size_t>(1, (shared->maxRequestBytes - 64) / rowBytes));
+    const size_t limit = std::min<size_t>(shared->maxRequestBytes - 64, 256 * 1024);
+    const int bandRows = int(std::max<size_t>(1, limit / rowBytes));
+    const bool wholeRows = r.x() == 0 && size_t(pixels.bytesPerLine()) == rowBytes;
     std::vector<uint8_t> band;
     for (int y = 0; y < r.height(); y += bandRows) {
         const int rows = std::min(bandRows, r.height() - y);
-        band.resize(rowBytes * size_t(rows));
-        for (int row = 0; row < rows; ++row)
-            std::copy_n(pixels.constScanLine(r.y() + y + row) + size_t(r.x()) * 4, rowBytes,
-                        band.data() + rowBytes * size_t(row));
+        const uint8_t *data = pixels.constScanLine(r.y() + y) + size_t(r.x()) * 4;
+        if (!wholeRows) {
+            band.resize(rowBytes * size_t(rows));
+            for (int row = 0; row < rows; ++row)
+                std::copy_n(pixels.constScanLine(r.y() + y + row) + size_t(r.x()) * 4, rowBytes,
+                            band.data() + rowBytes * size_t(row));
+            data = band.data();
+        }
         xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, shared->gc, uint16_t(r.width()),
-                      uint16_t(rows), int16_t(to.x()), int16_t(to.y() + y), 0, depth, uint32_t(band.size()),
-                      band.data());
+                      uint16_t(rows), int16_t(to.x()), int16_t(to.y() + y), 0, depth,
+                      uint32_t(rowBytes * size_t(rows)), data);
     }
+}
+
+QImage X11Surface::stage(QSize size)
+{
+    if (size.isEmpty())
+        return QImage();
+    QImage &staging = shared->staging;
+    const int rows = std::max(size.height(), stagingRows);
+    if (staging.width() < size.width() || staging.height() < size.height()) {
+        // Puts from the old rows go before its segment is let go.
+        staging = allocate(QSize(std::max(size.width(), staging.width()), std::max(rows, staging.height())));
+        shared->stagingUsed = 0;
+        if (staging.isNull())
+            return QImage();
+    } else if (shared->stagingUsed + size.height() > staging.height()) {
+        // Each row written again must have been read by the server first.
+        std::free(xcb_get_input_focus_reply(shared->connection, xcb_get_input_focus(shared->connection), nullptr));
+        shared->stagingUsed = 0;
+    }
+    uchar *rowsFree = staging.bits() + size_t(shared->stagingUsed) * size_t(staging.bytesPerLine());
+    shared->stagingUsed += size.height();
+    return QImage(rowsFree, size.width(), size.height(), staging.bytesPerLine(), QImage::Format_RGB32);
 }
 
 void X11Surface::fillBlack(unsigned window, const QRect &area) const

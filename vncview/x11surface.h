@@ -26,11 +26,14 @@ public:
     QImage allocate(QSize size) const;
 
     // GUI thread. Puts `from` of `image` at `to` in `window` (device
-    // pixels): from shared memory if allocate() made it, else through the
-    // socket. The server reads shared memory when it gets to the request,
+    // pixels): from shared memory if allocate() or stage() made it, else
+    // through the socket. The server reads shared memory when it gets to the request,
     // so pixels written into it meanwhile may show early, never torn
     // beyond that.
     void put(unsigned window, const QImage &image, const QRect &from, QPoint to) const;
+    // GUI thread. A picture of `size` to paint into and put, in shared
+    // memory as long as allocate() gives it; valid until the next call.
+    QImage stage(QSize size);
     // GUI thread. Fills `area` of `window` with black.
     void fillBlack(unsigned window, const QRect &area) const;
     // Sends what is queued: the pictures show now, not at Qt's next flush.
