@@ -5,7 +5,8 @@
 // A new pixel format must not meet an update in the old one: with
 // continuous updates the server is asked to stop and its
 // EndOfContinuousUpdates says the last old update is in; without them no
-// request goes out until the one outstanding is answered. Then the decoded
+// request goes out until the one outstanding is answered (asked for at
+// once where the server tells when it has a request: see applyChoice). Then the decoded
 // pixels are converted, the new format and encodings go out with a request
 // for the whole desktop, and continuous updates start again. The picture
 // shown is not touched: it keeps the last update until the new ones come.
@@ -63,7 +64,12 @@ bool RfbSession::applyChoice(const EncodingChoice &next)
     formatChangePending = true;
     pendingUpdateArrived = false;
     holdLibraryUpdateRequests(true);
-    return !continuousUpdates.active() || continuousUpdates.pause(rfb);
+    if (continuousUpdates.active())
+        return continuousUpdates.pause(rfb);
+    // A still desktop may not answer the request outstanding for long: a
+    // server that tells when it has a request asked outright is asked for
+    // one pixel, whose answer answers everything before it.
+    return !sizeAnswersOutright || outright != Outright::Answered || requestArea(1, 1);
 }
 
 bool RfbSession::afterMessage()
@@ -146,12 +152,19 @@ bool RfbSession::convertDecoded(bool toLowColour)
     return true;
 }
 
-// Past the hold on the library's own requests, which stays as it was.
 bool RfbSession::requestWholeDesktop()
+{
+    return requestArea(rfb->width, rfb->height);
+}
+
+// Asked outright, from the top left; past the hold on the library's own
+// requests, which stays as it was.
+bool RfbSession::requestArea(int width, int height)
 {
     const bool held = holdingUpdateRequests;
     holdLibraryUpdateRequests(false);
-    const bool sent = SendFramebufferUpdateRequest(rfb, 0, 0, rfb->width, rfb->height, FALSE);
+    const bool sent = SendFramebufferUpdateRequest(rfb, 0, 0, width, height, FALSE);
+    outright = Outright::Asked;
     holdLibraryUpdateRequests(held);
     return sent;
 }

@@ -391,7 +391,16 @@ void RfbSession::frameBufferUpdateFinished()
     const bool sizeAlone = LibraryInternals::endUpdateWatch(rfb);
     requestedAhead = false;
     holdLibraryUpdateRequests(continuousUpdates.active() || formatChangePending);
-    pendingUpdateArrived = formatChangePending && (pendingUpdateArrived || !sizeAlone);
+    sizeAnswersOutright = sizeAnswersOutright || sizeAlone;
+    if (sizeAlone && outright == Outright::Asked)
+        outright = Outright::SizeCame;
+    else if (!sizeAlone && outright == Outright::SizeCame)
+        outright = Outright::Answered;
+    // Before the size of a request asked outright came, an update answers
+    // an earlier one: that request's would follow, in the old format.
+    pendingUpdateArrived = formatChangePending
+                           && (pendingUpdateArrived
+                               || (!sizeAlone && (!sizeAnswersOutright || outright == Outright::Answered)));
     updateMeasured();
     shownInPart.invalidate();
     showDamage();

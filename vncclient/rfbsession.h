@@ -114,6 +114,7 @@ private:
     bool switchFormat();
     bool convertDecoded(bool toLowColour);
     bool requestWholeDesktop();
+    bool requestArea(int width, int height);
     void updateMeasured();
     // The colours of the 8-bit BGR233 format, by pixel value.
     static const uint32_t *palette();
@@ -127,6 +128,12 @@ private:
     EncodingChoice pendingChoice; // with a new pixel format, waiting
     bool formatChangePending = false;
     bool pendingUpdateArrived = false; // without continuous updates: none outstanding now
+    // Whether the server answers each request asked outright (not
+    // incremental) with the desktop's size alone first (libvncserver,
+    // QEMU), and where the last one stands: the first update after its size
+    // answers it and every request before it, as such servers keep one.
+    bool sizeAnswersOutright = false;
+    enum class Outright { Answered, Asked, SizeCame } outright = Outright::Answered;
     bool descriptionChanged = true;
     UpdateMeter meter;
     AutoQuality autoQuality;
