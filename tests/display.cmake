@@ -12,4 +12,5 @@ foreach(ratio 2 1.5)
   add_test(NAME ${name} COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/support/xvfbrun.sh
     $<TARGET_FILE:vncview_display_test> devicePixelsShownAndClicked)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=xcb;QT_SCALE_FACTOR=${ratio}" TIMEOUT 300)
+  vemo_sanitizer_environment(${name})
 endforeach()

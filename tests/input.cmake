@@ -7,4 +7,5 @@ vemo_add_test(vncview_touch_test SOURCES vncview_touch_test.cpp LIBS vncview vem
 add_test(NAME vncview_touch_x11_test COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/support/xvfbrun.sh
   $<TARGET_FILE:vncview_touch_test> touchpadMovesThePointer)
 set_tests_properties(vncview_touch_x11_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=xcb" TIMEOUT 300)
+vemo_sanitizer_environment(vncview_touch_x11_test)
 vemo_add_test(vncview_clipboard_test SOURCES vncview_clipboard_test.cpp LIBS vncview vemo_testsupport Qt6::Network X11)
