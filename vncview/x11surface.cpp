@@ -171,20 +171,20 @@ std::shared_ptr<X11Surface> X11Surface::open()
 
 QImage X11Surface::allocate(QSize size) const
 {
-    QImage plain(size, QImage::Format_RGB32);
+    const auto plain = [size] { return QImage(size, QImage::Format_RGB32); };
     // Shared-memory puts address 16-bit coordinates.
     if (size.isEmpty() || size.width() > 0xffff || size.height() > 0xffff)
-        return plain;
+        return plain();
     const size_t bytes = size_t(size.width()) * size_t(size.height()) * 4;
     const int fd = memfd_create("vemo-picture", MFD_CLOEXEC);
     if (fd < 0)
-        return plain;
+        return plain();
     void *address = ftruncate(fd, off_t(bytes)) == 0
                         ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
                         : MAP_FAILED;
     if (address == MAP_FAILED) {
         close(fd);
-        return plain;
+        return plain();
     }
     xcb_connection_t *connection = shared->connection;
     const xcb_shm_seg_t id = xcb_generate_id(connection);
@@ -193,7 +193,7 @@ QImage X11Surface::allocate(QSize size) const
     if (error) {
         std::free(error);
         munmap(address, bytes);
-        return plain;
+        return plain();
     }
     auto *segment = new Segment{shared, connection, &shared->lock, &shared->segments, id, address, bytes};
     QImage picture(static_cast<uchar *>(address), size.width(), size.height(), size.width() * 4,
