@@ -5,10 +5,10 @@
 // A new pixel format must not meet an update in the old one: with
 // continuous updates the server is asked to stop and its
 // EndOfContinuousUpdates says the last old update is in; without them no
-// request goes out until the one outstanding is answered (asked for at
-// once where the server tells when it has a request: see applyChoice). Then the decoded
-// pixels are converted, the new format and encodings go out with a request
-// for the whole desktop, and continuous updates start again. The picture
+// request goes out until the one outstanding is answered (at once where
+// the server tells when it has a request: see applyChoice). Then the
+// decoded pixels are converted, the new format and encodings go out with a
+// request for the whole desktop, and continuous updates start again. The picture
 // shown is not touched: it keeps the last update until the new ones come.
 #include "rfbsession.h"
 
