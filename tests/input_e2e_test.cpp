@@ -33,6 +33,7 @@ struct Recorded
 };
 
 const uint shiftMask = 1 << 0;
+const uint lockMask = 1 << 1;
 const uint controlMask = 1 << 2;
 
 // Shift, Control, Alt and the other keys that only modify the next key:
@@ -77,6 +78,8 @@ private slots:
     void typedKeysArriveAsKeysyms();
     void keysArriveAsTyped_data();
     void keysArriveAsTyped();
+    void serverCapsLockFollowsTheLocalOne_data();
+    void serverCapsLockFollowsTheLocalOne();
     void sidewaysWheelArrivesAsButtons6And7();
     void clickLandsAtTheServerPosition();
     void typedTextArrivesAsText();
@@ -369,6 +372,51 @@ void InputE2eTest::keysArriveAsTyped()
             arrived += QString::fromUcs4(std::array<char32_t, 1>{xkb_keysym_to_utf32(r.keysym)}.data(), 1);
     }
     QCOMPARE(arrived, arrives);
+}
+
+// The server's Caps Lock changed behind vemo's back (a program there,
+// another viewer): the next key typed first brings it in line with the
+// local one, as that key's own X event tells it.
+void InputE2eTest::serverCapsLockFollowsTheLocalOne_data()
+{
+    QTest::addColumn<bool>("localCaps");
+    QTest::newRow("on here, turned off there") << true;
+    QTest::newRow("off here, turned on there") << false;
+}
+
+void InputE2eTest::serverCapsLockFollowsTheLocalOne()
+{
+    QFETCH(bool, localCaps);
+    const auto tap = [&](bool here) {
+        const QStringList args{QStringLiteral("xdotool"), QStringLiteral("key"), QStringLiteral("Caps_Lock")};
+        const ToolRun run = here ? local(args) : remote(args);
+        return run.finished && run.exitCode == 0;
+    };
+    const ToolRun focus = local({QStringLiteral("xdotool"), QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                                 QString::number(window)});
+    QVERIFY2(focus.finished && focus.exitCode == 0, focus.err.constData());
+    QVERIFY(!remoteConnection->capsLocked());
+    // The user's own Caps Lock goes out as it is.
+    if (localCaps) {
+        QVERIFY(tap(true));
+        QVERIFY(poll([&] { return remoteConnection->capsLocked(); }));
+    }
+    QVERIFY(tap(false));
+    QVERIFY(poll([&] { return remoteConnection->capsLocked() != localCaps; }));
+    // The server reports its new locks with its next update.
+    QTest::qWait(1000);
+
+    const int first = recorded.size();
+    const ToolRun run = typeIntoVemo({QStringLiteral("key"), QStringLiteral("a")});
+    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    const QList<Recorded> presses = characterPresses(first, 1);
+    QCOMPARE(presses.size(), 1);
+    QCOMPARE(bool(presses[0].state & lockMask), localCaps);
+    QCOMPARE(remoteConnection->capsLocked(), localCaps);
+    if (localCaps) {
+        QVERIFY(tap(true));
+        QVERIFY(poll([&] { return !remoteConnection->capsLocked(); }));
+    }
 }
 
 void InputE2eTest::sidewaysWheelArrivesAsButtons6And7()

@@ -1,5 +1,6 @@
 #include "shell_e2e_x11.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -129,6 +130,12 @@ QList<int> XConnection::pressedKeycodes() const
             pressed.append(code);
     }
     return pressed;
+}
+
+bool XConnection::capsLocked() const
+{
+    XkbStateRec state;
+    return XkbGetState(display, XkbUseCoreKbd, &state) == Success && (state.locked_mods & LockMask);
 }
 
 void XConnection::setRootImage(const QImage &image)

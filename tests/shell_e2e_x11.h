@@ -27,6 +27,7 @@ public:
     QImage grabRoot() const;
     // The keycodes the X server holds down right now.
     QList<int> pressedKeycodes() const;
+    bool capsLocked() const;
 
     // Makes the root window show 'image' (until this connection closes).
     void setRootImage(const QImage &image);

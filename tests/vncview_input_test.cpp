@@ -200,7 +200,7 @@ private slots:
         QFETCH(QStringList, expected);
         using namespace HostileRfb;
         ScriptedView h(session(8, 8, {framebufferUpdate({report}), framebufferUpdate({rawRect(QRect(0, 0, 8, 8), 0)})}));
-        h.view->setLocalLockReader([local] { return std::optional<int>(local); });
+        h.view->setLocalLockReader([local](const QKeyEvent *) { return std::optional<int>(local); });
         QVERIFY(h.started && h.waitConnected());
         QTest::keyClicks(h.view, "ab");
         const auto keys = [&] {

@@ -3,27 +3,35 @@
 #include "locksync.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>
 
 namespace LocalLocks
 {
-std::optional<int> read()
+std::optional<int> read(const QKeyEvent *key)
 {
     const auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     Display *display = x11 ? x11->display() : nullptr;
     if (!display)
         return std::nullopt;
-    XkbStateRec state;
-    if (XkbGetState(display, XkbUseCoreKbd, &state) != Success)
-        return std::nullopt;
+    unsigned mods = 0;
+    // A key event made in the process (no X key code) carries no state.
+    if (key && key->nativeScanCode() != 0) {
+        mods = key->nativeModifiers();
+    } else {
+        XkbStateRec state;
+        if (XkbGetState(display, XkbUseCoreKbd, &state) != Success)
+            return std::nullopt;
+        mods = state.locked_mods;
+    }
     int locks = 0;
-    if (state.locked_mods & LockMask)
+    if (mods & LockMask)
         locks |= LockSync::Caps;
     // Num Lock is whichever modifier the keymap binds it to, usually Mod2.
     const unsigned numLock = XkbKeysymToModifiers(display, XK_Num_Lock);
-    if (numLock && (state.locked_mods & numLock))
+    if (numLock && (mods & numLock))
         locks |= LockSync::Num;
     return locks;
 }

@@ -3,12 +3,16 @@
 
 #include <optional>
 
+class QKeyEvent;
+
 // The local keyboard's Caps Lock and Num Lock, as LockSync bits. Read from
 // the X server's keyboard state; nullopt where there is none to read
 // (Wayland does not tell applications, nor do the other platforms).
 namespace LocalLocks
 {
-std::optional<int> read();
+// From the modifier state an X key event carries when 'key' is one (no
+// round trip to the X server on the way of a key), else asked of the server.
+std::optional<int> read(const QKeyEvent *key = nullptr);
 }
 
 #endif

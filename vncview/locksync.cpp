@@ -25,7 +25,7 @@ void LockSync::serverReported(int locks)
 QList<uint32_t> LockSync::keysToSync(std::optional<int> local)
 {
     QList<uint32_t> keys;
-    if (!server || !fresh || !local)
+    if (!wantsLocal() || !local)
         return keys;
     for (const LockKey &key : lockKeys) {
         if ((*server & key.lock) != (*local & key.lock))

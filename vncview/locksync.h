@@ -24,6 +24,9 @@ public:
     // The lock keysyms to tap so that the server's locks match 'local'
     // (Lock bits; nullopt when the local state cannot be read).
     QList<uint32_t> keysToSync(std::optional<int> local);
+    // Whether keysToSync could press anything: the local state is worth
+    // reading (a round trip to the X server) only then.
+    bool wantsLocal() const { return server && fresh; }
     void reset();
 
     static bool isLockKeysym(uint32_t keysym);

@@ -82,9 +82,10 @@ public:
     // Keys go with their physical position to servers that take it (QEMU's
     // extended key events), unless turned off. Before startConnecting().
     void setPhysicalKeys(bool on) { clientThread.setPhysicalKeys(on); }
-    // Where the local Caps Lock and Num Lock are read (LockSync bits);
-    // the X server's keyboard by default.
-    void setLocalLockReader(std::function<std::optional<int>()> reader) { localLocks = std::move(reader); }
+    // Where the local Caps Lock and Num Lock are read (LockSync bits), given
+    // the key about to go out if there is one; the X server's keyboard by default.
+    using LockReader = std::function<std::optional<int>(const QKeyEvent *)>;
+    void setLocalLockReader(LockReader reader) { localLocks = std::move(reader); }
     // Touchpad mode: a finger moves a pointer of the view's own, taps click
     // where that pointer is. Off (a touch clicks where it is) by default.
     bool isTouchpadMode() const { return touchpadMode; }
@@ -201,7 +202,7 @@ private:
     QRect pointerArea() const;
     void paintPointer(QPainter &painter);
     void sendKeys(const QList<KeyTranslator::Record> &records);
-    void syncLocks();
+    void syncLocks(const QKeyEvent *key = nullptr);
     void setZoom(qreal wanted, const QPointF &anchor);
     void applyZoom();
     void followRatio();
@@ -256,7 +257,7 @@ private:
     KeyTranslator keys;
     WheelAccumulator wheel;
     LockSync locks;
-    std::function<std::optional<int>()> localLocks;
+    LockReader localLocks;
     TouchInterpreter touches;
     Touchpad pad;
     bool touchpadMode = false;

@@ -174,7 +174,7 @@ void VncView::forwardKeyEvent(QKeyEvent *event)
     // The user's own lock key is not brought in line first: it changes
     // the lock it would be compared by.
     if (pressed && !records.isEmpty() && !LockSync::isLockKeysym(records.last().keysym))
-        syncLocks();
+        syncLocks(event);
     if (unknown) {
         qCDebug(lcView, "Unknown keysym: 0x%x", unsigned(event->key()));
         // Nothing is sent for a key without a keysym.
@@ -204,11 +204,11 @@ void VncView::setServerLocks(int serverLocks)
 
 // Lock keys pressed on the server (no physical position: the server has
 // no such key held) until its locks are the local ones.
-void VncView::syncLocks()
+void VncView::syncLocks(const QKeyEvent *key)
 {
-    if (currentStatus() != Connected || isViewOnly() || !localLocks)
+    if (currentStatus() != Connected || isViewOnly() || !localLocks || !locks.wantsLocal())
         return;
-    for (uint32_t keysym : locks.keysToSync(localLocks())) {
+    for (uint32_t keysym : locks.keysToSync(localLocks(key))) {
         clientThread.keyEvent(int(keysym), true);
         clientThread.keyEvent(int(keysym), false);
     }
