@@ -23,6 +23,13 @@
 #include <pthread.h>
 #include <sys/eventfd.h>
 
+// GnuTLS sets itself up as it is loaded (random generator, system trust,
+// PKCS#11 modules: 0.8 MiB resident) unless the program says otherwise;
+// most sessions never use TLS, so it is set up for the first that does.
+extern "C" {
+GNUTLS_SKIP_GLOBAL_INIT
+}
+
 namespace
 {
 struct Messages
@@ -162,6 +169,14 @@ void TlsChannel::release()
 bool TlsChannel::start(rfbClient *client, Kind kind, const QString &server, int port, const QString &caFile,
                        SessionHost &host)
 {
+    // Once for the process, and left set up: sessions of other connections
+    // may live on.
+    static const int setUp = gnutls_global_init();
+    if (setUp < 0) {
+        host.fail(Messages::tr("The secure connection could not be prepared (%1).")
+                      .arg(QString::fromUtf8(gnutls_strerror(setUp))));
+        return false;
+    }
     gnutls_session_t session = nullptr;
     // No SIGPIPE: input may be sent from the GUI thread (DirectOutput),
     // which does not block it.
