@@ -17,7 +17,9 @@ std::optional<int> read(const QKeyEvent *key)
     if (!display)
         return std::nullopt;
     unsigned mods = 0;
-    // A key event made in the process (no X key code) carries no state.
+    // A key event made in the process (no X key code) carries no state. An
+    // X event's state is the modifiers in effect: a lock key held down
+    // reads as locked, which only a key typed while holding it tells apart.
     if (key && key->nativeScanCode() != 0) {
         mods = key->nativeModifiers();
     } else {
