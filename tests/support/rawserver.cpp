@@ -54,7 +54,10 @@ bool flush(Connection &c)
 // A server session with anonymous credentials, on the connection's socket.
 std::shared_ptr<gnutls_session_int> serverSession(int fd)
 {
+    // The viewer's code in this process sets GnuTLS up only for its own
+    // first session (it skips the set-up at load): a server here does its own.
     static gnutls_anon_server_credentials_t credentials = [] {
+        gnutls_global_init();
         gnutls_anon_server_credentials_t c;
         gnutls_anon_allocate_server_credentials(&c);
         return c;
