@@ -438,6 +438,9 @@ private slots:
         QTest::keyClicks(h.view, "ab");
         QTRY_COMPARE_WITH_TIMEOUT(clientSent(h.server).filter(" "), (QStringList{"a down", "a up", "b down", "b up"}),
                                   2000);
+        // The view paints meanwhile: the decoder holds the picture only
+        // while it decodes what came, not while it waits for the rest.
+        QCOMPARE(shownAt(h.view, desktop.width() - 1, desktop.height() - 1), QRgb(firstColour));
         expectOutcome(h, false);
     }
 

@@ -4,17 +4,21 @@
 #include <QImage>
 #include <QRegion>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 // The picture shown, handed from the connection thread to the GUI thread
-// without either waiting for the other's work: the connection thread
-// copies what an update changed from the decoder's pixels into it and
-// records the damage; the GUI thread takes the damage when told and paints
-// straight from the picture. One short lock guards both sides; a
-// std::mutex, so that ThreadSanitizer sees it.
+// without either waiting for the other's work. With 32-bit pixels the
+// decoder writes straight into the picture, holding it only while it
+// decodes what has arrived (not while it waits for the network); with
+// 8-bit pixels the connection thread converts what an update changed into
+// it. Either way it records the damage; the GUI thread takes the damage
+// when told and paints straight from the picture. One lock guards both
+// sides; a std::mutex, so that ThreadSanitizer sees it.
 class FrameHandover
 {
 public:
@@ -27,11 +31,18 @@ public:
     // all of it damaged (the same size keeps the picture). False when
     // there is not enough memory.
     bool resize(int width, int height);
-    // Copies `rects` of the decoder's `pixels` (the picture's size, 32-bit
-    // RGB, or with a `palette` 8-bit indexes into it) into the picture and
-    // adds them to the damage. True when the GUI thread must be told: it
-    // has taken everything told before.
+    // Adds `rects` to the damage: decoded into the picture itself when
+    // `pixels` is null, else copied from the decoder's `pixels` (the
+    // picture's size, 32-bit RGB, or with a `palette` 8-bit indexes into
+    // it). True when the GUI thread must be told: it has taken everything
+    // told before.
     bool publish(const uint8_t *pixels, const uint32_t *palette, const std::vector<QRect> &rects);
+    // The picture's pixels, for the decoder to write into while it holds
+    // them: the GUI thread reads nothing meanwhile. Both calls above may be
+    // made while holding.
+    uint8_t *pixels();
+    void hold();
+    void letGo();
 
     // GUI thread. The damage since the last take, and the picture's size;
     // the next publish tells again.
@@ -41,10 +52,10 @@ public:
     class Reading
     {
     public:
-        explicit Reading(const FrameHandover &from) : locked(from.lock), picture(from.picture) {}
+        explicit Reading(const FrameHandover &from) : locked(from.lockUnlessHeld()), picture(from.picture) {}
 
     private:
-        std::lock_guard<std::mutex> locked;
+        std::unique_lock<std::mutex> locked;
 
     public:
         const QImage &picture;
@@ -57,7 +68,11 @@ public:
 
 private:
     std::function<QImage(QSize)> allocate;
+    // Locked, unless the calling thread holds the picture already.
+    std::unique_lock<std::mutex> lockUnlessHeld() const;
+
     mutable std::mutex lock;
+    std::atomic<std::thread::id> holder{};
     QImage picture;
     QRegion damage;
     bool told = false; // a notification is on its way, not yet taken

@@ -40,6 +40,21 @@ void unread(unsigned n);
 void watchUpdate();
 bool endUpdateWatch(rfbClient *client);
 
+// Told around every wait for the network on the calling thread while set
+// (a read the library's buffer cannot serve, a write into a full socket):
+// what the thread holds for others, it lets go meanwhile.
+class NetworkWait
+{
+public:
+    virtual void waiting() = 0;
+    virtual void resumed() = 0;
+
+protected:
+    ~NetworkWait() = default;
+};
+void setNetworkWait(NetworkWait *wait); // nullptr: none
+NetworkWait *networkWait();
+
 // The type of the next server message, left unread for
 // HandleRFBServerMessage; false when the connection ended (the library
 // logged why). Call only between messages.

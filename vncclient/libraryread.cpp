@@ -16,6 +16,7 @@ enum class Watch { Off, Type, Header, FirstRectangle };
 thread_local Watch watch = Watch::Off;
 thread_local bool sizeAlone = false;
 thread_local bool requestHeld = false; // by us, for this update
+thread_local LibraryInternals::NetworkWait *waitHook = nullptr;
 
 uint8_t &requestBits(rfbClient *client)
 {
@@ -77,7 +78,13 @@ extern "C" rfbBool ReadFromRFBServer(rfbClient *client, char *out, unsigned int 
 {
     const bool messageList = out == reinterpret_cast<char *>(&client->supportedMessages);
     const bool held = messageList && !SupportsClient2Server(client, rfbFramebufferUpdateRequest);
+    // The library's buffer serves a read without touching the socket.
+    LibraryInternals::NetworkWait *const wait = client->buffered < n ? waitHook : nullptr;
+    if (wait)
+        wait->waiting();
     const rfbBool read = libraryReader()(client, out, n);
+    if (wait)
+        wait->resumed();
     if (read)
         consumed += n;
     if (read && watch != Watch::Off)
@@ -110,4 +117,14 @@ bool LibraryInternals::endUpdateWatch(rfbClient *client)
 void LibraryInternals::unread(unsigned n)
 {
     consumed -= n;
+}
+
+void LibraryInternals::setNetworkWait(NetworkWait *wait)
+{
+    waitHook = wait;
+}
+
+LibraryInternals::NetworkWait *LibraryInternals::networkWait()
+{
+    return waitHook;
 }

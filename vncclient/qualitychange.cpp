@@ -110,45 +110,41 @@ bool RfbSession::switchFormat()
     return true;
 }
 
-// In place, so that CopyRect and the rectangles of incremental updates
-// keep finding the picture they expect; rounded as servers round.
+// So that CopyRect and the rectangles of incremental updates keep finding
+// the picture they expect; rounded as servers round. 32-bit pixels are
+// decoded into the picture itself, which holds the 8-bit ones converted.
 bool RfbSession::convertDecoded(bool toLowColour)
 {
     const size_t pixels = size_t(rfb->width) * size_t(rfb->height);
-    if (decoded.size() < pixels * (lowColour ? 1 : 4))
+    uint8_t *picture = frames.pixels();
+    if (!picture && pixels > 0)
         return false;
     if (toLowColour) {
-        const auto level = [](uint32_t v, uint32_t max) { return (v * max + 127) / 255; };
-        // Each byte written lies at or before the pixel read.
-        for (size_t i = 0; i < pixels; ++i) {
-            uint32_t p;
-            std::memcpy(&p, &decoded[i * 4], 4);
-            decoded[i] = uint8_t(level((p >> 16) & 0xff, 7) | level((p >> 8) & 0xff, 7) << 3 | level(p & 0xff, 3) << 6);
-        }
-        decoded.resize(pixels);
-        decoded.shrink_to_fit();
-    } else {
-        bool grown = true;
+        bool made = true;
         try {
-            decoded.resize(pixels * 4);
+            decoded.resize(pixels);
         } catch (const std::bad_alloc &) {
-            grown = false;
+            made = false;
         }
-        if (!grown) {
+        if (!made) {
             host.fail(Messages::tr("Not enough memory to show the remote desktop (%1 x %2 pixels).")
                           .arg(rfb->width)
                           .arg(rfb->height));
             return false;
         }
-        const uint32_t *colours = palette();
-        // Backwards: each pixel written lies at or after the byte read.
-        for (size_t i = pixels; i-- > 0;) {
-            const uint32_t p = colours[decoded[i]] & 0xffffff;
-            std::memcpy(&decoded[i * 4], &p, 4);
+        const auto level = [](uint32_t v, uint32_t max) { return (v * max + 127) / 255; };
+        for (size_t i = 0; i < pixels; ++i) {
+            uint32_t p;
+            std::memcpy(&p, picture + i * 4, 4);
+            decoded[i] = uint8_t(level((p >> 16) & 0xff, 7) | level((p >> 8) & 0xff, 7) << 3 | level(p & 0xff, 3) << 6);
         }
+        rfb->frameBuffer = decoded.data();
+    } else {
+        decoded.clear();
+        decoded.shrink_to_fit();
+        rfb->frameBuffer = picture;
     }
     lowColour = toLowColour;
-    rfb->frameBuffer = decoded.empty() ? nullptr : decoded.data();
     return true;
 }
 

@@ -49,6 +49,32 @@ const QRgb *bgr233()
     return palette.colours;
 }
 
+// The decoder holds the picture while it writes into it and lets go while
+// it waits for the network: the GUI thread waits at most for what has
+// arrived to be decoded, never for the server.
+class DecodingHold final : public LibraryInternals::NetworkWait
+{
+public:
+    explicit DecodingHold(FrameHandover &frames) : frames(frames)
+    {
+        frames.hold();
+        LibraryInternals::setNetworkWait(this);
+    }
+    ~DecodingHold()
+    {
+        LibraryInternals::setNetworkWait(nullptr);
+        frames.letGo();
+    }
+    DecodingHold(const DecodingHold &) = delete;
+    DecodingHold &operator=(const DecodingHold &) = delete;
+
+    void waiting() override { frames.letGo(); }
+    void resumed() override { frames.hold(); }
+
+private:
+    FrameHandover &frames;
+};
+
 } // namespace
 
 // Turns a member function into the plain callback the library wants.
@@ -68,11 +94,6 @@ RfbSession::RfbSession(SessionHost &host, InputQueue &input, FrameHandover &fram
 RfbSession::~RfbSession()
 {
     close(false, 0);
-}
-
-const uint32_t *RfbSession::palette()
-{
-    return bgr233();
 }
 
 RfbSession *RfbSession::from(rfbClient *client)
@@ -136,7 +157,16 @@ bool RfbSession::handleServerMessage()
         meter.begin();
         LibraryInternals::watchUpdate();
     }
-    const bool handled = type == rfbServerCutText ? receiveCutText() : HandleRFBServerMessage(rfb);
+    bool handled;
+    if (type == rfbServerCutText) {
+        handled = receiveCutText();
+    } else if (type == rfbFramebufferUpdate && !lowColour) {
+        // Decoded straight into the picture the view paints from.
+        DecodingHold hold(frames);
+        handled = HandleRFBServerMessage(rfb);
+    } else {
+        handled = HandleRFBServerMessage(rfb);
+    }
     if (!input.closeDirect() || !handled)
         return false;
     switch (continuousUpdates.fault()) {
@@ -251,10 +281,12 @@ rfbBool RfbSession::allocateFrameBuffer()
     lowColour = choice.lowColour;
     bool allocated = true;
     try {
-        // Zero is black in both formats; the old pixels go first.
+        // Zero is black; the old pixels go first. 32-bit pixels are
+        // decoded into the picture itself.
         decoded.clear();
         decoded.shrink_to_fit();
-        decoded.resize(size_t(w) * size_t(h) * (lowColour ? 1 : 4));
+        if (lowColour)
+            decoded.resize(size_t(w) * size_t(h));
     } catch (const std::bad_alloc &) {
         allocated = false;
     }
@@ -262,7 +294,7 @@ rfbBool RfbSession::allocateFrameBuffer()
         host.fail(Messages::tr("Not enough memory to show the remote desktop (%1 x %2 pixels).").arg(w).arg(h));
         return FALSE;
     }
-    rfb->frameBuffer = decoded.empty() ? nullptr : decoded.data();
+    rfb->frameBuffer = lowColour ? (decoded.empty() ? nullptr : decoded.data()) : frames.pixels();
     resized = true;
     // The format and encodings are the session's: said once. A server that
     // resizes again and again would otherwise have them sent each time.
@@ -419,7 +451,8 @@ void RfbSession::showDamage()
         if (!merged.isEmpty())
             damageRects.assign(merged.begin(), merged.end());
     }
-    const bool tell = frames.publish(decoded.data(), lowColour ? bgr233() : nullptr, damageRects);
+    const bool tell = lowColour ? frames.publish(decoded.data(), bgr233(), damageRects)
+                                : frames.publish(nullptr, nullptr, damageRects);
     host.showUpdate(damageRects, tell);
     damageRects.clear();
 }

@@ -116,8 +116,6 @@ private:
     bool requestWholeDesktop();
     bool requestArea(int width, int height);
     void updateMeasured();
-    // The colours of the 8-bit BGR233 format, by pixel value.
-    static const uint32_t *palette();
 
     SessionHost &host;
     InputQueue &input;
@@ -142,8 +140,8 @@ private:
     rfbClient *rfb = nullptr;
     TlsChannel tls;
     bool tlsUsed = false;
-    // The pixels lent to the library to decode into: 32-bit, or at quality
-    // Low 8-bit BGR233, converted as they are shown.
+    // At quality Low the library decodes 8-bit BGR233 pixels into these,
+    // converted as they are shown; 32-bit ones straight into the picture.
     bool lowColour = false;
     std::vector<uint8_t> decoded;
     std::vector<QRect> damageRects; // updated so far in this update message
