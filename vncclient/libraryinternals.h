@@ -53,7 +53,18 @@ protected:
     ~NetworkWait() = default;
 };
 void setNetworkWait(NetworkWait *wait); // nullptr: none
-NetworkWait *networkWait();
+// Tells the one set, if any and 'needed', for as long as it lives.
+class WaitingForNetwork
+{
+public:
+    explicit WaitingForNetwork(bool needed = true);
+    ~WaitingForNetwork();
+    WaitingForNetwork(const WaitingForNetwork &) = delete;
+    WaitingForNetwork &operator=(const WaitingForNetwork &) = delete;
+
+private:
+    NetworkWait *wait;
+};
 
 // The type of the next server message, left unread for
 // HandleRFBServerMessage; false when the connection ended (the library

@@ -78,13 +78,12 @@ extern "C" rfbBool ReadFromRFBServer(rfbClient *client, char *out, unsigned int 
 {
     const bool messageList = out == reinterpret_cast<char *>(&client->supportedMessages);
     const bool held = messageList && !SupportsClient2Server(client, rfbFramebufferUpdateRequest);
-    // The library's buffer serves a read without touching the socket.
-    LibraryInternals::NetworkWait *const wait = client->buffered < n ? waitHook : nullptr;
-    if (wait)
-        wait->waiting();
-    const rfbBool read = libraryReader()(client, out, n);
-    if (wait)
-        wait->resumed();
+    rfbBool read;
+    {
+        // The library's buffer serves a read without touching the socket.
+        const LibraryInternals::WaitingForNetwork waiting(client->buffered < n);
+        read = libraryReader()(client, out, n);
+    }
     if (read)
         consumed += n;
     if (read && watch != Watch::Off)
@@ -124,7 +123,14 @@ void LibraryInternals::setNetworkWait(NetworkWait *wait)
     waitHook = wait;
 }
 
-LibraryInternals::NetworkWait *LibraryInternals::networkWait()
+LibraryInternals::WaitingForNetwork::WaitingForNetwork(bool needed) : wait(needed ? waitHook : nullptr)
 {
-    return waitHook;
+    if (wait)
+        wait->waiting();
+}
+
+LibraryInternals::WaitingForNetwork::~WaitingForNetwork()
+{
+    if (wait)
+        wait->resumed();
 }

@@ -45,13 +45,14 @@ bool SocketWrite::send(int sock, void *tls, const char *data, size_t size, size_
             return true;
         // poll() skips a negative descriptor.
         pollfd fds[2] = {{sock, POLLOUT, 0}, {abortDescriptor, POLLIN, 0}};
-        LibraryInternals::NetworkWait *const hook = LibraryInternals::networkWait();
-        if (hook)
-            hook->waiting();
-        const int ready = poll(fds, 2, -1);
-        if (hook)
-            hook->resumed();
-        if (ready < 0 && errno != EINTR)
+        int ready;
+        int error;
+        {
+            const LibraryInternals::WaitingForNetwork waiting;
+            ready = poll(fds, 2, -1);
+            error = errno;
+        }
+        if (ready < 0 && error != EINTR)
             return false;
         if (fds[1].revents & POLLIN)
             return false;
