@@ -260,7 +260,13 @@ void Vemo::fitView()
     const Qt::ScrollBarPolicy bars = view->isFitting() ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
     area->setHorizontalScrollBarPolicy(bars);
     area->setVerticalScrollBarPolicy(bars);
-    if (remoteSize.isEmpty() || !view->isFitting())
+    // Until the first picture the view's own black fills the area: what Qt
+    // paints around it would take memory the size of the window.
+    if (remoteSize.isEmpty()) {
+        view->resize(area->maximumViewportSize());
+        return;
+    }
+    if (!view->isFitting())
         return;
     const bool fits = remoteSize.width() <= area->width() && remoteSize.height() <= area->height();
     if (fits) {
