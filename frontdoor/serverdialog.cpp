@@ -73,7 +73,11 @@ ServerDialog::ServerDialog(const ServerEntry &e, const QStringList &taken, Passw
     problem = new QLabel(this);
     problem->setObjectName(QStringLiteral("problem"));
     problem->setWordWrap(true);
-    problem->setStyleSheet(QStringLiteral("color: #b00020;"));
+    // In red, by the palette: a style sheet would load Qt's style sheet
+    // machinery into the viewer's process for one colour.
+    QPalette red = problem->palette();
+    red.setColor(QPalette::WindowText, QColor(0xb0, 0x00, 0x20));
+    problem->setPalette(red);
     problem->hide();
 
     auto *form = new QFormLayout;

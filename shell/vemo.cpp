@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QPainter>
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
@@ -58,6 +59,26 @@ const StatusText statusTexts[] = {
      QT_TRANSLATE_NOOP("Vemo", "disconnecting")},
     {RemoteView::Disconnected, QT_TRANSLATE_NOOP("Vemo", "Not connected to %1."),
      QT_TRANSLATE_NOOP("Vemo", "not connected")},
+};
+
+// White text on a dark grey panel. Opaque, as it shows over the view's own
+// X window, which Qt cannot blend with. Painted here: a style sheet would
+// load Qt's whole style sheet machinery, about half a megabyte, for it.
+class Notice : public QLabel
+{
+public:
+    explicit Notice(QWidget *parent) : QLabel(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        painter.setPen(QColor(128, 128, 128));
+        painter.setBrush(QColor(48, 48, 48));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        painter.end();
+        QLabel::paintEvent(event);
+    }
 };
 
 // Below this a scaled remote screen is of no use.
@@ -113,16 +134,17 @@ Vemo::Vemo(QWidget *parent, Qt::WindowFlags flags)
         askForRemoteSize();
     });
 
-    notice = new QLabel(this);
+    notice = new Notice(this);
     notice->setObjectName(QStringLiteral("notice"));
     notice->setAlignment(Qt::AlignCenter);
     notice->setWordWrap(true);
     notice->setTextFormat(Qt::PlainText);
     notice->setMargin(12);
     notice->setAttribute(Qt::WA_TransparentForMouseEvents);
-    notice->setStyleSheet(QStringLiteral(
-        "QLabel { background: rgba(48, 48, 48, 220); color: white;"
-        " border: 1px solid rgb(128, 128, 128); border-radius: 6px; }"));
+    notice->setContentsMargins(1, 1, 1, 1);
+    QPalette light = notice->palette();
+    light.setColor(QPalette::WindowText, Qt::white);
+    notice->setPalette(light);
 
     reconnectButton = new QPushButton(tr("&Reconnect"), this);
     reconnectButton->setObjectName(QStringLiteral("reconnectButton"));

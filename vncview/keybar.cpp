@@ -7,7 +7,35 @@
 #include <QHBoxLayout>
 #include <QScrollBar>
 #include <QScroller>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <QToolButton>
+
+namespace {
+
+// A latched modifier stands out: the user must see that it waits. Drawn by
+// the style in the highlight's colours (a style sheet would load Qt's whole
+// style sheet machinery, about half a megabyte, for this one rule).
+class KeyButton : public QToolButton
+{
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionToolButton option;
+        initStyleOption(&option);
+        if (isChecked()) {
+            option.palette.setColor(QPalette::Button, option.palette.color(QPalette::Highlight));
+            option.palette.setColor(QPalette::ButtonText, option.palette.color(QPalette::HighlightedText));
+        }
+        painter.drawComplexControl(QStyle::CC_ToolButton, option);
+    }
+};
+
+} // namespace
 
 const KeyBar::Key KeyBar::keys[] = {
     {"esc", QT_TRANSLATE_NOOP("KeyBar", "Esc"), 0xFF1B, 0, true},
@@ -78,16 +106,12 @@ KeyBar::KeyBar(VncView *target, QWidget *parent)
     // A finger drags the row sideways; a tap still presses a key.
     QScroller::grabGesture(viewport(), QScroller::LeftMouseButtonGesture);
 
-    // A latched modifier stands out: the user must see that it waits.
-    setStyleSheet(QStringLiteral("QToolButton:checked { background: palette(highlight);"
-                                 " color: palette(highlighted-text); border: 1px solid palette(shadow);"
-                                 " border-radius: 3px; }"));
     auto *content = new QWidget;
     row = new QHBoxLayout(content);
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(2);
     for (const Key &key : keys) {
-        auto *button = new QToolButton(content);
+        auto *button = new KeyButton(content);
         button->setObjectName(QLatin1String(key.id));
         button->setText(label(key));
         button->setFocusPolicy(Qt::NoFocus);
