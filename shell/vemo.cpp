@@ -63,7 +63,7 @@ const StatusText statusTexts[] = {
 
 // White text on a dark grey panel. Opaque, as it shows over the view's own
 // X window, which Qt cannot blend with. Painted here: a style sheet would
-// load Qt's whole style sheet machinery, about half a megabyte, for it.
+// bring in Qt's style sheet machinery, most of a megabyte of memory.
 class Notice : public QLabel
 {
 public:

@@ -14,8 +14,8 @@
 namespace {
 
 // A latched modifier stands out: the user must see that it waits. Drawn by
-// the style in the highlight's colours (a style sheet would load Qt's whole
-// style sheet machinery, about half a megabyte, for this one rule).
+// the style in the highlight's colours: a style sheet would bring in Qt's
+// style sheet machinery, most of a megabyte of memory, for this one rule.
 class KeyButton : public QToolButton
 {
 public:
