@@ -5,6 +5,8 @@
 // Usage: bench_pushserver WIDTH HEIGHT MODE [raw]
 //   MODE full: every pixel changes on each request (a shifted smooth image,
 //              so that tight picks JPEG as it would for a photo or video);
+//        full@N: the same, at most N changes a second, so that viewers of
+//              different speeds get the same work at the same pace;
 //        rect: a 64x64 square moves by 8 pixels on each request;
 //        idle: nothing changes.
 //   raw: answer with raw whatever encodings the viewer offers
@@ -58,6 +60,9 @@ struct State
     std::vector<uint32_t> pixels;     // rect and idle modes
     int frame = 0;
     int rectX = 0, rectY = 0;
+    long long paceNs = 0;   // full@N: the least time between two changes
+    long long nextNs = 0;   // when the next change may come
+    bool changeDue = false; // a request waits for its change
 
     std::atomic<long long> updates{0}, requests{0}, bytes{0};
     std::atomic<bool> clientGone{false}, stdinClosed{false};
@@ -123,6 +128,22 @@ void moveRect()
     }
 }
 
+bool changeIfDue()
+{
+    State &s = state;
+    const long long now = monotonicNs();
+    if (!s.changeDue || now < s.nextNs)
+        return false;
+    s.changeDue = false;
+    s.nextNs = std::max(s.nextNs + s.paceNs, now);
+    ++s.frame;
+    const int shift = (s.frame * shiftStep) % shiftPeriod;
+    // The framebuffer is a window onto the wider image: no copying.
+    s.screen->frameBuffer = reinterpret_cast<char *>(s.wide.data() + shift);
+    rfbMarkRectAsModified(s.screen, 0, 0, s.width, s.height);
+    return true;
+}
+
 void onRequest(rfbClientPtr cl, rfbFramebufferUpdateRequestMsg *)
 {
     State &s = state;
@@ -136,11 +157,8 @@ void onRequest(rfbClientPtr cl, rfbFramebufferUpdateRequestMsg *)
     if (s.forceRaw)
         cl->preferredEncoding = rfbEncodingRaw;
     if (s.mode == Mode::Full) {
-        ++s.frame;
-        const int shift = (s.frame * shiftStep) % shiftPeriod;
-        // The framebuffer is a window onto the wider image: no copying.
-        s.screen->frameBuffer = reinterpret_cast<char *>(s.wide.data() + shift);
-        rfbMarkRectAsModified(s.screen, 0, 0, s.width, s.height);
+        s.changeDue = true;
+        changeIfDue();
     } else if (s.mode == Mode::Rect) {
         moveRect();
     }
@@ -223,13 +241,22 @@ int main(int argc, char **argv)
 {
     State &s = state;
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s WIDTH HEIGHT full|rect|idle [raw]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s WIDTH HEIGHT full|full@N|rect|idle [raw]\n", argv[0]);
         return 2;
     }
     s.width = std::atoi(argv[1]);
     s.height = std::atoi(argv[2]);
     const std::string mode = argv[3];
-    s.mode = mode == "full" ? Mode::Full : mode == "rect" ? Mode::Rect : Mode::Idle;
+    const bool paced = mode.rfind("full@", 0) == 0;
+    s.mode = mode == "full" || paced ? Mode::Full : mode == "rect" ? Mode::Rect : Mode::Idle;
+    if (paced) {
+        const int rate = std::atoi(mode.c_str() + 5);
+        if (rate <= 0) {
+            std::fprintf(stderr, "full@N needs N > 0 changes a second\n");
+            return 2;
+        }
+        s.paceNs = 1000000000LL / rate;
+    }
     s.forceRaw = argc > 4 && std::strcmp(argv[4], "raw") == 0;
     if (s.width < 2 * rectSide || s.height < 2 * rectSide) {
         std::fprintf(stderr, "size too small\n");
@@ -288,8 +315,15 @@ int main(int argc, char **argv)
         return 1;
     rfbNewClient(s.screen, fd);
     // Blocks in select() until the viewer writes: no idle ticks of our own.
-    while (!s.clientGone && !s.stdinClosed)
-        rfbProcessEvents(s.screen, 200000);
+    while (!s.clientGone && !s.stdinClosed) {
+        // A paced change waits here for its time, then goes out at once.
+        long wait = 200000;
+        if (changeIfDue())
+            wait = 0;
+        else if (s.changeDue)
+            wait = long(std::max(0LL, s.nextNs - monotonicNs()) / 1000);
+        rfbProcessEvents(s.screen, wait);
+    }
     rfbShutdownServer(s.screen, TRUE);
     rfbScreenCleanup(s.screen);
     return 0;

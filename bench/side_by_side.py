@@ -39,6 +39,9 @@ SCENARIOS = [
     ("raw 1920x1080", 1920, 1080, "full", True, 1, TIGER_RAW),
     ("tight 1280x720", 1280, 720, "full", False, 2, TIGER_TIGHT),
     ("tight 1920x1080", 1920, 1080, "full", False, 2, TIGER_TIGHT),
+    # The same work at the same pace for both: a viewer that asks sooner
+    # gets no more updates, and the server's encoder no more work.
+    ("tight 1280x720 at 100/s", 1280, 720, "full@100", False, 2, TIGER_TIGHT),
     ("rect64 raw 1280x720", 1280, 720, "rect", True, 1, TIGER_RAW),
     ("idle+input 1280x720", 1280, 720, "idle", False, 2, TIGER_TIGHT),
     # TigerVNC holds pointer moves back for PointerEventInterval (17 ms).
