@@ -44,6 +44,12 @@ QPointF exactPosition(const QWidget *widget, const QSinglePointEvent *event)
     return qAbs(off.x()) <= 0.5 && qAbs(off.y()) <= 0.5 ? exact : event->position();
 }
 
+// The handheld's soft keys are the window's own, whatever has the focus.
+bool isSoftKey(int key)
+{
+    return key >= Qt::Key_Context1 && key <= Qt::Key_Context4;
+}
+
 bool isInputEvent(QEvent::Type type)
 {
     switch (type) {
@@ -71,6 +77,16 @@ bool VncView::event(QEvent *event)
     case QEvent::MouseMove:
         forwardPointerEvent(static_cast<QMouseEvent *>(event));
         return true;
+    case QEvent::ShortcutOverride:
+        // A key typed into the remote desktop is the remote desktop's: it
+        // makes no shortcut here (and Qt skips its search of them, a good
+        // part of a key's way through it).
+        if (currentStatus() == Connected && !isViewOnly()
+            && !isSoftKey(static_cast<QKeyEvent *>(event)->key())) {
+            event->accept();
+            return true;
+        }
+        return RemoteView::event(event);
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
         forwardKeyEvent(static_cast<QKeyEvent *>(event));
