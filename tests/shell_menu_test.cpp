@@ -163,7 +163,8 @@ void ShellMenuTest::keyBarScrollsUnderTheFinger()
 
 // Each step: "menu:LETTER" opens the menu with the menu key and picks the
 // entry with that mnemonic, "action:NAME" triggers a named action,
-// "sendKey:TEXT" an entry of the Send key menu, "key:LETTER" types a key.
+// "sendKey:TEXT" an entry of the Send key menu, "key:LETTER" types a key,
+// "windowShortcut:KEYS" gives the window a shortcut.
 void ShellMenuTest::menuSendsKeys_data()
 {
     QTest::addColumn<QStringList>("steps");
@@ -176,6 +177,8 @@ void ShellMenuTest::menuSendsKeys_data()
         << QStringList{"action:stickyControl", "menu:L", "key:A", "key:B"}
         << QStringList{"d:ffe3", "d:ffe9", "d:61", "u:61", "u:ffe9", "u:ffe3", "d:62", "u:62"};
     QTest::newRow("Quit closes the window, as the window manager does") << QStringList{"menu:Q"} << QStringList{};
+    QTest::newRow("a key typed into the view is the remote desktop's, not a shortcut")
+        << QStringList{"windowShortcut:X", "key:X"} << QStringList{"d:78", "u:78"};
 }
 
 void ShellMenuTest::menuSendsKeys()
@@ -196,6 +199,10 @@ void ShellMenuTest::menuSendsKeys()
             QTRY_VERIFY(!menu->isVisible());
         } else if (step.startsWith("action:")) {
             s.action(qPrintable(what))->trigger();
+        } else if (step.startsWith("windowShortcut:")) {
+            auto *shortcut = new QAction(s.window.get());
+            shortcut->setShortcut(QKeySequence(what));
+            s.window->QWidget::addAction(shortcut);
         } else if (step.startsWith("sendKey:")) {
             const QList<QAction *> keys = s.window->findChild<QMenu *>("sendKey")->actions();
             const auto it = std::find_if(keys.begin(), keys.end(), [&](QAction *a) { return a->text() == what; });
