@@ -1,6 +1,7 @@
 // The input classes on their own, without a server or a window: what the
 // touch interpreter makes of finger movements, how the key translator
 // wraps keys in sticky modifiers, where a mouse at an edge scrolls.
+#include "earlykeys.h"
 #include "edgescroll.h"
 #include "keytranslator.h"
 #include "locksync.h"
@@ -361,6 +362,59 @@ private slots:
             }
         }
         QCOMPARE(got.join('|'), pressed);
+    }
+
+    // Steps at X time T: rK@T / r-K@T key code K pressed / released is read
+    // (noted early or wait), rp@T other input read, dK@T / d-K@T Qt delivers
+    // the key (drop or send; sent keys are learnt), dp@T other input, map a
+    // new keymap.
+    void earlyKeys_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("outcome");
+        const QString learntA = "r38@1 d38@1 r-38@2 d-38@2 ";
+        QTest::newRow("a key Qt delivered once goes early; Qt's copy is dropped")
+            << learntA + "r38@3 r-38@4 d38@3 d-38@4" << "wait send wait send early early drop drop";
+        QTest::newRow("a key waits for a click read before it, in the same millisecond too")
+            << learntA + "rp@5 r38@5 dp@5 d38@5 r-38@6" << "wait send wait send wait send early";
+        QTest::newRow("after a dead key an input method took, keys wait until a press gets through")
+            << learntA + "r20@10 r-20@11 d-20@11 r38@12 r-38@13 d-38@13 r38@14 d38@14 r-38@15"
+            << "wait send wait send wait wait send wait wait send wait send early";
+        QTest::newRow("a new keymap: nothing learnt, nor from keys read before it")
+            << learntA + "r40@20 map d40@20 r40@21 r38@22" << "wait send wait send wait send wait wait";
+    }
+    void earlyKeys()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, outcome);
+        EarlyKeys early;
+        QStringList got;
+        for (const QString &step : steps.split(' ')) {
+            const QStringList at = step.mid(1).split('@');
+            const quint32 time = at.value(1).toUInt();
+            const bool released = at[0].startsWith('-');
+            const quint32 keycode = at[0].mid(released).toUInt();
+            if (step == "map") {
+                early.keymapChanged();
+            } else if (at[0] == "p") {
+                step[0] == 'r' ? early.inputRead(time) : early.inputDelivered(time);
+            } else if (step[0] == 'r') {
+                EarlyKeys::Key key;
+                key.pressed = !released;
+                key.keycode = keycode;
+                key.time = time;
+                got << (early.keyRead(&key, true) ? "early" : "wait");
+            } else {
+                QKeyEvent event(released ? QEvent::KeyRelease : QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, keycode,
+                                'a', 0, "a");
+                event.setTimestamp(time);
+                const bool sent = early.keyDelivered(&event);
+                if (sent)
+                    early.learn(&event);
+                got << (sent ? "send" : "drop");
+            }
+        }
+        QCOMPARE(got.join(' '), outcome);
     }
 
     // Across the band along an edge the picture scrolls faster and faster

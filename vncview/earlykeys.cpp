@@ -1,0 +1,221 @@
+#include "earlykeys.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+// Keys Qt never delivered are forgotten beyond this many.
+constexpr qsizetype maxPending = 64;
+constexpr qsizetype maxLearnt = 1024;
+
+template <typename T> void push(QList<T> &list, const T &item)
+{
+    if (list.size() >= maxPending)
+        list.removeFirst();
+    list.append(item);
+}
+} // namespace
+
+quint64 EarlyKeys::id(bool pressed, quint32 keycode, quint32 state)
+{
+    return (quint64(pressed) << 48) | (quint64(keycode & 0xffff) << 32) | state;
+}
+
+bool EarlyKeys::keyRead(Key *key, bool mayGo)
+{
+    const bool waits = !mayGo || composing || !viaQt.isEmpty() || !allDelivered();
+    const auto found = waits ? learnt.constEnd() : learnt.constFind(id(key->pressed, key->keycode, key->state));
+    if (found == learnt.constEnd()) {
+        noteRead(key->time);
+        push(viaQt, Seen{key->keycode, key->pressed, key->time, generation});
+        return false;
+    }
+    key->qtKey = found->qtKey;
+    key->modifiers = found->modifiers;
+    key->keysym = found->keysym;
+    key->text = found->text;
+    push(ahead, Seen{key->keycode, key->pressed, key->time, generation});
+    return true;
+}
+
+void EarlyKeys::inputRead(quint32 time)
+{
+    noteRead(time);
+}
+
+// Keys learnt, and those on their way through Qt, went by the old map.
+void EarlyKeys::keymapChanged()
+{
+    learnt.clear();
+    ++generation;
+}
+
+bool EarlyKeys::keyDelivered(const QKeyEvent *event)
+{
+    learnable = false;
+    if (event->nativeScanCode() == 0)
+        return true; // made in the process, not read
+    const quint32 time = quint32(event->timestamp());
+    const bool pressed = event->type() == QEvent::KeyPress;
+    const auto same = [&](const Seen &s) {
+        return s.keycode == event->nativeScanCode() && s.pressed == pressed && s.time == time;
+    };
+    // Keys that went early are neither counted read nor delivered.
+    while (!ahead.isEmpty()) {
+        if (same(ahead.first())) {
+            ahead.removeFirst();
+            return false;
+        }
+        if (!older(ahead.first().time, time))
+            break;
+        ahead.removeFirst(); // Qt gave it to someone else
+    }
+    noteDelivered(time);
+    while (!viaQt.isEmpty()) {
+        const Seen s = viaQt.takeFirst();
+        if (same(s)) {
+            if (pressed)
+                composing = false;
+            learnable = s.generation == generation;
+            break;
+        }
+        // A press that never came: an input method took it, and may
+        // be in the middle of a sequence.
+        if (s.pressed)
+            composing = true;
+    }
+    return true;
+}
+
+void EarlyKeys::inputDelivered(quint32 time)
+{
+    noteDelivered(time);
+}
+
+void EarlyKeys::learn(const QKeyEvent *event)
+{
+    if (!learnable)
+        return;
+    learnable = false;
+    if (learnt.size() >= maxLearnt)
+        learnt.clear();
+    Key key;
+    key.qtKey = event->key();
+    key.modifiers = event->modifiers();
+    key.keysym = event->nativeVirtualKey();
+    key.text = event->text();
+    learnt.insert(id(event->type() == QEvent::KeyPress, event->nativeScanCode(), event->nativeModifiers()), key);
+}
+
+void EarlyKeys::noteRead(quint32 time)
+{
+    if (time != readTime) {
+        readTime = time;
+        readCount = 0;
+    }
+    ++readCount;
+}
+
+void EarlyKeys::noteDelivered(quint32 time)
+{
+    if (older(time, deliveredTime))
+        return;
+    if (time != deliveredTime) {
+        deliveredTime = time;
+        deliveredCount = 0;
+    }
+    ++deliveredCount;
+}
+
+// X times are milliseconds: input read in the same one as the newest
+// delivered is told apart by counting.
+bool EarlyKeys::allDelivered() const
+{
+    return older(readTime, deliveredTime) || (readTime == deliveredTime && deliveredCount >= readCount);
+}
+
+X11InputReader *X11InputReader::create(EarlyKeys *keys, Gate mayGo, Sender send)
+{
+    // Qt's default input context is Compose; another (IBus, Fcitx) may
+    // take or change any key, and only Qt knows what it did.
+    const QString im = qEnvironmentVariable("QT_IM_MODULE");
+    if (!im.isEmpty() && im != QLatin1String("compose") && im != QLatin1String("none"))
+        return nullptr;
+    const auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return nullptr;
+    const auto query = [connection](const char *name) {
+        return xcb_query_extension(connection, uint16_t(std::strlen(name)), name);
+    };
+    const xcb_query_extension_cookie_t xkbCookie = query("XKEYBOARD");
+    const xcb_query_extension_cookie_t xiCookie = query("XInputExtension");
+    xcb_query_extension_reply_t *xkb = xcb_query_extension_reply(connection, xkbCookie, nullptr);
+    xcb_query_extension_reply_t *xi = xcb_query_extension_reply(connection, xiCookie, nullptr);
+    const int xkbEvent = xkb && xkb->present ? xkb->first_event : -1;
+    const int xinput = xi && xi->present ? xi->major_opcode : -1;
+    std::free(xkb);
+    std::free(xi);
+    return new X11InputReader(keys, std::move(mayGo), std::move(send), xkbEvent, xinput);
+}
+
+X11InputReader::X11InputReader(EarlyKeys *keys, Gate mayGo, Sender send, int xkbEvent, int xinput)
+    : keys(keys), mayGo(std::move(mayGo)), send(std::move(send)), xkbEvent(xkbEvent), xinput(xinput)
+{
+}
+
+bool X11InputReader::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
+{
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    const uint8_t type = event->response_type & 0x7f;
+    switch (type) {
+    case XCB_KEY_PRESS:
+    case XCB_KEY_RELEASE: {
+        const auto *k = reinterpret_cast<const xcb_key_press_event_t *>(event);
+        EarlyKeys::Key key;
+        key.pressed = type == XCB_KEY_PRESS;
+        key.keycode = k->detail;
+        key.state = k->state;
+        key.time = k->time;
+        // Qt reads a sent event's keys with a state of their own.
+        const bool sent = event->response_type & 0x80;
+        if (keys->keyRead(&key, !sent && mayGo(k->event)))
+            send(key);
+        break;
+    }
+    case XCB_BUTTON_PRESS:
+    case XCB_BUTTON_RELEASE:
+    case XCB_MOTION_NOTIFY:
+        keys->inputRead(reinterpret_cast<const xcb_button_press_event_t *>(event)->time);
+        break;
+    case XCB_MAPPING_NOTIFY:
+        keys->keymapChanged();
+        break;
+    case XCB_GE_GENERIC: {
+        const auto *ge = reinterpret_cast<const xcb_ge_generic_event_t *>(event);
+        // XI2 device events: key, button and motion (2 to 6), touch (18
+        // to 20); their time follows the device id.
+        if (ge->extension != xinput || !((ge->event_type >= 2 && ge->event_type <= 6)
+                                         || (ge->event_type >= 18 && ge->event_type <= 20)))
+            break;
+        quint32 time;
+        std::memcpy(&time, reinterpret_cast<const char *>(event) + 12, sizeof time);
+        keys->inputRead(time);
+        break;
+    }
+    default:
+        // XKB's new keyboard and map notifications.
+        if (type == xkbEvent && (event->pad0 == 0 || event->pad0 == 1))
+            keys->keymapChanged();
+        break;
+    }
+    return false;
+}
