@@ -14,7 +14,7 @@ vemo_add_test(input_e2e_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/input_e2e_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/e2e_servers.cpp ${CMAKE_CURRENT_LIST_DIR}/e2e_servers.h
           ${CMAKE_CURRENT_LIST_DIR}/shell_e2e_x11.cpp ${CMAKE_CURRENT_LIST_DIR}/shell_e2e_x11.h
-  LIBS Qt6::Gui Qt6::Network X11::X11 PkgConfig::XKBCOMMON TIMEOUT 240)
+  LIBS Qt6::Gui Qt6::Network X11::X11 X11::Xtst PkgConfig::XKBCOMMON TIMEOUT 240)
 target_compile_definitions(input_e2e_test PRIVATE VEMO_BINARY="$<TARGET_FILE:vemo>"
   E2E_XRECORDER="$<TARGET_FILE:e2e_xrecorder>"
   E2E_LSAN_SUPPRESSIONS="${CMAKE_CURRENT_LIST_DIR}/sanitizers/lsan.supp")

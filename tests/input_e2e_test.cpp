@@ -82,6 +82,7 @@ private slots:
     void serverCapsLockFollowsTheLocalOne();
     void sidewaysWheelArrivesAsButtons6And7();
     void clickLandsAtTheServerPosition();
+    void keysKeepTheirPlaceAmongClicks();
     void typedTextArrivesAsText();
     void serverClipboardReachesBothLocalSelections_data();
     void serverClipboardReachesBothLocalSelections();
@@ -520,6 +521,37 @@ void InputE2eTest::clickLandsAtTheServerPosition()
         QCOMPARE(buttons[i].button, clicks[i].first);
         QCOMPARE(buttons[i].pos, clicks[i].second);
     }
+}
+
+// A key sent as soon as it is read never overtakes a click read before
+// it, nor goes twice when Qt delivers it after.
+void InputE2eTest::keysKeepTheirPlaceAmongClicks()
+{
+    ToolRun run = local({QStringLiteral("xdotool"), QStringLiteral("mousemove"), QStringLiteral("--window"),
+                         QString::number(window), QStringLiteral("--sync"), QStringLiteral("40"), QStringLiteral("40"),
+                         QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window)});
+    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    const int first = recorded.size();
+    // Typed once at leisure: then known, they may go early.
+    run = typeIntoVemo({QStringLiteral("type"), QStringLiteral("ab")});
+    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    XConnection(localDisplay.display).burst(QStringLiteral("a1b3aba1b"));
+    const QString expected = QStringLiteral("a b a 1 b 3 a b a 1 b");
+    QString got;
+    poll([&] {
+        readRecorder();
+        QStringList seen;
+        for (int i = first; i < recorded.size(); ++i) {
+            const Recorded &r = recorded[i];
+            if (r.kind == QLatin1String("button"))
+                seen << QString::number(r.button);
+            else if (r.kind == QLatin1String("press") && !isModifierKeysym(r.keysym))
+                seen << QChar(char16_t(r.keysym));
+        }
+        got = seen.join(' ');
+        return got.size() >= expected.size();
+    });
+    QCOMPARE(got, expected);
 }
 
 // Text put into the menu's field, letters beyond Latin-1 included,

@@ -3,6 +3,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <X11/Xutil.h>
 
 #include <QByteArray>
@@ -136,6 +137,20 @@ bool XConnection::capsLocked() const
 {
     XkbStateRec state;
     return XkbGetState(display, XkbUseCoreKbd, &state) == Success && (state.locked_mods & LockMask);
+}
+
+void XConnection::burst(const QString &items)
+{
+    for (const QChar c : items) {
+        const unsigned key = c.isDigit() ? 0 : XKeysymToKeycode(display, c.unicode());
+        for (const bool down : {true, false}) {
+            if (key)
+                XTestFakeKeyEvent(display, key, down, CurrentTime);
+            else
+                XTestFakeButtonEvent(display, unsigned(c.digitValue()), down, CurrentTime);
+        }
+    }
+    XFlush(display);
 }
 
 void XConnection::setRootImage(const QImage &image)

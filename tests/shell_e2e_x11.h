@@ -28,6 +28,9 @@ public:
     // The keycodes the X server holds down right now.
     QList<int> pressedKeycodes() const;
     bool capsLocked() const;
+    // Letters typed and mouse buttons (digits) clicked where the pointer
+    // is, sent in one write: the X server passes them on together.
+    void burst(const QString &items);
 
     // Makes the root window show 'image' (until this connection closes).
     void setRootImage(const QImage &image);

@@ -64,6 +64,11 @@ VncView::VncView(QWidget *parent, const QUrl &url)
     // reaches the server as its characters.
     setAttribute(Qt::WA_InputMethodEnabled);
     localLocks = LocalLocks::read;
+    keyReader.reset(X11InputReader::create(
+        &earlyKeys, [this](quint32 window) { return takesKeysNow(window); },
+        [this](const EarlyKeys::Key &key) { sendEarly(key); }));
+    if (keyReader)
+        qApp->installNativeEventFilter(keyReader.get());
     // Touches are read as gestures here, not as the mouse Qt would make of them.
     setAttribute(Qt::WA_AcceptTouchEvents);
     holdTimer.setSingleShot(true);
@@ -93,6 +98,7 @@ VncView::VncView(QWidget *parent, const QUrl &url)
 
 VncView::~VncView()
 {
+    keyReader.reset(); // no key goes early into a view half gone
     disconnectThread();
     beginShutdown();
     Secret::wipe(typedPassword);

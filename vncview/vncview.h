@@ -2,6 +2,7 @@
 #define VNCVIEW_H
 
 #include "connectionoptions.h"
+#include "earlykeys.h"
 #include "edgescroll.h"
 #include "gridscaler.h"
 #include "keytranslator.h"
@@ -191,7 +192,9 @@ private:
 
     void forwardPointerEvent(QMouseEvent *event);
     void forwardWheelEvent(QWheelEvent *event);
-    void forwardKeyEvent(QKeyEvent *event);
+    bool forwardKeyEvent(QKeyEvent *event);
+    bool takesKeysNow(quint32 window) const;
+    void sendEarly(const EarlyKeys::Key &key);
     void forwardTouchEvent(QTouchEvent *event);
     void applyTouch(const QList<TouchInterpreter::Output> &outputs);
     static QList<TouchInterpreter::Point> touchPoints(const QTouchEvent *event);
@@ -255,6 +258,8 @@ private:
     QPoint lastPointerPos;  // framebuffer position last sent
 
     KeyTranslator keys;
+    EarlyKeys earlyKeys;
+    std::unique_ptr<X11InputReader> keyReader; // feeds earlyKeys; goes first
     WheelAccumulator wheel;
     LockSync locks;
     LockReader localLocks;

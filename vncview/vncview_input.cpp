@@ -8,6 +8,7 @@
 
 #include "diagnostics.h"
 
+#include <QApplication>
 #include <QDebug>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -50,6 +51,13 @@ bool isSoftKey(int key)
     return key >= Qt::Key_Context1 && key <= Qt::Key_Context4;
 }
 
+// Keys that may never reach the view: the soft keys, and the menu key the
+// soft key menu takes when it serves the view.
+bool goesElsewhere(int key)
+{
+    return isSoftKey(key) || key == Qt::Key_Menu;
+}
+
 bool isInputEvent(QEvent::Type type)
 {
     switch (type) {
@@ -70,6 +78,9 @@ bool isInputEvent(QEvent::Type type)
 bool VncView::event(QEvent *event)
 {
     Handover::acquireOnCall(event, &clientThread);
+    // Keys read after this may go early.
+    if (event->isPointerEvent() && event->spontaneous())
+        earlyKeys.inputDelivered(quint32(static_cast<QInputEvent *>(event)->timestamp()));
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -88,9 +99,14 @@ bool VncView::event(QEvent *event)
         }
         return RemoteView::event(event);
     case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-        forwardKeyEvent(static_cast<QKeyEvent *>(event));
+    case QEvent::KeyRelease: {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (!event->spontaneous())
+            forwardKeyEvent(key);
+        else if (earlyKeys.keyDelivered(key) && forwardKeyEvent(key) && !goesElsewhere(key->key()))
+            earlyKeys.learn(key);
         return true;
+    }
     case QEvent::Wheel:
         forwardWheelEvent(static_cast<QWheelEvent *>(event));
         return true;
@@ -176,10 +192,11 @@ void VncView::forwardWheelEvent(QWheelEvent *event)
     }
 }
 
-void VncView::forwardKeyEvent(QKeyEvent *event)
+// True when the key went out as Qt made it.
+bool VncView::forwardKeyEvent(QKeyEvent *event)
 {
     if (currentStatus() != Connected)
-        return;
+        return false;
     const int latchedBefore = keys.latched();
     bool unknown = false;
     const bool pressed = event->type() == QEvent::KeyPress;
@@ -195,11 +212,32 @@ void VncView::forwardKeyEvent(QKeyEvent *event)
         qCDebug(lcView, "Unknown keysym: 0x%x", unsigned(event->key()));
         // Nothing is sent for a key without a keysym.
         RemoteView::event(event);
-        return;
+        return false;
     }
     sendKeys(records);
     if (keys.latched() != latchedBefore)
         emit stickyModifiersChanged(keys.latched());
+    return true;
+}
+
+// Whether a key read from the display for 'window' would reach the view
+// as it is now, and may go early: a latched modifier, the soft key menu or
+// a dialog change that.
+bool VncView::takesKeysNow(quint32 window) const
+{
+    const QWidget *target = QWidget::find(WId(window));
+    return currentStatus() == Connected && !isViewOnly() && keys.latched() == 0 && target
+           && target->window() == this->window() && QApplication::focusWidget() == this
+           && !QApplication::activePopupWidget();
+}
+
+// The key Qt will deliver, made as Qt made it last time.
+void VncView::sendEarly(const EarlyKeys::Key &key)
+{
+    QKeyEvent event(key.pressed ? QEvent::KeyPress : QEvent::KeyRelease, key.qtKey, key.modifiers, key.keycode,
+                    key.keysym, key.state, key.text);
+    event.setTimestamp(key.time);
+    forwardKeyEvent(&event);
 }
 
 void VncView::sendKeys(const QList<KeyTranslator::Record> &records)
