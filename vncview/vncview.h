@@ -259,7 +259,7 @@ private:
 
     KeyTranslator keys;
     EarlyKeys earlyKeys;
-    std::unique_ptr<X11InputReader> keyReader; // feeds earlyKeys; goes first
+    std::unique_ptr<X11InputReader> keyReader; // feeds earlyKeys; the first to go
     WheelAccumulator wheel;
     LockSync locks;
     LockReader localLocks;
