@@ -12,11 +12,11 @@ class QKeyEvent;
 
 // Keys sent the moment they are read from the display, ahead of Qt's own
 // way to the view (its translation, the window's user time, its event
-// queue: about 0.15 ms a key). A key goes early only as Qt delivered the
-// same key code in the same modifier state before, and only when all input
-// read before it has reached the view: nothing overtakes a click, and a
-// key that follows one an input method took (a dead key, Compose) waits
-// for Qt. Qt's own copy of a key that went early is dropped.
+// queue). A key goes early only as Qt delivered the same key code in the
+// same modifier state before, and only when all input read before it has
+// reached the view: nothing overtakes a click, and a key that follows one
+// an input method took (a dead key, Compose) waits for Qt. Qt's own copy
+// of a key that went early is dropped.
 class EarlyKeys
 {
 public:
