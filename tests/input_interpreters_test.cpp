@@ -380,6 +380,8 @@ private slots:
         QTest::newRow("after a dead key an input method took, keys wait until a press gets through")
             << learntA + "r20@10 r-20@11 d-20@11 r38@12 r-38@13 d-38@13 r38@14 d38@14 r-38@15"
             << "wait send wait send wait wait send wait wait send wait send early";
+        QTest::newRow("a press still with Qt holds keys back, a move delivered after it or not")
+            << learntA + "r20@10 rp@11 dp@11 r38@12" << "wait send wait send wait wait";
         QTest::newRow("a new keymap: nothing learnt, nor from keys read before it")
             << learntA + "r40@20 map d40@20 r40@21 r38@22" << "wait send wait send wait send wait wait";
     }
