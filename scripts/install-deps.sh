@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential dpkg-dev cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n libgl-dev
-  libvncserver-dev libx11-dev libxkbcommon-dev libxcb-shm0-dev nettle-dev libxdamage-dev libxtst-dev
+  libvncserver-dev libx11-dev libxkbcommon-dev libxcb-shm0-dev libxcb-xkb-dev nettle-dev libxdamage-dev libxtst-dev
   libssh-dev openssh-server openssh-client
   xvfb xauth x11-utils x11-xserver-utils x11-apps xdotool xclip xterm libxtst6
   tigervnc-standalone-server tigervnc-viewer tigervnc-tools qemu-system-x86

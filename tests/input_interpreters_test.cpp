@@ -365,7 +365,8 @@ private slots:
     }
 
     // Steps at X time T: rK@T / r-K@T key code K pressed / released is read
-    // (noted early or wait), rp@T other input read, dK@T / d-K@T Qt delivers
+    // (noted early or wait), tK@T the same read by the view's own connection,
+    // rp@T other input read, dK@T / d-K@T Qt delivers
     // the key (drop or send; sent keys are learnt), dp@T other input, map a
     // new keymap.
     void earlyKeys_data()
@@ -382,6 +383,11 @@ private slots:
             << "wait send wait send wait wait send wait wait send wait send early";
         QTest::newRow("a press still with Qt holds keys back, a move delivered after it or not")
             << learntA + "r20@10 rp@11 dp@11 r38@12" << "wait send wait send wait wait";
+        QTest::newRow("a key read on two connections counts once, also twice in a millisecond")
+            << learntA + "t38@3 r38@3 t-38@3 t38@3 r-38@3 r38@3 d38@3 d-38@3 d38@3"
+            << "wait send wait send early wait early early wait wait drop drop drop";
+        QTest::newRow("a release Qt keeps for itself holds up no key of its millisecond")
+            << learntA + "r-38@5 r38@5 r-38@5 d38@5 d-38@5 r38@6 d38@6" << "wait send wait send early early early drop drop early drop";
         QTest::newRow("a new keymap: nothing learnt, nor from keys read before it")
             << learntA + "r40@20 map d40@20 r40@21 r38@22" << "wait send wait send wait send wait wait";
     }
@@ -400,19 +406,22 @@ private slots:
                 early.keymapChanged();
             } else if (at[0] == "p") {
                 step[0] == 'r' ? early.inputRead(time) : early.inputDelivered(time);
-            } else if (step[0] == 'r') {
+            } else if (step[0] == 'r' || step[0] == 't') {
                 EarlyKeys::Key key;
                 key.pressed = !released;
                 key.keycode = keycode;
                 key.time = time;
-                got << (early.keyRead(&key, true) ? "early" : "wait");
+                const auto reader = step[0] == 't' ? EarlyKeys::Reader::Tap : EarlyKeys::Reader::Qt;
+                got << (early.keyRead(&key, true, reader) ? "early" : "wait");
             } else {
                 QKeyEvent event(released ? QEvent::KeyRelease : QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, keycode,
                                 'a', 0, "a");
                 event.setTimestamp(time);
-                const bool sent = early.keyDelivered(&event);
-                if (sent)
+                const bool sent = !early.wentEarly(&event);
+                if (sent) {
+                    early.keyDelivered(&event);
                     early.learn(&event);
+                }
                 got << (sent ? "send" : "drop");
             }
         }

@@ -13,10 +13,12 @@ namespace
 // Keys Qt never delivered are forgotten beyond this many.
 constexpr qsizetype maxPending = 64;
 constexpr qsizetype maxLearnt = 1024;
+// Keys noted as read, for the reader that lags behind the other.
+constexpr qsizetype maxRecent = 256;
 
-template <typename T> void push(QList<T> &list, const T &item)
+template <typename T> void push(QList<T> &list, const T &item, qsizetype cap = maxPending)
 {
-    if (list.size() >= maxPending)
+    if (list.size() >= cap)
         list.removeFirst();
     list.append(item);
 }
@@ -27,20 +29,41 @@ quint64 EarlyKeys::id(bool pressed, quint32 keycode, quint32 state)
     return (quint64(pressed) << 48) | (quint64(keycode & 0xffff) << 32) | state;
 }
 
-bool EarlyKeys::keyRead(Key *key, bool mayGo)
+bool EarlyKeys::keyRead(Key *key, bool mayGo, Reader reader)
 {
+    // Read by the other reader first: the earliest of its millisecond not
+    // yet read here (a burst of sent keys may hold the same key twice).
+    // The two readers note keys in their own order, never a second apart.
+    const int by = int(reader);
+    Read *first = nullptr;
+    for (qsizetype i = recent.size() - 1; i >= 0 && !older(recent[i].time + 1000, key->time); --i) {
+        Read &r = recent[i];
+        if (!r.by[by] && r.keycode == key->keycode && r.pressed == key->pressed && r.time == key->time)
+            first = &r;
+    }
+    if (first) {
+        first->by[by] = true;
+        return false;
+    }
+    // Older than all noted: the other reader had it long ago.
+    if (recent.size() >= maxRecent && older(key->time, recent.first().time))
+        return false;
+    Read read{key->keycode, key->pressed, key->time, {false, false}};
+    read.by[by] = true;
+    push(recent, read, maxRecent);
+    const Seen seen{key->keycode, key->pressed, key->time, generation};
     const bool waits = !mayGo || composing || !viaQt.isEmpty() || !allDelivered();
     const auto found = waits ? learnt.constEnd() : learnt.constFind(id(key->pressed, key->keycode, key->state));
     if (found == learnt.constEnd()) {
         noteRead(key->time);
-        push(viaQt, Seen{key->keycode, key->pressed, key->time, generation});
+        push(viaQt, seen);
         return false;
     }
     key->qtKey = found->qtKey;
     key->modifiers = found->modifiers;
     key->keysym = found->keysym;
     key->text = found->text;
-    push(ahead, Seen{key->keycode, key->pressed, key->time, generation});
+    push(ahead, seen);
     return true;
 }
 
@@ -56,30 +79,44 @@ void EarlyKeys::keymapChanged()
     ++generation;
 }
 
-bool EarlyKeys::keyDelivered(const QKeyEvent *event)
+namespace
+{
+bool same(const QKeyEvent *event, quint32 keycode, bool pressed, quint32 time)
+{
+    return keycode == event->nativeScanCode() && pressed == (event->type() == QEvent::KeyPress)
+           && time == quint32(event->timestamp());
+}
+} // namespace
+
+bool EarlyKeys::wentEarly(const QKeyEvent *event)
+{
+    if (event->nativeScanCode() == 0)
+        return false; // made in the process, not read
+    const quint32 time = quint32(event->timestamp());
+    // Older keys Qt gave to someone else, or kept (a release it reads as a
+    // key repeat's); one of the same millisecond may be passed over.
+    while (!ahead.isEmpty() && older(ahead.first().time, time))
+        ahead.removeFirst();
+    for (qsizetype i = 0; i < ahead.size() && ahead[i].time == time; ++i) {
+        if (same(event, ahead[i].keycode, ahead[i].pressed, time)) {
+            ahead.remove(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void EarlyKeys::keyDelivered(const QKeyEvent *event)
 {
     learnable = false;
     if (event->nativeScanCode() == 0)
-        return true; // made in the process, not read
+        return;
     const quint32 time = quint32(event->timestamp());
     const bool pressed = event->type() == QEvent::KeyPress;
-    const auto same = [&](const Seen &s) {
-        return s.keycode == event->nativeScanCode() && s.pressed == pressed && s.time == time;
-    };
-    // Keys that went early are neither counted read nor delivered.
-    while (!ahead.isEmpty()) {
-        if (same(ahead.first())) {
-            ahead.removeFirst();
-            return false;
-        }
-        if (!older(ahead.first().time, time))
-            break;
-        ahead.removeFirst(); // Qt gave it to someone else
-    }
     noteDelivered(time);
     while (!viaQt.isEmpty()) {
         const Seen s = viaQt.takeFirst();
-        if (same(s)) {
+        if (same(event, s.keycode, s.pressed, s.time)) {
             if (pressed)
                 composing = false;
             learnable = s.generation == generation;
@@ -90,7 +127,6 @@ bool EarlyKeys::keyDelivered(const QKeyEvent *event)
         if (s.pressed)
             composing = true;
     }
-    return true;
 }
 
 void EarlyKeys::inputDelivered(quint32 time)
@@ -140,7 +176,7 @@ bool EarlyKeys::allDelivered() const
     return older(readTime, deliveredTime) || (readTime == deliveredTime && deliveredCount >= readCount);
 }
 
-X11InputReader *X11InputReader::create(EarlyKeys *keys, Gate mayGo, Sender send)
+X11InputReader *X11InputReader::create(EarlyKeys *keys, std::mutex *lock, Gate mayGo, Sender send)
 {
     // Qt's default input context is Compose; another (IBus, Fcitx) may
     // take or change any key, and only Qt knows what it did.
@@ -162,11 +198,11 @@ X11InputReader *X11InputReader::create(EarlyKeys *keys, Gate mayGo, Sender send)
     const int xinput = xi && xi->present ? xi->major_opcode : -1;
     std::free(xkb);
     std::free(xi);
-    return new X11InputReader(keys, std::move(mayGo), std::move(send), xkbEvent, xinput);
+    return new X11InputReader(keys, lock, std::move(mayGo), std::move(send), xkbEvent, xinput);
 }
 
-X11InputReader::X11InputReader(EarlyKeys *keys, Gate mayGo, Sender send, int xkbEvent, int xinput)
-    : keys(keys), mayGo(std::move(mayGo)), send(std::move(send)), xkbEvent(xkbEvent), xinput(xinput)
+X11InputReader::X11InputReader(EarlyKeys *keys, std::mutex *lock, Gate mayGo, Sender send, int xkbEvent, int xinput)
+    : keys(keys), lock(lock), mayGo(std::move(mayGo)), send(std::move(send)), xkbEvent(xkbEvent), xinput(xinput)
 {
 }
 
@@ -187,6 +223,7 @@ bool X11InputReader::nativeEventFilter(const QByteArray &eventType, void *messag
         key.time = k->time;
         // Qt reads a sent event's keys with a state of their own.
         const bool sent = event->response_type & 0x80;
+        const std::lock_guard<std::mutex> guard(*lock);
         if (keys->keyRead(&key, !sent && mayGo(k->event)))
             send(key);
         break;
@@ -194,27 +231,35 @@ bool X11InputReader::nativeEventFilter(const QByteArray &eventType, void *messag
     case XCB_BUTTON_PRESS:
     case XCB_BUTTON_RELEASE:
     case XCB_MOTION_NOTIFY:
-        keys->inputRead(reinterpret_cast<const xcb_button_press_event_t *>(event)->time);
+        if (readsPointer) {
+            const std::lock_guard<std::mutex> guard(*lock);
+            keys->inputRead(reinterpret_cast<const xcb_button_press_event_t *>(event)->time);
+        }
         break;
-    case XCB_MAPPING_NOTIFY:
+    case XCB_MAPPING_NOTIFY: {
+        const std::lock_guard<std::mutex> guard(*lock);
         keys->keymapChanged();
         break;
+    }
     case XCB_GE_GENERIC: {
         const auto *ge = reinterpret_cast<const xcb_ge_generic_event_t *>(event);
         // XI2 device events: key, button and motion (2 to 6), touch (18
         // to 20); their time follows the device id.
-        if (ge->extension != xinput || !((ge->event_type >= 2 && ge->event_type <= 6)
-                                         || (ge->event_type >= 18 && ge->event_type <= 20)))
+        if (!readsPointer || ge->extension != xinput
+            || !((ge->event_type >= 2 && ge->event_type <= 6) || (ge->event_type >= 18 && ge->event_type <= 20)))
             break;
         quint32 time;
         std::memcpy(&time, reinterpret_cast<const char *>(event) + 12, sizeof time);
+        const std::lock_guard<std::mutex> guard(*lock);
         keys->inputRead(time);
         break;
     }
     default:
         // XKB's new keyboard and map notifications.
-        if (type == xkbEvent && (event->pad0 == 0 || event->pad0 == 1))
+        if (type == xkbEvent && (event->pad0 == 0 || event->pad0 == 1)) {
+            const std::lock_guard<std::mutex> guard(*lock);
             keys->keymapChanged();
+        }
         break;
     }
     return false;

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <mutex>
 
 class QKeyEvent;
 
@@ -33,16 +34,22 @@ public:
         QString text;
     };
 
+    // Qt's X connection, or one of the view's own.
+    enum class Reader { Qt, Tap };
+
     // Read from the display, before Qt saw it. A key: true when it goes
-    // now, *key completed; 'mayGo' says the view would take it now.
-    bool keyRead(Key *key, bool mayGo);
+    // now, *key completed; 'mayGo' says the view would take it now. A key
+    // counts once, read by whichever connection gives it first.
+    bool keyRead(Key *key, bool mayGo, Reader reader = Reader::Qt);
     // Other input the view may be given (pointer, touch).
     void inputRead(quint32 time);
     void keymapChanged();
 
-    // Given to the view by Qt (spontaneous events only). A key: false when
-    // it went early, and must not go again.
-    bool keyDelivered(const QKeyEvent *event);
+    // Given to the view by Qt (spontaneous events only), and after it went
+    // out (a key read meanwhile must not pass it). A key that went early
+    // is not delivered: Qt's copy of it is dropped.
+    bool wentEarly(const QKeyEvent *event);
+    void keyDelivered(const QKeyEvent *event);
     void inputDelivered(quint32 time);
     // The view sent the key just delivered as it was: it may go early
     // next time.
@@ -65,6 +72,14 @@ private:
     QHash<quint64, Key> learnt;
     QList<Seen> viaQt;   // keys left to Qt, not delivered yet
     QList<Seen> ahead;   // keys that went early, Qt's copy not delivered yet
+    struct Read
+    {
+        quint32 keycode;
+        bool pressed;
+        quint32 time;
+        bool by[2]; // Reader
+    };
+    QList<Read> recent;  // keys read lately, to know them when read again
     quint32 generation = 0; // of the keymap
     bool composing = false; // a press Qt read never reached the view
     bool learnable = false; // the key just delivered
@@ -84,14 +99,19 @@ public:
     using Gate = std::function<bool(quint32 window)>;
     // Null where Qt reads no X events, or an input method other than
     // Compose may take keys anywhere.
-    static X11InputReader *create(EarlyKeys *keys, Gate mayGo, Sender send);
+    static X11InputReader *create(EarlyKeys *keys, std::mutex *lock, Gate mayGo, Sender send);
+    // Off while pointer input is read on a connection of its own, in the
+    // X server's order with the keys.
+    void setReadsPointer(bool on) { readsPointer = on; }
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
 private:
-    X11InputReader(EarlyKeys *keys, Gate mayGo, Sender send, int xkbEvent, int xinput);
+    X11InputReader(EarlyKeys *keys, std::mutex *lock, Gate mayGo, Sender send, int xkbEvent, int xinput);
 
     EarlyKeys *keys;
+    std::mutex *lock;
+    bool readsPointer = true;
     Gate mayGo;
     Sender send;
     int xkbEvent;

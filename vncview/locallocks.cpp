@@ -28,11 +28,22 @@ std::optional<int> read(const QKeyEvent *key)
             return std::nullopt;
         mods = state.locked_mods;
     }
+    return fromState(mods, numLockModifier());
+}
+
+// Whichever modifier the keymap binds it to, usually Mod2.
+unsigned numLockModifier()
+{
+    const auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    Display *display = x11 ? x11->display() : nullptr;
+    return display ? XkbKeysymToModifiers(display, XK_Num_Lock) : 0;
+}
+
+int fromState(unsigned mods, unsigned numLock)
+{
     int locks = 0;
     if (mods & LockMask)
         locks |= LockSync::Caps;
-    // Num Lock is whichever modifier the keymap binds it to, usually Mod2.
-    const unsigned numLock = XkbKeysymToModifiers(display, XK_Num_Lock);
     if (numLock && (mods & numLock))
         locks |= LockSync::Num;
     return locks;

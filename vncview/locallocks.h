@@ -13,6 +13,10 @@ namespace LocalLocks
 // From the modifier state an X key event carries when 'key' is one (no
 // round trip to the X server on the way of a key), else asked of the server.
 std::optional<int> read(const QKeyEvent *key = nullptr);
+// The modifier the keymap binds Num Lock to (0 if none, or no X display).
+unsigned numLockModifier();
+// The locks in an X modifier state.
+int fromState(unsigned mods, unsigned numLock);
 }
 
 #endif

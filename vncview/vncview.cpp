@@ -1,6 +1,7 @@
 #include "vncview.h"
 
 #include "handover.h"
+#include "keytap.h"
 #include "locallocks.h"
 #include "librarytext.h"
 #include "scalemath.h"
@@ -65,10 +66,18 @@ VncView::VncView(QWidget *parent, const QUrl &url)
     setAttribute(Qt::WA_InputMethodEnabled);
     localLocks = LocalLocks::read;
     keyReader.reset(X11InputReader::create(
-        &earlyKeys, [this](quint32 window) { return takesKeysNow(window); },
+        &earlyKeys, &rulesLock, [this](quint32 window) { return takesKeysNow(window); },
         [this](const EarlyKeys::Key &key) { sendEarly(key); }));
-    if (keyReader)
+    if (keyReader) {
         qApp->installNativeEventFilter(keyReader.get());
+        // Keys read in a thread of their own go sooner still; Qt's reader
+        // then only notes the keys it reads first.
+        tapNumLock = LocalLocks::numLockModifier();
+        keyTap = KeyTap::open(&earlyKeys, &rulesLock,
+                              [this](EarlyKeys::Key &key, bool mayGo) { readTapped(key, mayGo); });
+        keyReader->setReadsPointer(!keyTap);
+        connect(this, &RemoteView::statusChanged, this, &VncView::refreshKeyGate);
+    }
     // Touches are read as gestures here, not as the mouse Qt would make of them.
     setAttribute(Qt::WA_AcceptTouchEvents);
     holdTimer.setSingleShot(true);
@@ -98,7 +107,8 @@ VncView::VncView(QWidget *parent, const QUrl &url)
 
 VncView::~VncView()
 {
-    keyReader.reset(); // no key goes early into a view half gone
+    keyTap.reset(); // no key goes early into a view half gone
+    keyReader.reset();
     disconnectThread();
     beginShutdown();
     Secret::wipe(typedPassword);
@@ -127,7 +137,11 @@ void VncView::setDotCursorMode(RemoteView::DotCursorState cursorState)
 
 QSize VncView::remoteScreenSize() const { return frameSize; }
 bool VncView::isShuttingDown() const { return shuttingDown; }
-void VncView::setViewOnly(bool viewOnly) { RemoteView::setViewOnly(viewOnly); }
+void VncView::setViewOnly(bool viewOnly)
+{
+    RemoteView::setViewOnly(viewOnly);
+    refreshKeyGate();
+}
 QSize VncView::sizeHint() const { return size(); }
 QSize VncView::minimumSizeHint() const { return size(); }
 

@@ -21,9 +21,13 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+
+class KeyTap;
 
 class QClipboard;
 class QDialog;
@@ -193,8 +197,14 @@ private:
     void forwardPointerEvent(QMouseEvent *event);
     void forwardWheelEvent(QWheelEvent *event);
     bool forwardKeyEvent(QKeyEvent *event);
+    bool sendKey(int qtKey, quint32 virtualKey, bool pressed, const QString &text, quint32 scanCode, bool keypad,
+                 const QKeyEvent *event, quint32 tappedState);
+    void sendLockKeys(const QList<uint32_t> &keysyms);
     bool takesKeysNow(quint32 window) const;
     void sendEarly(const EarlyKeys::Key &key);
+    void readTapped(EarlyKeys::Key &key, bool mayGo);
+    void refreshKeyGate();
+    void watchTopLevel();
     void forwardTouchEvent(QTouchEvent *event);
     void applyTouch(const QList<TouchInterpreter::Output> &outputs);
     static QList<TouchInterpreter::Point> touchPoints(const QTouchEvent *event);
@@ -257,9 +267,16 @@ private:
     std::shared_ptr<X11Surface> surface;
     QPoint lastPointerPos;  // framebuffer position last sent
 
+    // The translator and the locks' state: keys also leave from the key
+    // tap's thread. Taken after rulesLock where both are.
+    mutable std::mutex keyLock;
     KeyTranslator keys;
+    std::mutex rulesLock; // earlyKeys
     EarlyKeys earlyKeys;
-    std::unique_ptr<X11InputReader> keyReader; // feeds earlyKeys; the first to go
+    std::unique_ptr<X11InputReader> keyReader; // feeds earlyKeys
+    std::unique_ptr<KeyTap> keyTap;            // reads keys ahead of Qt
+    std::atomic<bool> keysToView{false};       // for the tap: connected, the focus
+    unsigned tapNumLock = 0;                   // Num Lock's modifier, looked up for the tap
     WheelAccumulator wheel;
     LockSync locks;
     LockReader localLocks;

@@ -4,6 +4,8 @@
 
 #include "physicalkeys.h"
 #include "keytable.h"
+#include "keytap.h"
+#include "locallocks.h"
 #include "scalemath.h"
 
 #include "diagnostics.h"
@@ -78,9 +80,19 @@ bool isInputEvent(QEvent::Type type)
 bool VncView::event(QEvent *event)
 {
     Handover::acquireOnCall(event, &clientThread);
-    // Keys read after this may go early.
-    if (event->isPointerEvent() && event->spontaneous())
-        earlyKeys.inputDelivered(quint32(static_cast<QInputEvent *>(event)->timestamp()));
+    // Keys read after this may go early, once it went out.
+    struct Delivered
+    {
+        VncView *view;
+        QEvent *event;
+        ~Delivered()
+        {
+            if (event->isPointerEvent() && event->spontaneous()) {
+                const std::lock_guard<std::mutex> guard(view->rulesLock);
+                view->earlyKeys.inputDelivered(quint32(static_cast<QInputEvent *>(event)->timestamp()));
+            }
+        }
+    } delivered{this, event};
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -88,6 +100,19 @@ bool VncView::event(QEvent *event)
     case QEvent::MouseMove:
         forwardPointerEvent(static_cast<QMouseEvent *>(event));
         return true;
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate: {
+        const bool handled = RemoteView::event(event);
+        refreshKeyGate();
+        return handled;
+    }
+    case QEvent::Show:
+    case QEvent::ParentChange:
+    case QEvent::WinIdChange:
+        watchTopLevel();
+        return RemoteView::event(event);
     case QEvent::ShortcutOverride:
         // A key typed into the remote desktop is the remote desktop's: it
         // makes no shortcut here (and Qt skips its search of them, a good
@@ -101,9 +126,22 @@ bool VncView::event(QEvent *event)
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (!event->spontaneous())
+        if (!event->spontaneous()) {
             forwardKeyEvent(key);
-        else if (earlyKeys.keyDelivered(key) && forwardKeyEvent(key) && !goesElsewhere(key->key()))
+            return true;
+        }
+        bool early;
+        {
+            const std::lock_guard<std::mutex> guard(rulesLock);
+            early = earlyKeys.wentEarly(key);
+        }
+        if (early)
+            return true;
+        // Out before the rules hear of it: a key read meanwhile waits.
+        const bool sent = forwardKeyEvent(key) && !goesElsewhere(key->key());
+        const std::lock_guard<std::mutex> guard(rulesLock);
+        earlyKeys.keyDelivered(key);
+        if (sent)
             earlyKeys.learn(key);
         return true;
     }
@@ -197,35 +235,59 @@ bool VncView::forwardKeyEvent(QKeyEvent *event)
 {
     if (currentStatus() != Connected)
         return false;
-    const int latchedBefore = keys.latched();
-    bool unknown = false;
-    const bool pressed = event->type() == QEvent::KeyPress;
-    const int key = PhysicalKeys::refinedKey(event->key(), event->nativeVirtualKey());
-    const QList<KeyTranslator::Record> records =
-        keys.translate(key, pressed, event->text(), event->nativeScanCode(), &unknown,
-                       event->modifiers() & Qt::KeypadModifier, PhysicalKeys::xtFromNative(event->nativeScanCode()));
-    // The user's own lock key is not brought in line first: it changes
-    // the lock it would be compared by.
-    if (pressed && !records.isEmpty() && !LockSync::isLockKeysym(records.last().keysym))
-        syncLocks(event);
-    if (unknown) {
+    bool sent;
+    int latchedBefore;
+    int latched;
+    {
+        const std::lock_guard<std::mutex> guard(keyLock);
+        latchedBefore = keys.latched();
+        sent = sendKey(event->key(), event->nativeVirtualKey(), event->type() == QEvent::KeyPress, event->text(),
+                       event->nativeScanCode(), event->modifiers() & Qt::KeypadModifier, event, 0);
+        latched = keys.latched();
+    }
+    if (!sent) {
         qCDebug(lcView, "Unknown keysym: 0x%x", unsigned(event->key()));
         // Nothing is sent for a key without a keysym.
         RemoteView::event(event);
         return false;
     }
+    if (latched != latchedBefore)
+        emit stickyModifiersChanged(latched);
+    return true;
+}
+
+// Under keyLock. False for a key without a keysym: nothing sent. The
+// local locks come from 'event', or from the X state of a key the tap read.
+bool VncView::sendKey(int qtKey, quint32 virtualKey, bool pressed, const QString &text, quint32 scanCode, bool keypad,
+                      const QKeyEvent *event, quint32 tappedState)
+{
+    bool unknown = false;
+    const int key = PhysicalKeys::refinedKey(qtKey, virtualKey);
+    const QList<KeyTranslator::Record> records =
+        keys.translate(key, pressed, text, scanCode, &unknown, keypad, PhysicalKeys::xtFromNative(scanCode));
+    // The user's own lock key is not brought in line first: it changes
+    // the lock it would be compared by.
+    if (pressed && !records.isEmpty() && !LockSync::isLockKeysym(records.last().keysym)) {
+        if (event)
+            syncLocks(event);
+        else
+            sendLockKeys(locks.keysToSync(LocalLocks::fromState(tappedState, tapNumLock)));
+    }
+    if (unknown)
+        return false;
     sendKeys(records);
-    if (keys.latched() != latchedBefore)
-        emit stickyModifiersChanged(keys.latched());
     return true;
 }
 
 // Whether a key read from the display for 'window' would reach the view
 // as it is now, and may go early: a latched modifier, the soft key menu or
-// a dialog change that.
+// a dialog change that. With the key tap, keys go early from there only.
 bool VncView::takesKeysNow(quint32 window) const
 {
+    if (keyTap)
+        return false;
     const QWidget *target = QWidget::find(WId(window));
+    const std::lock_guard<std::mutex> guard(keyLock);
     return currentStatus() == Connected && !isViewOnly() && keys.latched() == 0 && target
            && target->window() == this->window() && QApplication::focusWidget() == this
            && !QApplication::activePopupWidget();
@@ -238,6 +300,31 @@ void VncView::sendEarly(const EarlyKeys::Key &key)
                     key.keysym, key.state, key.text);
     event.setTimestamp(key.time);
     forwardKeyEvent(&event);
+}
+
+// In the key tap's thread, under rulesLock: a key that goes early goes as
+// the view sent it last time, unless a latched modifier would change it.
+void VncView::readTapped(EarlyKeys::Key &key, bool mayGo)
+{
+    const std::lock_guard<std::mutex> guard(keyLock);
+    const bool go = mayGo && keysToView && keys.latched() == 0;
+    if (earlyKeys.keyRead(&key, go, EarlyKeys::Reader::Tap))
+        sendKey(key.qtKey, key.keysym, key.pressed, key.text, key.keycode, key.modifiers & Qt::KeypadModifier, nullptr,
+                key.state);
+}
+
+// What the key tap's thread may know of the view: connected, taking keys,
+// and the focus in the active window.
+void VncView::refreshKeyGate()
+{
+    keysToView = currentStatus() == Connected && !isViewOnly() && hasFocus() && isActiveWindow()
+                 && !QApplication::activePopupWidget();
+}
+
+void VncView::watchTopLevel()
+{
+    if (keyTap && window()->internalWinId())
+        keyTap->watch(quint32(window()->internalWinId()));
 }
 
 void VncView::sendKeys(const QList<KeyTranslator::Record> &records)
@@ -253,16 +340,21 @@ void VncView::sendKeys(const QList<KeyTranslator::Record> &records)
 // while the user's own lock key goes out, and would undo it.
 void VncView::setServerLocks(int serverLocks)
 {
+    const std::lock_guard<std::mutex> guard(keyLock);
     locks.serverReported(serverLocks);
 }
 
 // Lock keys pressed on the server (no physical position: the server has
-// no such key held) until its locks are the local ones.
+// no such key held) until its locks are the local ones. Under keyLock.
 void VncView::syncLocks(const QKeyEvent *key)
 {
-    if (currentStatus() != Connected || isViewOnly() || !localLocks || !locks.wantsLocal())
-        return;
-    for (uint32_t keysym : locks.keysToSync(localLocks(key))) {
+    if (locks.wantsLocal() && currentStatus() == Connected && !isViewOnly() && localLocks)
+        sendLockKeys(locks.keysToSync(localLocks(key)));
+}
+
+void VncView::sendLockKeys(const QList<uint32_t> &keysyms)
+{
+    for (uint32_t keysym : keysyms) {
         clientThread.keyEvent(int(keysym), true);
         clientThread.keyEvent(int(keysym), false);
     }
@@ -271,9 +363,14 @@ void VncView::syncLocks(const QKeyEvent *key)
 void VncView::inputMethodEvent(QInputMethodEvent *event)
 {
     if (currentStatus() == Connected && !isViewOnly() && !event->commitString().isEmpty()) {
-        syncLocks();
-        sendKeys(keys.typeText(event->commitString()));
-        emit stickyModifiersChanged(keys.latched());
+        int latched;
+        {
+            const std::lock_guard<std::mutex> guard(keyLock);
+            syncLocks();
+            sendKeys(keys.typeText(event->commitString()));
+            latched = keys.latched();
+        }
+        emit stickyModifiersChanged(latched);
     }
     event->accept();
 }
@@ -293,30 +390,48 @@ QVariant VncView::inputMethodQuery(Qt::InputMethodQuery query) const
 
 void VncView::setStickyModifier(int modifier, bool on)
 {
-    keys.setLatched(KeyTranslator::Sticky(modifier), on);
-    emit stickyModifiersChanged(keys.latched());
+    int latched;
+    {
+        const std::lock_guard<std::mutex> guard(keyLock);
+        keys.setLatched(KeyTranslator::Sticky(modifier), on);
+        latched = keys.latched();
+    }
+    emit stickyModifiersChanged(latched);
 }
 
 void VncView::sendKeysym(uint keysym)
 {
     if (currentStatus() != Connected || isViewOnly())
         return;
-    sendKeys(keys.tap(keysym));
-    emit stickyModifiersChanged(keys.latched());
+    int latched;
+    {
+        const std::lock_guard<std::mutex> guard(keyLock);
+        sendKeys(keys.tap(keysym));
+        latched = keys.latched();
+    }
+    emit stickyModifiersChanged(latched);
 }
 
 void VncView::sendCtrlAltDel()
 {
     if (currentStatus() != Connected || isViewOnly())
         return;
-    // Control_L, Alt_L, Delete.
-    sendKeys(keys.chord({0xFFE3, 0xFFE9, 0xFFFF}));
-    emit stickyModifiersChanged(keys.latched());
+    int latched;
+    {
+        const std::lock_guard<std::mutex> guard(keyLock);
+        // Control_L, Alt_L, Delete.
+        sendKeys(keys.chord({0xFFE3, 0xFFE9, 0xFFFF}));
+        latched = keys.latched();
+    }
+    emit stickyModifiersChanged(latched);
 }
 
 void VncView::focusInEvent(QFocusEvent *event)
 {
-    syncLocks();
+    {
+        const std::lock_guard<std::mutex> guard(keyLock);
+        syncLocks();
+    }
     RemoteView::focusInEvent(event);
 }
 
@@ -343,6 +458,7 @@ void VncView::focusOutEvent(QFocusEvent *event)
 // view: let go of everything on the server, or it stays pressed there.
 void VncView::releaseHeldInput()
 {
+    const std::unique_lock<std::mutex> guard(keyLock);
     const QList<KeyTranslator::Record> releases = keys.releaseAll();
     if (currentStatus() == Connected) {
         sendKeys(releases);

@@ -74,7 +74,10 @@ void VncView::changeStatus(RemoteView::RemoteStatus s)
         typedUserName.clear();
     }
     if (s == Disconnected || s == Disconnecting) {
-        locks.reset();
+        {
+            const std::lock_guard<std::mutex> guard(keyLock);
+            locks.reset();
+        }
         wheel.reset();
         remoteResizable = false;
         resizeTimer.stop();
