@@ -206,60 +206,80 @@ X11InputReader::X11InputReader(EarlyKeys *keys, std::mutex *lock, Gate mayGo, Se
 {
 }
 
-bool X11InputReader::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
+X11Input X11Input::of(const void *message, int xkbEvent, int xinput)
 {
-    if (eventType != "xcb_generic_event_t")
-        return false;
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
     const uint8_t type = event->response_type & 0x7f;
+    X11Input in;
     switch (type) {
     case XCB_KEY_PRESS:
     case XCB_KEY_RELEASE: {
         const auto *k = reinterpret_cast<const xcb_key_press_event_t *>(event);
-        EarlyKeys::Key key;
-        key.pressed = type == XCB_KEY_PRESS;
-        key.keycode = k->detail;
-        key.state = k->state;
-        key.time = k->time;
-        // Qt reads a sent event's keys with a state of their own.
-        const bool sent = event->response_type & 0x80;
-        const std::lock_guard<std::mutex> guard(*lock);
-        if (keys->keyRead(&key, !sent && mayGo(k->event)))
-            send(key);
+        in.kind = Key;
+        in.key.pressed = type == XCB_KEY_PRESS;
+        in.key.keycode = k->detail;
+        in.key.state = k->state;
+        in.key.time = k->time;
+        in.sent = event->response_type & 0x80;
+        in.window = k->event;
         break;
     }
     case XCB_BUTTON_PRESS:
     case XCB_BUTTON_RELEASE:
     case XCB_MOTION_NOTIFY:
-        if (readsPointer) {
-            const std::lock_guard<std::mutex> guard(*lock);
-            keys->inputRead(reinterpret_cast<const xcb_button_press_event_t *>(event)->time);
-        }
+        in.kind = Pointer;
+        in.time = reinterpret_cast<const xcb_button_press_event_t *>(event)->time;
         break;
-    case XCB_MAPPING_NOTIFY: {
-        const std::lock_guard<std::mutex> guard(*lock);
-        keys->keymapChanged();
+    case XCB_MAPPING_NOTIFY:
+        in.kind = Keymap;
         break;
-    }
     case XCB_GE_GENERIC: {
         const auto *ge = reinterpret_cast<const xcb_ge_generic_event_t *>(event);
-        // XI2 device events: key, button and motion (2 to 6), touch (18
-        // to 20); their time follows the device id.
-        if (!readsPointer || ge->extension != xinput
-            || !((ge->event_type >= 2 && ge->event_type <= 6) || (ge->event_type >= 18 && ge->event_type <= 20)))
+        if (ge->extension != xinput)
             break;
-        quint32 time;
-        std::memcpy(&time, reinterpret_cast<const char *>(event) + 12, sizeof time);
-        const std::lock_guard<std::mutex> guard(*lock);
-        keys->inputRead(time);
+        // Device and raw events alike: the time follows the device id.
+        in.kind = Pointer;
+        in.xiType = ge->event_type;
+        std::memcpy(&in.time, reinterpret_cast<const char *>(event) + 12, sizeof in.time);
         break;
     }
     default:
         // XKB's new keyboard and map notifications.
-        if (type == xkbEvent && (event->pad0 == 0 || event->pad0 == 1)) {
+        if (type == xkbEvent && (event->pad0 == 0 || event->pad0 == 1))
+            in.kind = Keymap;
+        break;
+    }
+    return in;
+}
+
+bool X11InputReader::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
+{
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    X11Input in = X11Input::of(message, xkbEvent, xinput);
+    switch (in.kind) {
+    case X11Input::Key: {
+        // Qt reads a sent event's keys with a state of their own.
+        const std::lock_guard<std::mutex> guard(*lock);
+        if (keys->keyRead(&in.key, !in.sent && mayGo(in.window)))
+            send(in.key);
+        break;
+    }
+    case X11Input::Pointer: {
+        // XI2 device events: key, button and motion (2 to 6), touch (18 to 20).
+        const int t = in.xiType;
+        if (readsPointer && (t == 0 || (t >= 2 && t <= 6) || (t >= 18 && t <= 20))) {
             const std::lock_guard<std::mutex> guard(*lock);
-            keys->keymapChanged();
+            keys->inputRead(in.time);
         }
+        break;
+    }
+    case X11Input::Keymap: {
+        const std::lock_guard<std::mutex> guard(*lock);
+        keys->keymapChanged();
+        break;
+    }
+    case X11Input::Other:
         break;
     }
     return false;

@@ -90,6 +90,18 @@ private:
     int deliveredCount = 0;
 };
 
+// An X event (an xcb_generic_event_t) as the early keys' readers take it.
+struct X11Input
+{
+    enum Kind { Other, Key, Pointer, Keymap } kind = Other;
+    EarlyKeys::Key key; // Key
+    bool sent = false;  // Key: sent by another client
+    quint32 window = 0; // Key
+    int xiType = 0;     // Pointer: the XInput event type, 0 for a core event
+    quint32 time = 0;   // Pointer
+    static X11Input of(const void *event, int xkbEvent, int xinput);
+};
+
 // Qt's X events as it reads them, for the early keys: a key goes to 'send'
 // when 'mayGo' for its window and the rules allow.
 class X11InputReader : public QAbstractNativeEventFilter

@@ -198,55 +198,33 @@ void KeyTap::select(quint32 window, bool on)
 void KeyTap::handle(const void *message)
 {
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    const uint8_t type = event->response_type & 0x7f;
-    switch (type) {
-    case XCB_KEY_PRESS:
-    case XCB_KEY_RELEASE: {
-        const auto *k = reinterpret_cast<const xcb_key_press_event_t *>(event);
-        EarlyKeys::Key key;
-        key.pressed = type == XCB_KEY_PRESS;
-        key.keycode = k->detail;
-        key.state = k->state;
-        key.time = k->time;
-        // A held button: its release is still to come, and goes first.
-        const bool mayGo = !(event->response_type & 0x80) && !(k->state & buttonsHeld);
-        const std::lock_guard<std::mutex> guard(*rulesLock);
-        read(key, mayGo);
-        break;
-    }
+    switch (event->response_type & 0x7f) {
     case XCB_CREATE_NOTIFY: {
         const auto *created = reinterpret_cast<const xcb_create_notify_event_t *>(event);
         if (watched.count(created->parent)) {
             select(created->window, true);
             xcb_flush(connection);
         }
-        break;
+        return;
     }
     case XCB_DESTROY_NOTIFY:
         watched.erase(reinterpret_cast<const xcb_destroy_notify_event_t *>(event)->window);
+        return;
+    }
+    X11Input in = X11Input::of(message, xkbEvent, xinput);
+    const std::lock_guard<std::mutex> guard(*rulesLock);
+    switch (in.kind) {
+    case X11Input::Key:
+        // A held button: its release is still to come, and goes first.
+        read(in.key, !in.sent && !(in.key.state & buttonsHeld));
         break;
-    case XCB_MAPPING_NOTIFY: {
-        const std::lock_guard<std::mutex> guard(*rulesLock);
+    case X11Input::Pointer: // moves here, buttons and touches anywhere
+        rules->inputRead(in.time);
+        break;
+    case X11Input::Keymap:
         rules->keymapChanged();
         break;
-    }
-    case XCB_GE_GENERIC: {
-        const auto *ge = reinterpret_cast<const xcb_ge_generic_event_t *>(event);
-        if (ge->extension != xinput)
-            break;
-        // Moves, and raw buttons and touches: the time follows the device id.
-        quint32 time;
-        std::memcpy(&time, reinterpret_cast<const char *>(event) + 12, sizeof time);
-        const std::lock_guard<std::mutex> guard(*rulesLock);
-        rules->inputRead(time);
-        break;
-    }
-    default:
-        // XKB's new keyboard and map notifications.
-        if (type == xkbEvent && (event->pad0 == 0 || event->pad0 == 1)) {
-            const std::lock_guard<std::mutex> guard(*rulesLock);
-            rules->keymapChanged();
-        }
+    case X11Input::Other:
         break;
     }
 }
